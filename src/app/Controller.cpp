@@ -1,0 +1,367 @@
+#include "app/Controller.h"
+
+#include <cstring>
+#include <utility>
+
+#include "app/ConfigFile.h"
+#include "pages/ModifiedFlag.h"
+#include "res/resource.h"
+
+namespace {
+// Broadcast events and the device type that start a presence check.
+constexpr std::uintptr_t kDeviceArrival = 0x8000;
+constexpr std::uintptr_t kDeviceRemoveComplete = 0x8004;
+constexpr std::uint32_t kDeviceInterfaceType = 5;
+
+// Pages that follow an input's monitoring mode.
+constexpr int kFirstPhonePage = 6, kLastPhonePage = 10;
+constexpr int kFirstRelayPage = 12, kLastRelayPage = 17;
+constexpr int kSirenMode = 2;
+}  // namespace
+
+Controller::Controller(IMainView& view, IPageSet& pages, IFileSystem& files,
+                       std::unique_ptr<IDeviceWorker> worker, std::u16string workingFolder)
+    : view_(view),
+      pages_(pages),
+      files_(files),
+      workingFolder_(std::move(workingFolder)),
+      worker_(std::move(worker)) {
+  // The pages are not loaded from the initial image: until the first file or
+  // device read they show their own initial values.
+  InitImage(image_);
+}
+
+Controller::~Controller() = default;
+
+void Controller::ShowInitialState() {
+  view_.UpdateTitle({});
+  view_.SetProgressRange(static_cast<int>(kImageSize));
+  view_.SetProgressPos(0);
+}
+
+void Controller::StoreToImage(std::uint8_t* image) {
+  for (int i = 0; i < kPageCount; ++i)
+    if (DlgCtrlr* page = pages_.Page(i)) page->StoreToImage(image);
+}
+
+void Controller::LoadFromImage(const std::uint8_t* image) {
+  for (int i = 0; i < kPageCount; ++i)
+    if (DlgCtrlr* page = pages_.Page(i)) page->LoadFromImage(image);
+}
+
+void Controller::HandleCommand(int id) {
+  switch (id) {
+    case ID_FILE_OPEN:
+    case IDC_OPEN:
+      OpenFile();
+      break;
+    case ID_FILE_SAVE:
+    case IDC_SAVE:
+      SaveFile();
+      break;
+    case ID_FILE_SAVEAS:
+      SaveFileAs();
+      break;
+    case ID_FILE_EXIT:
+      view_.RequestClose();
+      break;
+    case ID_DEVICE_READ:
+    case IDC_READ:
+      StartDeviceRead();
+      break;
+    case ID_DEVICE_WRITE:
+    case IDC_WRITE:
+      StartDeviceWrite();
+      break;
+    case IDM_ABOUT:
+      view_.ShowAbout();
+      break;
+    default:  // among them 1 and 2, from Enter and Esc
+      break;
+  }
+}
+
+void Controller::OnDeviceChange(std::uintptr_t event, std::uint32_t deviceType) {
+  if ((event == kDeviceArrival || event == kDeviceRemoveComplete) &&
+      deviceType == kDeviceInterfaceType)
+    StartDeviceCheck();
+}
+
+void Controller::StartDeviceCheck() {
+  if (TransferRuns()) return;
+  exchangeState_ = Checking;
+  worker_->PostRequest(CheckDevice);
+}
+
+void Controller::StartDeviceRead() {
+  if (TransferRuns()) return;
+  if (!ConfirmDiscard()) return;
+  view_.SetProgressPos(0);
+  view_.SetProgressRange(kReadScale);
+  view_.ShowStatus(IDS_READING);
+  exchangeState_ = Reading;
+  worker_->PostRequest(ReadParamMemory);
+}
+
+void Controller::StartDeviceWrite() {
+  if (TransferRuns()) return;
+  view_.SetProgressPos(0);
+  view_.SetProgressRange(kWriteScale);
+  view_.ShowStatus(IDS_WRITING);
+  // A device write always begins by reading the device's parameter memory.
+  exchangeState_ = PreReading;
+  worker_->PostRequest(ReadParamMemory);
+}
+
+void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
+  switch (code) {
+    case Notify::ModifiedNotice:
+      ShowModifiedMark();
+      break;
+    case Notify::Progress:
+      view_.SetProgressPos(static_cast<int>(value));
+      break;
+    case Notify::CheckDone:
+      // A check that was still running when a transfer began is aborted by
+      // the worker, which answers it late with 0. That answer says nothing
+      // about the device and must not end the transfer's state: while a
+      // transfer runs, CheckDone is ignored altogether (state, device state
+      // and status line stay as the transfer set them), so a write that
+      // began during a check stays a write.
+      if (TransferRuns()) break;
+      exchangeState_ = Idle;
+      if (value != deviceState_) {
+        deviceState_ = value ? DevicePresent : DeviceAbsent;
+        view_.SetProgressPos(0);
+        view_.ShowStatus(value ? IDS_CONNECTED : IDS_NOT_CONNECTED);
+      }
+      break;
+    case Notify::ReadParamDone:
+      ReadParamDone(value);
+      break;
+    case Notify::WriteParamDone:
+      if (value == 1) {
+        deviceState_ = DevicePresent;
+        worker_->PostRequest(WriteFlashRecord);
+      } else {
+        exchangeState_ = Idle;
+        view_.ShowStatus(IDS_WRITE_FAILED);
+        RunPendingFileCommand();
+      }
+      break;
+    case Notify::ReadRecordDone:
+      ReadRecordDone(value);
+      break;
+    case Notify::WriteRecordDone:
+      exchangeState_ = Idle;
+      if (value == 1) deviceState_ = DevicePresent;
+      view_.ShowStatus(value == 1 ? IDS_WRITE_DONE : IDS_WRITE_FAILED);
+      RunPendingFileCommand();
+      break;
+    case Notify::InputModeOff:
+    case Notify::InputModeOn:
+      RelayInputModeNotice(value, code == Notify::InputModeOn);
+      break;
+    default:
+      break;
+  }
+}
+
+void Controller::ReadParamDone(std::intptr_t value) {
+  if (exchangeState_ == PreReading) {
+    if (value != 1) {
+      exchangeState_ = Idle;
+      view_.ShowStatus(IDS_PREREAD_FAILED);
+      RunPendingFileCommand();
+      return;
+    }
+    deviceState_ = DevicePresent;
+    // The pages' values go over the device's own parameter memory, so bytes
+    // that no page owns are written back as the device holds them.
+    worker_->CopyImage(image_, kParamAreaSize);
+    StoreToImage(image_);
+    worker_->SetImage(image_);
+    exchangeState_ = Writing;
+    worker_->PostRequest(WriteParamMemory);
+    return;
+  }
+  if (value != 1) {
+    exchangeState_ = Idle;
+    view_.ShowStatus(IDS_READ_FAILED);
+    RunPendingFileCommand();
+    return;
+  }
+  deviceState_ = DevicePresent;
+  worker_->PostRequest(ReadFlashRecord);
+}
+
+void Controller::ReadRecordDone(std::intptr_t value) {
+  exchangeState_ = Idle;
+  if (value == 1) {
+    deviceState_ = DevicePresent;
+    worker_->CopyImage(image_, kParamAreaSize);
+    StoreToImage(image_);
+    if (!worker_->ImageEquals(image_)) {
+      modifiedFlag = 1;
+      ShowModifiedMark();
+    }
+    worker_->CopyImage(image_, kImageSize);
+    LoadFromImage(image_);
+  }
+  view_.ShowStatus(value == 1 ? IDS_READ_DONE : IDS_READ_FAILED);
+  RunPendingFileCommand();
+}
+
+void Controller::RunPendingFileCommand() {
+  const int command = pendingFileCommand_;
+  pendingFileCommand_ = NoFileCommand;
+  switch (command) {
+    case OpenCommand:
+      OpenFile();
+      break;
+    case SaveCommand:
+      SaveFile();
+      break;
+    case SaveAsCommand:
+      SaveFileAs();
+      break;
+    default:
+      break;
+  }
+}
+
+void Controller::RelayInputModeNotice(std::intptr_t input, bool on) {
+  const int v = on ? 1 : 0;
+  const bool known = input >= 0 && input <= 2;
+  const int zone = static_cast<int>(input) + 1;
+  for (int i = kFirstPhonePage; i <= kLastPhonePage; ++i) {
+    auto* phone = dynamic_cast<IPhonePageLink*>(pages_.Page(i));
+    if (!phone) continue;
+    if (known) phone->SetVoiceCallOnZone(zone, v);
+    phone->UpdateControls();
+  }
+  for (int i = kFirstRelayPage; i <= kLastRelayPage; ++i) {
+    auto* relay = dynamic_cast<IRelayPageLink*>(pages_.Page(i));
+    if (!relay || relay->RelayModeIndex() != kSirenMode) continue;
+    if (known) relay->SetSirenOnZone(zone, v);
+    relay->UpdateControls();
+  }
+}
+
+void Controller::ShowModifiedMark() { view_.ShowModifiedMark(modifiedFlag == 1); }
+
+// ---- configuration files ----
+
+void Controller::SetWorkingFolderFromPath(const std::u16string& path, std::size_t nameOffset) {
+  std::u16string folder = path.substr(0, nameOffset);
+  // Drop the final separator, but keep it after a bare drive ("C:\"):
+  // "C:" alone would mean the drive's current folder, not its root.
+  if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/') &&
+      !(folder.size() == 3 && folder[1] == u':'))
+    folder.pop_back();
+  workingFolder_ = folder;
+  view_.SetCurrentFolder(workingFolder_);
+}
+
+int Controller::ReadConfigFile(const std::u16string& path) {
+  std::uint8_t loaded[kImageSize];
+  const ConfigFileResult result = LoadConfigFile(files_, path, loaded);
+  if (result != Loaded) return result;
+  std::memcpy(image_, loaded, kImageSize);
+  LoadFromImage(image_);
+  modifiedFlag = 0;
+  ShowModifiedMark();
+  return result;
+}
+
+int Controller::WriteConfigFile(const std::u16string& path, const std::u16string& name) {
+  StoreToImage(image_);
+  const bool written = SaveConfigFile(files_, path, image_);
+  if (written) {
+    modifiedFlag = 0;
+    ShowModifiedMark();
+  }
+  view_.SetProgressPos(0);
+  view_.ShowStatus(written ? IDS_FILE_WRITE_DONE : IDS_FILE_WRITE_FAILED, name);
+  return written ? 1 : 0;
+}
+
+void Controller::OpenFile() {
+  if (TransferRuns()) {
+    pendingFileCommand_ = OpenCommand;
+    return;
+  }
+  if (!ConfirmDiscard()) return;
+  std::u16string path;
+  std::size_t nameOffset = 0;
+  if (!view_.AskOpenPath(path, nameOffset)) return;
+  SetWorkingFolderFromPath(path, nameOffset);
+  const std::u16string name = path.substr(nameOffset);
+  int text;
+  switch (ReadConfigFile(path)) {
+    case Loaded:
+      currentPath_ = path;
+      currentName_ = name;
+      view_.UpdateTitle(currentName_);
+      text = IDS_FILE_READ_DONE;
+      break;
+    case BadFormat:
+      text = IDS_FILE_BAD_FORMAT;
+      break;
+    case Corrupt:
+      text = IDS_FILE_CORRUPT;
+      break;
+    default:
+      text = IDS_FILE_READ_FAILED;
+      break;
+  }
+  view_.SetProgressPos(0);
+  view_.ShowStatus(text, name);
+}
+
+int Controller::SaveFile() {
+  if (TransferRuns()) {
+    pendingFileCommand_ = SaveCommand;
+    return 0;
+  }
+  if (currentPath_.size() < 3) return SaveFileAs();
+  return WriteConfigFile(currentPath_, currentName_);
+}
+
+int Controller::SaveFileAs() {
+  if (TransferRuns()) {
+    pendingFileCommand_ = SaveAsCommand;
+    return 0;
+  }
+  std::u16string path;
+  std::size_t nameOffset = 0;
+  if (!view_.AskSavePath(path, nameOffset)) return -1;
+  SetWorkingFolderFromPath(path, nameOffset);
+  const std::u16string name = path.substr(nameOffset);
+  if (WriteConfigFile(path, name) != 1) return 0;
+  currentPath_ = path;
+  currentName_ = name;
+  view_.UpdateTitle(currentName_);
+  return 1;
+}
+
+bool Controller::ConfirmDiscard() {
+  if (modifiedFlag == 0) return true;
+  switch (view_.AskDiscard()) {
+    case IDC_DISCARD_SAVE:
+      return SaveFile() == 1;
+    case IDC_DISCARD_SAVEAS:
+      return SaveFileAs() == 1;
+    case IDC_DISCARD_DONTSAVE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Controller::Shutdown() {
+  view_.UnregisterDeviceNotification();
+  if (worker_) worker_->Stop(kStopWaitMs);
+  view_.PostQuit(0);
+  worker_.reset();
+}

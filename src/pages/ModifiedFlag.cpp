@@ -1,0 +1,3 @@
+#include "pages/ModifiedFlag.h"
+
+int modifiedFlag = 0;

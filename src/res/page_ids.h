@@ -1,0 +1,2 @@
+// Control and string identifiers used inside the page dialog templates.
+#pragma once
