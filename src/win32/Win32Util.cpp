@@ -1,0 +1,20 @@
+#include "win32/Win32Util.h"
+
+#include <vector>
+
+#include "win32/WinException.h"
+
+HINSTANCE appInstance = nullptr;
+
+std::u16string LoadText(int id) {
+  wchar_t buffer[256];
+  if (LoadStringW(appInstance, id, buffer, 256) == 0) ThrowLastError(L"Load String failed");
+  return FromWide(buffer);
+}
+
+std::u16string WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::vector<wchar_t> buffer(length + 1);
+  GetWindowTextW(window, buffer.data(), length + 1);
+  return FromWide(buffer.data());
+}

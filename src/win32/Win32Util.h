@@ -1,0 +1,24 @@
+// Small helpers shared by the Windows front end.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The module instance used for every resource load.
+extern HINSTANCE appInstance;
+
+// UTF-16 texts of the core and the platform's wide strings are the same
+// code units on Windows.
+inline const wchar_t* Wide(const std::u16string& s) {
+  return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+inline std::u16string FromWide(const wchar_t* s) {
+  return std::u16string(reinterpret_cast<const char16_t*>(s));
+}
+
+// A string-table text, loaded into a 256-character buffer; throws
+// WinException "Load String failed" when it cannot be loaded.
+std::u16string LoadText(int id);
+
+// The text of a window or control.
+std::u16string WindowText(HWND window);
