@@ -26,6 +26,7 @@ class IPageDialog {
   // Posts WM_APP with (code, value) to the page's parent window; false
   // when the page has no parent.
   virtual bool PostToParent(unsigned code, std::intptr_t value) = 0;
-  // Loads a string-table text; throws when the text cannot be loaded.
-  virtual std::u16string LoadString(int id) = 0;
+  // Loads a string-table text; throws when the text cannot be loaded (the
+  // Windows adapter throws WinException "Load String failed").
+  virtual std::u16string LoadText(int id) = 0;
 };
