@@ -86,7 +86,7 @@ bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::u
         files.RemoveFile(temporary);
         return false;
       case IFileSystem::CreateOutcome::Written:
-        if (files.ReplaceFile(temporary, path)) return true;
+        if (files.MoveOver(temporary, path)) return true;
         files.RemoveFile(temporary);
         return false;
     }

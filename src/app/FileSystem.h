@@ -24,7 +24,7 @@ class IFileSystem {
   virtual CreateOutcome WriteNewFile(const std::u16string& path, const std::uint8_t* data,
                                      std::size_t size) = 0;
   // Puts `from` in the place of `to` in one step, replacing `to` if it exists.
-  virtual bool ReplaceFile(const std::u16string& from, const std::u16string& to) = 0;
+  virtual bool MoveOver(const std::u16string& from, const std::u16string& to) = 0;
   virtual void RemoveFile(const std::u16string& path) = 0;
 };
 
@@ -35,6 +35,6 @@ class StdFileSystem : public IFileSystem {
                           std::size_t size) override;
   CreateOutcome WriteNewFile(const std::u16string& path, const std::uint8_t* data,
                              std::size_t size) override;
-  bool ReplaceFile(const std::u16string& from, const std::u16string& to) override;
+  bool MoveOver(const std::u16string& from, const std::u16string& to) override;
   void RemoveFile(const std::u16string& path) override;
 };

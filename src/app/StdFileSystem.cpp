@@ -37,7 +37,7 @@ IFileSystem::CreateOutcome StdFileSystem::WriteNewFile(const std::u16string& pat
   return written && flushed && closed ? CreateOutcome::Written : CreateOutcome::Failed;
 }
 
-bool StdFileSystem::ReplaceFile(const std::u16string& from, const std::u16string& to) {
+bool StdFileSystem::MoveOver(const std::u16string& from, const std::u16string& to) {
   std::error_code ec;
   fs::rename(fs::path(from), fs::path(to), ec);
   return !ec;

@@ -1,0 +1,70 @@
+# Shared by scripts/test, scripts/run and scripts/screenshot.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+WINE_LOADER=/usr/lib/wine/wine64
+WINE_SERVER=/usr/lib/wine/wineserver
+PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+          mingw-w64-x86-64-dev wine64 xvfb xdotool imagemagick)
+
+# Installs the Debian packages that are missing; quick and silent when all are there.
+ensure_packages() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures and builds one preset (native or windows).
+build_preset() {
+  local preset=$1; shift
+  cmake --preset "$preset" -S "$ROOT" >/dev/null
+  cmake --build --preset "$preset" "$@"
+}
+
+XVFB_PID=
+# Starts Xvfb on a free display and exports DISPLAY.
+start_xvfb() {
+  local n
+  for n in $(seq 90 199); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}
+
+stop_xvfb() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -x "$WINE_SERVER" ]; then "$WINE_SERVER" -k >/dev/null 2>&1 || true; fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+  XVFB_PID=
+}
+
+# A Wine prefix inside the build folder, made once; a persistent wineserver
+# makes every later Wine start quick.
+prepare_wine() {
+  export WINEPREFIX="$ROOT/build/windows/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    "$WINE_LOADER" wineboot -i >/dev/null 2>&1 || true
+    "$WINE_SERVER" -w
+  fi
+  "$WINE_SERVER" -p >/dev/null 2>&1 || true
+}

@@ -1,0 +1,264 @@
+#include "win32/MainWindow.h"
+
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <initguid.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include "pages/PageTable.h"
+#include "res/resource.h"
+#include "win32/Dialogs.h"
+#include "win32/FileNameDialog.h"
+#include "win32/Win32Util.h"
+#include "win32/WinException.h"
+
+// The page dialogs' procedure and their controllers (the page framework).
+INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+DlgCtrlr* PageController(HWND page);
+
+namespace {
+// The worker factory for the window being created (the template is created
+// with creation parameter 0).
+WorkerFactory pendingWorkerFactory = nullptr;
+
+void ShowException(HWND owner, const wchar_t* text) {
+  MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
+}
+
+void SetButtonBitmap(HWND button, int bitmapId) {
+  HANDLE bitmap = LoadImageW(appInstance, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
+                             LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);
+  SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}
+}  // namespace
+
+HWND CreateMainWindow(WorkerFactory makeWorker) {
+  pendingWorkerFactory = makeWorker;
+  return CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+}
+
+MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
+    : window_(window),
+      openButton_(GetDlgItem(window, IDC_OPEN)),
+      saveButton_(GetDlgItem(window, IDC_SAVE)),
+      readButton_(GetDlgItem(window, IDC_READ)),
+      writeButton_(GetDlgItem(window, IDC_WRITE)),
+      progress_(GetDlgItem(window, IDC_PROGRESS)),
+      status_(GetDlgItem(window, IDC_STATUS)),
+      modified_(GetDlgItem(window, IDC_MODIFIED)),
+      controlTips_(window),
+      rectTips_(window),
+      tree_(GetDlgItem(window, IDC_TREE)) {
+  std::u16string folder = GetWorkingFolder();
+  controller_ = std::make_unique<Controller>(*this, *this, files_, makeWorker(*this),
+                                             std::move(folder));
+
+  HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_APP));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  controller_->ShowInitialState();
+
+  SetButtonBitmap(openButton_, IDB_OPEN);
+  SetButtonBitmap(saveButton_, IDB_SAVE);
+  SetButtonBitmap(readButton_, IDB_READ);
+  SetButtonBitmap(writeButton_, IDB_WRITE);
+
+  controlTips_.AddControlTool(openButton_, IDS_TIP_OPEN);
+  controlTips_.AddControlTool(saveButton_, IDS_TIP_SAVE);
+  controlTips_.AddControlTool(readButton_, IDS_TIP_READ);
+  controlTips_.AddControlTool(writeButton_, IDS_TIP_WRITE);
+  controlTips_.AddControlTool(progress_, IDS_TIP_PROGRESS);
+  rectTips_.AddRectTool(status_, IDS_TIP_STATUS);
+  rectTips_.AddRectTool(modified_, IDS_TIP_MODIFIED);
+
+  try {
+    BuildTreeAndPages();
+  } catch (const WinException& e) {
+    // The window goes on with what was built; closing it still ends the
+    // program.
+    ShowException(window_, e.message.c_str());
+    return;
+  } catch (...) {
+    ShowException(window_, L"Unknown");
+    return;
+  }
+  RegisterForDeviceChanges();
+  controller_->StartDeviceCheck();
+}
+
+MainWindow::~MainWindow() = default;
+
+MainWindow* MainWindow::Of(HWND window) {
+  return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void MainWindow::BuildTreeAndPages() {
+  for (int i = 0; i < kPageCount; ++i) {
+    std::u16string label = LoadText(kPageTable[i].labelId);
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<wchar_t*>(Wide(label));
+    treeItems_[i] = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    if (!treeItems_[i]) ThrowLastError(L"AddItem to TreeView");
+  }
+  // The window does not hold its controller yet, so the selection
+  // notification this causes is ignored.
+  SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(treeItems_[0]));
+  ShowWindow(tree_, SW_SHOW);
+  for (int i = 0; i < kPageCount; ++i) {
+    // The factory only has to live until the creation returns.
+    std::unique_ptr<CtrlFactory> factory =
+        kPageTable[i].makeFactory ? kPageTable[i].makeFactory() : nullptr;
+    pageWindows_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPageTable[i].dialogId),
+                                         window_, PageDialogProc,
+                                         reinterpret_cast<LPARAM>(factory.get()));
+    if (!pageWindows_[i]) ThrowLastError(L"CreateDialog_Page");
+  }
+  ShowWindow(pageWindows_[0], SW_SHOW);
+  SetFocus(tree_);
+}
+
+void MainWindow::RegisterForDeviceChanges() {
+  DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+  filter.dbcc_size = 32;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  HidD_GetHidGuid(&filter.dbcc_classguid);
+  // A failed registration is not reported; only the returned handle counts
+  // (the last error may be stale).
+  deviceNotification_ =
+      RegisterDeviceNotificationW(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+int MainWindow::PageOfItem(HTREEITEM item) const {
+  for (int i = 0; i < kPageCount; ++i)
+    if (item && treeItems_[i] == item) return i;
+  return -1;
+}
+
+void MainWindow::OnTreeSelChanged(const NMHDR* notification) {
+  if (notification->idFrom != IDC_TREE || notification->code != TVN_SELCHANGEDW) return;
+  const auto* change = reinterpret_cast<const NMTREEVIEWW*>(notification);
+  const int oldPage = PageOfItem(change->itemOld.hItem);
+  const int newPage = PageOfItem(change->itemNew.hItem);
+  if (oldPage >= 0 && pageWindows_[oldPage]) ShowWindow(pageWindows_[oldPage], SW_HIDE);
+  if (newPage >= 0 && pageWindows_[newPage]) ShowWindow(pageWindows_[newPage], SW_SHOW);
+}
+
+void MainWindow::ShowStatus(int stringId, const std::u16string& name) {
+  SetWindowTextW(status_, Wide(LoadText(stringId) + name));
+}
+
+void MainWindow::ShowModifiedMark(bool on) { SetWindowTextW(modified_, on ? L" *" : L""); }
+
+void MainWindow::UpdateTitle(const std::u16string& name) {
+  std::u16string title = LoadText(IDS_TITLE);
+  if (!name.empty()) title += u" - " + name;
+  SetWindowTextW(window_, Wide(title));
+}
+
+void MainWindow::SetProgressRange(int maximum) {
+  SendMessageW(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, maximum));
+}
+
+void MainWindow::SetProgressPos(int position) {
+  SendMessageW(progress_, PBM_SETPOS, position, 0);
+}
+
+int MainWindow::AskDiscard() {
+  return static_cast<int>(DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_DISCARD), window_,
+                                          DiscardPromptProc, 0));
+}
+
+bool MainWindow::AskOpenPath(std::u16string& path, std::size_t& nameOffset) {
+  FileNameDialog dialog;
+  return dialog.Show(window_, false, path, nameOffset);
+}
+
+bool MainWindow::AskSavePath(std::u16string& path, std::size_t& nameOffset) {
+  FileNameDialog dialog;
+  return dialog.Show(window_, true, path, nameOffset);
+}
+
+void MainWindow::SetCurrentFolder(const std::u16string& folder) {
+  std::u16string stored;
+  SetWorkingFolder(folder, stored);
+}
+
+void MainWindow::ShowAbout() {
+  DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ABOUT), window_, AboutDialogProc, 0);
+}
+
+void MainWindow::RequestClose() { SendMessageW(window_, WM_CLOSE, 0, 0); }
+
+void MainWindow::UnregisterDeviceNotification() {
+  if (deviceNotification_) ::UnregisterDeviceNotification(deviceNotification_);
+  deviceNotification_ = nullptr;
+}
+
+void MainWindow::PostQuit(int exitCode) { PostQuitMessage(exitCode); }
+
+DlgCtrlr* MainWindow::Page(int index) {
+  return pageWindows_[index] ? PageController(pageWindows_[index]) : nullptr;
+}
+
+void MainWindow::Post(unsigned code, std::intptr_t value) {
+  PostMessageW(window_, WM_APP, code, value);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The instance probe is answered before anything else, with or without a
+  // controller.
+  if (probeMessage != 0 && message == probeMessage) {
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, probeMessage);
+    return TRUE;
+  }
+  MainWindow* self = MainWindow::Of(window);
+  switch (message) {
+    case WM_INITDIALOG:
+      try {
+        self = new MainWindow(window, pendingWorkerFactory);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        return FALSE;  // the controller has set the focus itself
+      } catch (const WinException& e) {
+        ShowException(window, e.message.c_str());
+      } catch (...) {
+        ShowException(window, L"Unknown");
+      }
+      return -1;
+    case WM_COMMAND:
+      if (self) self->controller().HandleCommand(LOWORD(wParam));
+      return TRUE;
+    case WM_NOTIFY:
+      if (self) self->OnTreeSelChanged(reinterpret_cast<const NMHDR*>(lParam));
+      return TRUE;
+    case WM_DEVICECHANGE:
+      if (self && lParam)
+        self->controller().OnDeviceChange(
+            wParam, reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype);
+      return TRUE;
+    case WM_APP:
+      if (self) self->controller().OnWorkerMessage(static_cast<unsigned>(wParam), lParam);
+      return TRUE;
+    case WM_CLOSE:
+      if (!self || self->controller().ConfirmDiscard()) DestroyWindow(window);
+      return TRUE;
+    case WM_DESTROY:
+      if (self) {
+        self->controller().Shutdown();
+        delete self;
+      } else {
+        // Without a controller nobody else ends the message loop.
+        PostQuitMessage(0);
+      }
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}

@@ -1,0 +1,69 @@
+// The main window: the view over the real controls of template 191, the
+// page set over the 23 page dialogs, and the device worker's notification
+// target. It owns the portable Controller that makes the decisions.
+#pragma once
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/Controller.h"
+#include "win32/App.h"
+#include "win32/ToolTip.h"
+#include "win32/Win32FileSystem.h"
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Creates the main window from template 191; the worker comes from
+// `makeWorker`. Returns null when the window cannot be created.
+HWND CreateMainWindow(WorkerFactory makeWorker);
+
+class MainWindow : public IMainView, public IPageSet, public INotifySink {
+ public:
+  MainWindow(HWND window, WorkerFactory makeWorker);
+  ~MainWindow() override;
+
+  static MainWindow* Of(HWND window);
+  Controller& controller() { return *controller_; }
+  HWND pageWindow(int index) const { return pageWindows_[index]; }
+  HTREEITEM treeItem(int index) const { return treeItems_[index]; }
+  HWND tree() const { return tree_; }
+  void OnTreeSelChanged(const NMHDR* notification);
+
+  // IMainView
+  void ShowStatus(int stringId, const std::u16string& name) override;
+  void ShowModifiedMark(bool on) override;
+  void UpdateTitle(const std::u16string& name) override;
+  void SetProgressRange(int maximum) override;
+  void SetProgressPos(int position) override;
+  int AskDiscard() override;
+  bool AskOpenPath(std::u16string& path, std::size_t& nameOffset) override;
+  bool AskSavePath(std::u16string& path, std::size_t& nameOffset) override;
+  void SetCurrentFolder(const std::u16string& folder) override;
+  void ShowAbout() override;
+  void RequestClose() override;
+  void UnregisterDeviceNotification() override;
+  void PostQuit(int exitCode) override;
+  // IPageSet
+  DlgCtrlr* Page(int index) override;
+  // INotifySink
+  void Post(unsigned code, std::intptr_t value) override;
+
+ private:
+  void BuildTreeAndPages();
+  void RegisterForDeviceChanges();
+  int PageOfItem(HTREEITEM item) const;
+
+  HWND window_;
+  HWND openButton_, saveButton_, readButton_, writeButton_, progress_;
+  HWND status_, modified_;
+  ToolTip controlTips_;
+  ToolTip rectTips_;
+  HWND tree_;
+  HTREEITEM treeItems_[kPageCount] = {};
+  HWND pageWindows_[kPageCount] = {};
+  Win32FileSystem files_;
+  HDEVNOTIFY deviceNotification_ = nullptr;
+  std::unique_ptr<Controller> controller_;
+};
