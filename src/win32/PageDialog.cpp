@@ -1,0 +1,79 @@
+#include "win32/PageDialog.h"
+
+#include <memory>
+
+#include "pages/Ctrlr.h"
+#include "win32/WinException.h"
+#include "win32/Win32PageDialog.h"
+
+namespace {
+
+// What a page dialog keeps in its user data: the controller and the view of
+// the dialog it works through. The controller goes first when the page is
+// destroyed.
+struct PageHost {
+  explicit PageHost(HWND dialog) : view(dialog) {}
+  Win32PageDialog view;
+  std::unique_ptr<DlgCtrlr> controller;
+};
+
+PageHost* HostOf(HWND dialog) {
+  return reinterpret_cast<PageHost*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+
+void ShowException(HWND owner, const wchar_t* text) {
+  MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
+}
+
+// Builds the page's controller; false (after the "Exception" box) when its
+// construction failed, and the page then has none.
+bool CreateController(HWND dialog, CtrlFactory* factory) {
+  if (!factory) return true;
+  try {
+    auto host = std::make_unique<PageHost>(dialog);
+    // The controller writes its controls while it is built; their
+    // notifications find no controller in the user data yet and are ignored.
+    host->controller.reset(factory->create(host->view));
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host.release()));
+    return true;
+  } catch (const WinException& e) {
+    ShowException(dialog, e.message.c_str());
+  } catch (...) {
+    ShowException(dialog, L"Unknown");
+  }
+  return false;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  PageHost* host = HostOf(dialog);
+  switch (message) {
+    case WM_INITDIALOG:
+      return CreateController(dialog, reinterpret_cast<CtrlFactory*>(lParam)) ? TRUE : -1;
+    case WM_COMMAND:
+      if (!host || !host->controller) return FALSE;
+      try {
+        host->controller->OnCommand(host->view, LOWORD(wParam), HIWORD(wParam));
+      } catch (const WinException& e) {
+        ShowException(dialog, e.message.c_str());
+      } catch (...) {
+        ShowException(dialog, L"Unknown");
+      }
+      return TRUE;
+    case WM_CLOSE:
+      DestroyWindow(dialog);
+      return TRUE;
+    case WM_DESTROY:
+      SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+      delete host;
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+DlgCtrlr* PageController(HWND page) {
+  PageHost* host = HostOf(page);
+  return host ? host->controller.get() : nullptr;
+}

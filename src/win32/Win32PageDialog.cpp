@@ -1,0 +1,50 @@
+#include "win32/Win32PageDialog.h"
+
+#include "win32/Win32Util.h"
+
+std::u16string Win32PageDialog::GetText(int control) {
+  HWND edit = GetDlgItem(dialog_, control);
+  return edit ? WindowText(edit) : std::u16string();
+}
+
+void Win32PageDialog::SetText(int control, const std::u16string& text) {
+  // The edit answers with EN_UPDATE before this returns.
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text)));
+}
+
+void Win32PageDialog::GetSelection(int control, int& start, int& end) {
+  DWORD from = 0, to = 0;
+  Send(control, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  start = static_cast<int>(from);
+  end = static_cast<int>(to);
+}
+
+void Win32PageDialog::SetSelection(int control, int start, int end) {
+  Send(control, EM_SETSEL, start, end);
+}
+
+int Win32PageDialog::GetComboSelection(int control) {
+  return static_cast<int>(Send(control, CB_GETCURSEL, 0, 0));
+}
+
+void Win32PageDialog::SetComboSelection(int control, int index) {
+  Send(control, CB_SETCURSEL, index, 0);
+}
+
+void Win32PageDialog::AddComboString(int control, const std::u16string& text) {
+  Send(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
+}
+
+int Win32PageDialog::GetCheck(int control) {
+  return static_cast<int>(Send(control, BM_GETCHECK, 0, 0));
+}
+
+void Win32PageDialog::SetCheck(int control, int state) { Send(control, BM_SETCHECK, state, 0); }
+
+bool Win32PageDialog::PostToParent(unsigned code, std::intptr_t value) {
+  HWND parent = GetAncestor(dialog_, GA_PARENT);
+  if (!parent || parent == GetDesktopWindow()) return false;
+  return PostMessageW(parent, WM_APP, code, value) != 0;
+}
+
+std::u16string Win32PageDialog::LoadText(int id) { return ::LoadText(id); }
