@@ -53,6 +53,10 @@ bool EmulatedDevice::Take(int& count) {
 
 bool EmulatedDevice::TakesOutputReport() {
   if (removed_) return false;
+  if (faults.stallSkip > 0) {
+    --faults.stallSkip;
+    return true;
+  }
   return !Take(faults.stallWrites);
 }
 

@@ -34,6 +34,7 @@ struct EmulatedFaults {
   int failStatus = 0;        // answers with a failure status
   int removeAfter = -1;      // the device is unplugged after this many more requests
   int stallWrites = 0;       // output reports the device does not take (the write hangs)
+  int stallSkip = 0;         // output reports taken before the stalls begin
 };
 
 class EmulatedDevice {
