@@ -1,0 +1,95 @@
+#include "win32/AccessUSB.h"
+
+#include "win32/DeviceWorkers.h"
+#include "win32/HidEnumerator.h"
+#include "win32/WinException.h"
+
+WinWorkerEvents::WinWorkerEvents() {
+  abort_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  request_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!abort_ || !request_) {
+    const DWORD error = GetLastError();
+    if (abort_) CloseHandle(abort_);
+    if (request_) CloseHandle(request_);
+    throw WinException{error, L"CreateEvent"};
+  }
+}
+
+WinWorkerEvents::~WinWorkerEvents() {
+  CloseHandle(request_);
+  CloseHandle(abort_);
+}
+
+int WinWorkerEvents::WaitAbortOrRequest() {
+  const HANDLE handles[2] = {abort_, request_};
+  switch (WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
+    case WAIT_OBJECT_0:
+      return AbortSignalled;
+    case WAIT_OBJECT_0 + 1:
+      return RequestSignalled;
+    default:
+      return WaitError;
+  }
+}
+
+namespace {
+// What the main window holds: the worker itself stays alive until both the
+// holder and the thread have let go of it.
+class WorkerHandle : public IDeviceWorker {
+ public:
+  explicit WorkerHandle(AccessUSB* worker) : worker_(worker) {}
+  ~WorkerHandle() override { AccessUSB::Dispose(worker_); }
+  bool PostRequest(int code) override { return worker_->PostRequest(code); }
+  void CopyImage(std::uint8_t* buffer, std::size_t count) override {
+    worker_->CopyImage(buffer, count);
+  }
+  bool ImageEquals(const std::uint8_t* image) override { return worker_->ImageEquals(image); }
+  void SetImage(const std::uint8_t* image) override { worker_->SetImage(image); }
+  void Stop(unsigned waitMs) override { worker_->Stop(waitMs); }
+
+ private:
+  AccessUSB* worker_;
+};
+}  // namespace
+
+AccessUSB::AccessUSB(INotifySink& sink, const HidFactory& makeHid)
+    : sink_(sinkLock_, sink),
+      hid_(makeHid(events_.abortEvent())),
+      core_(stopFlag_, events_, requestLock_, imageLock_, *hid_, sink_) {}
+
+std::unique_ptr<AccessUSB, void (*)(AccessUSB*)> AccessUSB::Create(INotifySink& sink,
+                                                                 const HidFactory& makeHid,
+                                                                 bool start) {
+  std::unique_ptr<AccessUSB, void (*)(AccessUSB*)> worker(new AccessUSB(sink, makeHid),
+                                                          &AccessUSB::Dispose);
+  if (start) worker->Resume();
+  return worker;
+}
+
+std::unique_ptr<IDeviceWorker> AccessUSB::Make(INotifySink& sink, const HidFactory& makeHid) {
+  auto worker = Create(sink, makeHid);
+  auto handle = std::make_unique<WorkerHandle>(worker.get());
+  worker.release();
+  return handle;
+}
+
+void AccessUSB::Stop(unsigned waitMs) {
+  stopFlag_ = 1;
+  WakeThread();
+  WaitForSingleObject(threadHandle(), waitMs);
+}
+
+void AccessUSB::Dispose(AccessUSB* worker) {
+  if (!worker) return;
+  worker->stopFlag_ = 1;
+  worker->WakeThread();
+  // From here on nothing reaches the owner's sink, which may go away.
+  worker->sink_.Detach();
+  worker->Release();
+}
+
+std::unique_ptr<IDeviceWorker> MakeDeviceWorker(INotifySink& sink) {
+  return AccessUSB::Make(sink, [](HANDLE abortEvent) {
+    return std::make_unique<HidSetupEnumerator>(abortEvent);
+  });
+}

@@ -1,0 +1,181 @@
+#include "win32/HidPipeDevice.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "win32/Win32Util.h"
+#include "win32/WinException.h"
+
+namespace {
+std::atomic<unsigned> pipeCount{0};
+
+// Waits for an overlapped operation on the server end, or for one of the
+// two events; false when an event came first (the operation is cancelled
+// and waited out) or the operation failed.
+bool Finish(HANDLE pipe, OVERLAPPED& block, HANDLE stop, HANDLE unplug, DWORD& count) {
+  const HANDLE handles[3] = {stop, unplug, block.hEvent};
+  if (WaitForMultipleObjects(3, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 2) {
+    CancelIoEx(pipe, &block);
+    GetOverlappedResult(pipe, &block, &count, TRUE);
+    return false;
+  }
+  return GetOverlappedResult(pipe, &block, &count, FALSE) != 0;
+}
+}  // namespace
+
+EmulatedPipeDevice::EmulatedPipeDevice() {
+  name_ = L"\\\\.\\pipe\\ostrel-emulated-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+          std::to_wstring(pipeCount++);
+  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  unplug_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!stop_ || !unplug_) {
+    const DWORD error = GetLastError();
+    if (stop_) CloseHandle(stop_);
+    if (unplug_) CloseHandle(unplug_);
+    throw WinException{error, L"CreateEvent"};
+  }
+}
+
+EmulatedPipeDevice::~EmulatedPipeDevice() {
+  SetEvent(stop_);
+  for (std::thread& server : servers_) server.join();
+  CloseHandle(unplug_);
+  CloseHandle(stop_);
+}
+
+bool EmulatedPipeDevice::Present() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return !model_.removed();
+}
+
+void EmulatedPipeDevice::Unplug() {
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    model_.Remove();
+  }
+  SetEvent(unplug_);
+}
+
+HANDLE EmulatedPipeDevice::Connect() {
+  if (!Present()) return INVALID_HANDLE_VALUE;
+  // One connection at a time, as the worker opens the device: the servers
+  // of earlier connections, whose clients have hung up, end here.
+  for (std::thread& server : servers_) server.join();
+  servers_.clear();
+  ResetEvent(unplug_);
+  const HANDLE server = CreateNamedPipeW(
+      name_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+      64 * kReportSize, kReportSize, 0, nullptr);
+  if (server == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  const HANDLE client = CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (client == INVALID_HANDLE_VALUE) {
+    CloseHandle(server);
+    return INVALID_HANDLE_VALUE;
+  }
+  DWORD mode = PIPE_READMODE_MESSAGE;
+  SetNamedPipeHandleState(client, &mode, nullptr, nullptr);
+  ++connections_;
+  servers_.emplace_back([this, server] { Serve(server); });
+  return client;
+}
+
+bool EmulatedPipeDevice::Pause(DWORD ms) {
+  if (ms == 0) return WaitForSingleObject(stop_, 0) != WAIT_OBJECT_0;
+  const HANDLE handles[2] = {stop_, unplug_};
+  return WaitForMultipleObjects(2, handles, FALSE, ms) == WAIT_TIMEOUT;
+}
+
+void EmulatedPipeDevice::Serve(HANDLE pipe) {
+  const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  for (bool running = event != nullptr; running;) {
+    std::uint8_t request[kReportSize];
+    OVERLAPPED block = {};
+    block.hEvent = event;
+    DWORD count = 0;
+    if (!ReadFile(pipe, request, kReportSize, nullptr, &block) &&
+        GetLastError() != ERROR_IO_PENDING)
+      break;
+    if (!Finish(pipe, block, stop_, unplug_, count) || count != kReportSize) break;
+    std::vector<EmulatedReply> replies;
+    unsigned delayMs;
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      // A device that does not take the report: nothing more is read from
+      // this connection for a while, so the host's writes pile up.
+      if (!model_.TakesOutputReport()) {
+        if (!Pause(600)) break;
+        continue;
+      }
+      replies = model_.Handle(request);
+      delayMs = model_.answerDelayMs;
+    }
+    for (const EmulatedReply& reply : replies) {
+      if (!Pause(delayMs + reply.extraDelayMs)) {
+        running = false;
+        break;
+      }
+      OVERLAPPED out = {};
+      out.hEvent = event;
+      if (!WriteFile(pipe, reply.report.data(), kReportSize, nullptr, &out) &&
+          GetLastError() != ERROR_IO_PENDING) {
+        running = false;
+        break;
+      }
+      if (!Finish(pipe, out, stop_, unplug_, count)) {
+        running = false;
+        break;
+      }
+    }
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (model_.removed()) running = false;
+  }
+  // Closing the server end breaks the connection: the host's outstanding
+  // read and every later write fail at once, as on an unplugged device.
+  if (event) CloseHandle(event);
+  CloseHandle(pipe);
+}
+
+bool PipeHidDevice::GetAttributes(HidAttributes& attributes) {
+  std::lock_guard<std::mutex> hold(device_.mutex());
+  attributes = device_.model().attributes;
+  return true;
+}
+
+bool PipeHidDevice::GetInputBufferCount(std::uint32_t& count) {
+  std::lock_guard<std::mutex> hold(device_.mutex());
+  count = device_.model().inputBuffers;
+  return true;
+}
+
+EmulatedPipeDevice& PipeHidEnumerator::Own(std::unique_ptr<EmulatedPipeDevice> device) {
+  owned_.push_back(std::move(device));
+  Add(*owned_.back());
+  return *owned_.back();
+}
+
+bool PipeHidEnumerator::BuildList() {
+  listed_.clear();
+  for (std::size_t i = 0; i < devices_.size(); ++i)
+    if (devices_[i]->Present()) listed_.push_back(i);
+  return true;
+}
+
+bool PipeHidEnumerator::InterfacePath(std::uint32_t index, std::u16string& path) {
+  if (index >= listed_.size()) return false;
+  const std::string name = "pipe#" + std::to_string(listed_[index]);
+  path.assign(name.begin(), name.end());
+  return true;
+}
+
+std::unique_ptr<IHidDevice> PipeHidEnumerator::Open(const std::u16string& path) {
+  if (path.size() <= 5) return nullptr;
+  const std::size_t index = std::stoul(std::string(path.begin() + 5, path.end()));
+  if (index >= devices_.size()) return nullptr;
+  EmulatedPipeDevice& device = *devices_[index];
+  const HANDLE pipe = device.Connect();
+  if (pipe == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<PipeHidDevice>(pipe, abortEvent_, device);
+}

@@ -1,0 +1,204 @@
+// The link's real overlapped I/O (WriteFile, ReadFile, WaitForMultipleObjects,
+// CancelIo) against the emulated device at the far end of a named pipe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include "device/DeviceConnection.h"
+#include "win32/device/CountingHid.h"
+#include "win32/HidPipeDevice.h"
+
+namespace {
+
+class PipeExchange : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    abort = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(abort, nullptr);
+    hid = std::make_unique<PipeHidEnumerator>(abort);
+    device = &hid->Own(std::make_unique<EmulatedPipeDevice>());
+    for (std::size_t i = 0; i < kParamMemorySize; ++i)
+      device->model().paramMemory()[i] = static_cast<std::uint8_t>(i * 5 + 2);
+    counting = std::make_unique<CountingHid>(*hid);
+    connection = std::make_unique<DeviceConnection>(*counting);
+  }
+  void TearDown() override {
+    connection.reset();
+    counting.reset();
+    hid.reset();
+    CloseHandle(abort);
+  }
+  void Open() {
+    ASSERT_TRUE(connection->FindAndOpen());
+    Model([](EmulatedDevice& d) { d.ClearLog(); });
+    counting->Clear();
+  }
+  std::vector<int> Waits() { return counting->waits(); }
+  template <class F>
+  void Model(F f) {
+    std::lock_guard<std::mutex> hold(device->mutex());
+    f(device->model());
+  }
+  int Seen(std::uint8_t command) {
+    std::lock_guard<std::mutex> hold(device->mutex());
+    return device->model().CountSeen(command);
+  }
+  int Read(std::uint32_t address, std::uint8_t* data) {
+    return connection->Exchange(ReadParam, address, data, 32);
+  }
+  bool Holds(const std::uint8_t* data, std::uint32_t address) {
+    std::lock_guard<std::mutex> hold(device->mutex());
+    return std::memcmp(data, device->model().paramMemory() + address, 32) == 0;
+  }
+
+  HANDLE abort = nullptr;
+  std::unique_ptr<PipeHidEnumerator> hid;
+  std::unique_ptr<CountingHid> counting;
+  EmulatedPipeDevice* device = nullptr;
+  std::unique_ptr<DeviceConnection> connection;
+};
+
+TEST_F(PipeExchange, ReadsAndWritesThroughRealOverlappedIo) {
+  Open();
+  std::uint8_t data[32];
+  ASSERT_EQ(Read(0x120, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x120));
+  std::uint8_t block[32];
+  for (int i = 0; i < 32; ++i) block[i] = static_cast<std::uint8_t>(0xC0 + i);
+  ASSERT_EQ(connection->Exchange(WriteParam, 0x7E0, block, 32), ExchangeDone);
+  EXPECT_TRUE(Holds(block, 0x7E0));
+  EXPECT_EQ(Seen(ReadParam), 1);
+}
+
+TEST_F(PipeExchange, StaleAnswersArePassedOver) {
+  Open();
+  Model([](EmulatedDevice& d) {
+    d.faults.stale = 1;
+    d.faults.staleCount = 4;
+  });
+  std::uint8_t data[32];
+  ASSERT_EQ(Read(0x40, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x40));
+  EXPECT_EQ(Seen(ReadParam), 1);
+}
+
+TEST_F(PipeExchange, AFailureStatusFailsWithoutRetry) {
+  Open();
+  Model([](EmulatedDevice& d) { d.faults.failStatus = 1; });
+  std::uint8_t data[32];
+  EXPECT_EQ(Read(0, data), ExchangeFailed);
+  EXPECT_EQ(Seen(ReadParam), 1);
+}
+
+TEST_F(PipeExchange, ThreeWrongSignaturesFail) {
+  Open();
+  Model([](EmulatedDevice& d) { d.faults.wrongSignature = 3; });
+  std::uint8_t data[32];
+  EXPECT_EQ(Read(0, data), ExchangeFailed);
+  EXPECT_EQ(Seen(ReadParam), 3);
+}
+
+TEST_F(PipeExchange, ALateAnswerIsTakenAfterAResend) {
+  Open();
+  Model([](EmulatedDevice& d) {
+    d.faults.late = 1;
+    d.faults.lateMs = 350;
+  });
+  std::uint8_t data[32];
+  ASSERT_EQ(Read(0x60, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x60));
+  EXPECT_GE(Seen(ReadParam), 2);
+  // The twin answers that follow are passed over by the next request.
+  ASSERT_EQ(Read(0x80, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x80));
+}
+
+TEST_F(PipeExchange, AnUnresponsiveDeviceFailsAfterOneWaitAndThreeResends) {
+  Open();
+  Model([](EmulatedDevice& d) { d.faults.silent = -1; });
+  std::uint8_t data[32];
+  EXPECT_EQ(Read(0, data), ExchangeFailed);
+  EXPECT_EQ(Seen(ReadParam), 4);
+  // Writes complete at once into the pipe; the read is waited for once,
+  // then once after each of the three re-sends.
+  const int T = WaitTimedOut;
+  EXPECT_EQ(Waits(), (std::vector<int>{T, T, T, T}));
+  // The read was cancelled and has finished: the connection still works.
+  Model([](EmulatedDevice& d) { d.faults.silent = 0; });
+  ASSERT_EQ(Read(0x20, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x20));
+}
+
+TEST_F(PipeExchange, AbortWinsOverAnAnswerAlreadyThere) {
+  Open();
+  SetEvent(abort);
+  std::uint8_t data[32];
+  Sleep(20);  // let the answer arrive first
+  EXPECT_EQ(Read(0, data), ExchangeAborted);
+  EXPECT_EQ(Waits(), (std::vector<int>{WaitAborted}));
+  ResetEvent(abort);
+  ASSERT_EQ(Read(0x20, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x20));
+}
+
+TEST_F(PipeExchange, AnAbortEndsAWaitAtOnce) {
+  Open();
+  Model([](EmulatedDevice& d) { d.faults.silent = -1; });
+  // Signal the abort 100 ms into the exchange, from another thread.
+  struct Args {
+    HANDLE abort;
+  } args{abort};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        Sleep(100);
+        SetEvent(static_cast<Args*>(p)->abort);
+        return 0;
+      },
+      &args, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  std::uint8_t data[32];
+  EXPECT_EQ(Read(0, data), ExchangeAborted);
+  // The first wait for the read ended with the abort, not with its time-out.
+  EXPECT_EQ(Waits(), (std::vector<int>{WaitAborted}));
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  ResetEvent(abort);
+  Model([](EmulatedDevice& d) { d.faults.silent = 0; });
+  ASSERT_EQ(Read(0x40, data), ExchangeDone);
+}
+
+TEST_F(PipeExchange, AnUnpluggedDeviceFailsAtOnce) {
+  Open();
+  std::uint8_t data[32];
+  ASSERT_EQ(Read(0, data), ExchangeDone);
+  device->Unplug();
+  Sleep(50);  // the far end hangs up
+  EXPECT_EQ(Read(0x20, data), ExchangeFailed);
+  for (int r : Waits()) EXPECT_NE(r, WaitTimedOut);  // it failed at once
+  connection->CloseConnection();
+  EXPECT_FALSE(connection->FindAndOpen());
+}
+
+TEST_F(PipeExchange, ASilentTwinInFrontIsSkipped) {
+  auto twin = std::make_unique<EmulatedPipeDevice>();
+  twin->model().faults.silent = -1;
+  PipeHidEnumerator machine(abort);
+  EmulatedPipeDevice& first = machine.Own(std::move(twin));
+  machine.Add(*device);
+  DeviceConnection link(machine);
+  ASSERT_TRUE(link.FindAndOpen());
+  {
+    std::lock_guard<std::mutex> hold(first.mutex());
+    EXPECT_EQ(first.model().CountSeen(Hello), 4);
+  }
+  std::uint8_t data[32];
+  ASSERT_EQ(link.Exchange(ReadParam, 0x100, data, 32), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x100));
+  EXPECT_EQ(Seen(ReadParam), 1);
+}
+
+}  // namespace
