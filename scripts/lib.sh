@@ -66,5 +66,9 @@ prepare_wine() {
     "$WINE_LOADER" wineboot -i >/dev/null 2>&1 || true
     "$WINE_SERVER" -w
   fi
-  "$WINE_SERVER" -p >/dev/null 2>&1 || true
+  # A persistent server, and Wine's own services started once here, with
+  # their output away from the tests' (ctest waits for every holder of a
+  # test's output to let go of it).
+  "$WINE_SERVER" -p >/dev/null 2>&1 </dev/null || true
+  "$WINE_LOADER" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 }

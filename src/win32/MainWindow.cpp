@@ -12,12 +12,9 @@ extern "C" {
 #include "res/resource.h"
 #include "win32/Dialogs.h"
 #include "win32/FileNameDialog.h"
+#include "win32/PageDialog.h"
 #include "win32/Win32Util.h"
 #include "win32/WinException.h"
-
-// The page dialogs' procedure and their controllers (the page framework).
-INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-DlgCtrlr* PageController(HWND page);
 
 namespace {
 // The worker factory for the window being created (the template is created

@@ -36,9 +36,9 @@ bool PumpUntil(HWND main, const std::function<bool()>& done, int timeoutMs = 500
         PostQuitMessage(static_cast<int>(msg.wParam));  // keep it for the caller
         return done();
       }
-      if (main && IsWindow(main))
+      if (main && IsWindow(main)) {
         ProcessMessage(main, accelerators, msg);
-      else {
+      } else {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
       }
@@ -174,7 +174,9 @@ TEST_F(MainWindowTest, MenuHasItsTextsAndIds) {
     wchar_t text[128] = {};
     GetMenuStringW(item.menu, item.position, text, 128, MF_BYPOSITION);
     EXPECT_EQ(U(text), item.text);
-    if (item.id != UINT(-1)) EXPECT_EQ(GetMenuItemID(item.menu, item.position), item.id);
+    if (item.id != UINT(-1)) {
+      EXPECT_EQ(GetMenuItemID(item.menu, item.position), item.id);
+    }
   }
   EXPECT_EQ(GetMenuItemCount(file), 5);
   EXPECT_EQ(GetMenuItemID(file, 3), 0u);  // the separator
@@ -276,7 +278,8 @@ std::wstring ProgramPath() {
 }
 
 HANDLE Start(const std::wstring& program) {
-  STARTUPINFOW startup = {sizeof startup};
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   std::wstring command = L"\"" + program + L"\"";
   if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
