@@ -1,95 +1,14 @@
 // The real main window, built from the real resources, under Wine.
-#include <windows.h>
+#include "win32/shell/ShellSupport.h"
 
-#include <commctrl.h>
 #include <dbt.h>
-#include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <string>
-#include <thread>
 #include <vector>
 
-#include "app/StandInWorker.h"
 #include "app/StringTable.h"
-#include "pages/ModifiedFlag.h"
 #include "pages/PageTable.h"
-#include "res/resource.h"
-#include "win32/App.h"
-#include "win32/MainWindow.h"
-#include "win32/Win32Util.h"
 
 namespace {
-
-std::u16string U(const wchar_t* s) { return FromWide(s); }
-
-// Runs the program's own message processing until `done` holds or the time
-// is up; true when `done` held.
-bool PumpUntil(HWND main, const std::function<bool()>& done, int timeoutMs = 5000) {
-  HACCEL accelerators = LoadAcceleratorsW(appInstance, MAKEINTRESOURCEW(IDM_MAIN));
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));  // keep it for the caller
-        return done();
-      }
-      if (main && IsWindow(main)) {
-        ProcessMessage(main, accelerators, msg);
-      } else {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-    }
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-void Pump(HWND main, int ms) {
-  PumpUntil(main, [] { return false; }, ms);
-}
-
-// Takes the quit message that the window's destruction posted, if any.
-bool TakeQuit(int& code) {
-  MSG msg;
-  if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    code = static_cast<int>(msg.wParam);
-    return true;
-  }
-  return false;
-}
-
-std::unique_ptr<IDeviceWorker> MakeStandIn(INotifySink& sink) {
-  return std::make_unique<StandInWorker>(sink);
-}
-
-class MainWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    appInstance = GetModuleHandleW(nullptr);
-    RegisterProbeMessage();
-    INITCOMMONCONTROLSEX init = {sizeof init, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&init);
-    modifiedFlag = 0;
-    main_ = CreateMainWindow(MakeStandIn);
-    ASSERT_NE(main_, nullptr);
-    self_ = MainWindow::Of(main_);
-    ASSERT_NE(self_, nullptr);
-  }
-  void TearDown() override {
-    if (IsWindow(main_)) DestroyWindow(main_);
-    int code;
-    TakeQuit(code);
-  }
-  std::u16string Text(int id) { return WindowText(GetDlgItem(main_, id)); }
-
-  HWND main_ = nullptr;
-  MainWindow* self_ = nullptr;
-};
 
 TEST(StringResources, EveryShellTextLoadsAsWritten) {
   appInstance = GetModuleHandleW(nullptr);
