@@ -1,17 +1,9 @@
-// Entry point of the configurator.
+// Entry point of the configurator, which talks to the alarm over USB.
 #include <windows.h>
 
-#include "app/StandInWorker.h"
 #include "win32/App.h"
-
-namespace {
-// Stand-in until the device link is built: every request answers
-// "device not found".
-std::unique_ptr<IDeviceWorker> MakeStandInWorker(INotifySink& sink) {
-  return std::make_unique<StandInWorker>(sink);
-}
-}  // namespace
+#include "win32/DeviceWorkers.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  return RunConfigurator(instance, MakeStandInWorker);
+  return RunConfigurator(instance, MakeDeviceWorker);
 }
