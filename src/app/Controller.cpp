@@ -282,7 +282,7 @@ int Controller::WriteConfigFile(const std::u16string& path, const std::u16string
     ShowModifiedMark();
   }
   view_.SetProgressPos(0);
-  view_.ShowStatus(written ? IDS_FILE_WRITE_DONE : IDS_FILE_WRITE_FAILED, name);
+  view_.ShowFileStatus(written ? IDS_FILE_WRITE_DONE : IDS_FILE_WRITE_FAILED, name);
   return written ? 1 : 0;
 }
 
@@ -316,7 +316,7 @@ void Controller::OpenFile() {
       break;
   }
   view_.SetProgressPos(0);
-  view_.ShowStatus(text, name);
+  view_.ShowFileStatus(text, name);
 }
 
 int Controller::SaveFile() {

@@ -9,8 +9,10 @@ class DlgCtrlr;
 class IMainView {
  public:
   virtual ~IMainView() = default;
-  // Status line: the string-table text `stringId`, then `name` (may be empty).
-  virtual void ShowStatus(int stringId, const std::u16string& name = {}) = 0;
+  // Status line: the string-table text `stringId`.
+  virtual void ShowStatus(int stringId) = 0;
+  // Status line: the string-table text `stringId` followed by a file name.
+  virtual void ShowFileStatus(int stringId, const std::u16string& name) = 0;
   // Modified mark: " *" when on, empty when off.
   virtual void ShowModifiedMark(bool on) = 0;
   // Title: the program's title, then " - " and the name when one is given.

@@ -147,7 +147,9 @@ void MainWindow::OnTreeSelChanged(const NMHDR* notification) {
   if (newPage >= 0 && pageWindows_[newPage]) ShowWindow(pageWindows_[newPage], SW_SHOW);
 }
 
-void MainWindow::ShowStatus(int stringId, const std::u16string& name) {
+void MainWindow::ShowStatus(int stringId) { ShowFileStatus(stringId, {}); }
+
+void MainWindow::ShowFileStatus(int stringId, const std::u16string& name) {
   SetWindowTextW(status_, Wide(LoadText(stringId) + name));
 }
 

@@ -32,7 +32,8 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   void OnTreeSelChanged(const NMHDR* notification);
 
   // IMainView
-  void ShowStatus(int stringId, const std::u16string& name) override;
+  void ShowStatus(int stringId) override;
+  void ShowFileStatus(int stringId, const std::u16string& name) override;
   void ShowModifiedMark(bool on) override;
   void UpdateTitle(const std::u16string& name) override;
   void SetProgressRange(int maximum) override;

@@ -146,6 +146,28 @@ TEST_F(ControllerTest, ExchangeStateTable) {
   }
 }
 
+TEST_F(ControllerTest, AWriteBegunDuringACheckStaysAWrite) {
+  controller->StartDeviceCheck();
+  controller->StartDeviceWrite();  // the worker aborts the check...
+  Notify(Notify::CheckDone, 0);    // ...and answers it late
+  EXPECT_EQ(controller->exchangeState(), Controller::PreReading);
+  EXPECT_EQ(view.lastStatus(), IDS_WRITING);
+  Notify(Notify::ReadParamDone, 1);
+  EXPECT_EQ(controller->exchangeState(), Controller::Writing);
+  EXPECT_EQ(worker->requests, (std::vector<int>{CheckDevice, ReadParamMemory, WriteParamMemory}));
+  Notify(Notify::WriteParamDone, 1);
+  Notify(Notify::WriteRecordDone, 1);
+  EXPECT_EQ(view.lastStatus(), IDS_WRITE_DONE);
+  EXPECT_EQ(controller->deviceState(), 1);
+  // The same for a read: its first step is not taken for anything else.
+  controller->StartDeviceCheck();
+  controller->StartDeviceRead();
+  Notify(Notify::CheckDone, 0);
+  Notify(Notify::ReadParamDone, 1);
+  EXPECT_EQ(worker->requests.back(), ReadFlashRecord);
+  EXPECT_EQ(controller->deviceState(), 1);
+}
+
 TEST_F(ControllerTest, CheckDoneShowsOnlyChangesOfTheAnswer) {
   const struct {
     int value;

@@ -33,7 +33,10 @@ class FakeView : public IMainView {
 
   int lastStatus() const { return statuses.empty() ? 0 : statuses.back().id; }
 
-  void ShowStatus(int id, const std::u16string& name) override { statuses.push_back({id, name}); }
+  void ShowStatus(int id) override { statuses.push_back({id, u""}); }
+  void ShowFileStatus(int id, const std::u16string& name) override {
+    statuses.push_back({id, name});
+  }
   void ShowModifiedMark(bool on) override {
     modifiedMark = on;
     ++modifiedMarkCalls;
