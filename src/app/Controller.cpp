@@ -144,19 +144,15 @@ void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
         deviceState_ = DevicePresent;
         worker_->PostRequest(WriteFlashRecord);
       } else {
-        exchangeState_ = Idle;
-        view_.ShowStatus(IDS_WRITE_FAILED);
-        RunPendingFileCommand();
+        EndTransfer(IDS_WRITE_FAILED);
       }
       break;
     case Notify::ReadRecordDone:
       ReadRecordDone(value);
       break;
     case Notify::WriteRecordDone:
-      exchangeState_ = Idle;
       if (value == 1) deviceState_ = DevicePresent;
-      view_.ShowStatus(value == 1 ? IDS_WRITE_DONE : IDS_WRITE_FAILED);
-      RunPendingFileCommand();
+      EndTransfer(value == 1 ? IDS_WRITE_DONE : IDS_WRITE_FAILED);
       break;
     case Notify::InputModeOff:
     case Notify::InputModeOn:
@@ -170,9 +166,7 @@ void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
 void Controller::ReadParamDone(std::intptr_t value) {
   if (exchangeState_ == PreReading) {
     if (value != 1) {
-      exchangeState_ = Idle;
-      view_.ShowStatus(IDS_PREREAD_FAILED);
-      RunPendingFileCommand();
+      EndTransfer(IDS_PREREAD_FAILED);
       return;
     }
     deviceState_ = DevicePresent;
@@ -186,9 +180,7 @@ void Controller::ReadParamDone(std::intptr_t value) {
     return;
   }
   if (value != 1) {
-    exchangeState_ = Idle;
-    view_.ShowStatus(IDS_READ_FAILED);
-    RunPendingFileCommand();
+    EndTransfer(IDS_READ_FAILED);
     return;
   }
   deviceState_ = DevicePresent;
@@ -196,7 +188,7 @@ void Controller::ReadParamDone(std::intptr_t value) {
 }
 
 void Controller::ReadRecordDone(std::intptr_t value) {
-  exchangeState_ = Idle;
+  exchangeState_ = Idle;  // before the pages are loaded: a transfer no longer runs
   if (value == 1) {
     deviceState_ = DevicePresent;
     worker_->CopyImage(image_, kParamAreaSize);
@@ -208,7 +200,13 @@ void Controller::ReadRecordDone(std::intptr_t value) {
     worker_->CopyImage(image_, kImageSize);
     LoadFromImage(image_);
   }
-  view_.ShowStatus(value == 1 ? IDS_READ_DONE : IDS_READ_FAILED);
+  EndTransfer(value == 1 ? IDS_READ_DONE : IDS_READ_FAILED);
+}
+
+void Controller::EndTransfer(int statusId) {
+  exchangeState_ = Idle;
+  view_.ShowStatus(statusId);
+  // The file command asked for during the transfer runs now.
   RunPendingFileCommand();
 }
 

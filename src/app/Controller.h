@@ -67,6 +67,9 @@ class Controller : public SimpleCtrlr {
   bool TransferRuns() const { return exchangeState_ > Checking; }
   void ReadParamDone(std::intptr_t value);
   void ReadRecordDone(std::intptr_t value);
+  // Back to Idle after a transfer: the outcome in the status line, then the
+  // file command that waited for it.
+  void EndTransfer(int statusId);
   void RunPendingFileCommand();
   void RelayInputModeNotice(std::intptr_t input, bool on);
   int ReadConfigFile(const std::u16string& path);
