@@ -113,9 +113,9 @@ int RunConfigurator(HINSTANCE instance, WorkerFactory makeWorker) {
   } catch (const WinException& e) {
     std::vector<wchar_t> text(e.message.size() + 32);
     wsprintfW(text.data(), L"%s, Error %d", e.message.c_str(), static_cast<int>(e.errorCode));
-    MessageBoxW(nullptr, text.data(), L"Exception", MB_ICONWARNING | MB_OK);
+    ShowExceptionBox(nullptr, text.data());
   } catch (...) {
-    MessageBoxW(nullptr, L"Unknown", L"Exception", MB_ICONWARNING | MB_OK);
+    ShowExceptionBox(nullptr, L"Unknown");
   }
   return 0;
 }

@@ -21,10 +21,6 @@ namespace {
 // with creation parameter 0).
 WorkerFactory pendingWorkerFactory = nullptr;
 
-void ShowException(HWND owner, const wchar_t* text) {
-  MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
-}
-
 void SetButtonBitmap(HWND button, int bitmapId) {
   HANDLE bitmap = LoadImageW(appInstance, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
                              LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);
@@ -76,10 +72,10 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
   } catch (const WinException& e) {
     // The window goes on with what was built; closing it still ends the
     // program.
-    ShowException(window_, e.message.c_str());
+    ShowExceptionBox(window_, e.message.c_str());
     return;
   } catch (...) {
-    ShowException(window_, L"Unknown");
+    ShowExceptionBox(window_, L"Unknown");
     return;
   }
   RegisterForDeviceChanges();
@@ -225,9 +221,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         return FALSE;  // the controller has set the focus itself
       } catch (const WinException& e) {
-        ShowException(window, e.message.c_str());
+        ShowExceptionBox(window, e.message.c_str());
       } catch (...) {
-        ShowException(window, L"Unknown");
+        ShowExceptionBox(window, L"Unknown");
       }
       return -1;
     case WM_COMMAND:

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "pages/Ctrlr.h"
+#include "win32/Win32Util.h"
 #include "win32/WinException.h"
 #include "win32/Win32PageDialog.h"
 
@@ -21,10 +22,6 @@ PageHost* HostOf(HWND dialog) {
   return reinterpret_cast<PageHost*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
 }
 
-void ShowException(HWND owner, const wchar_t* text) {
-  MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
-}
-
 // Builds the page's controller; false (after the "Exception" box) when its
 // construction failed, and the page then has none.
 bool CreateController(HWND dialog, CtrlFactory* factory) {
@@ -37,9 +34,9 @@ bool CreateController(HWND dialog, CtrlFactory* factory) {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host.release()));
     return true;
   } catch (const WinException& e) {
-    ShowException(dialog, e.message.c_str());
+    ShowExceptionBox(dialog, e.message.c_str());
   } catch (...) {
-    ShowException(dialog, L"Unknown");
+    ShowExceptionBox(dialog, L"Unknown");
   }
   return false;
 }
@@ -56,9 +53,9 @@ INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       try {
         host->controller->OnCommand(host->view, LOWORD(wParam), HIWORD(wParam));
       } catch (const WinException& e) {
-        ShowException(dialog, e.message.c_str());
+        ShowExceptionBox(dialog, e.message.c_str());
       } catch (...) {
-        ShowException(dialog, L"Unknown");
+        ShowExceptionBox(dialog, L"Unknown");
       }
       return TRUE;
     case WM_CLOSE:

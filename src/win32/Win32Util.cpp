@@ -12,6 +12,10 @@ std::u16string LoadText(int id) {
   return FromWide(buffer);
 }
 
+void ShowExceptionBox(HWND owner, const wchar_t* text) {
+  MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
+}
+
 std::u16string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::vector<wchar_t> buffer(length + 1);

@@ -20,5 +20,8 @@ inline std::u16string FromWide(const wchar_t* s) {
 // WinException "Load String failed" when it cannot be loaded.
 std::u16string LoadText(int id);
 
+// The box that reports a failure: `text` titled "Exception", warning icon.
+void ShowExceptionBox(HWND owner, const wchar_t* text);
+
 // The text of a window or control.
 std::u16string WindowText(HWND window);
