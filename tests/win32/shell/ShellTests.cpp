@@ -3,10 +3,13 @@
 
 #include <dbt.h>
 
+#include <algorithm>
+#include <new>
 #include <vector>
 
 #include "app/StringTable.h"
 #include "pages/PageTable.h"
+#include "win32/WinException.h"
 
 namespace {
 
@@ -25,6 +28,81 @@ TEST(StringResources, EveryShellTextLoadsAsWritten) {
   }
   EXPECT_EQ(LoadText(IDS_TITLE), u"Острел Сорна-Т v.1.0.00");
   EXPECT_EQ(LoadText(IDS_NOT_CONNECTED), u" Устройство не подключено");
+}
+
+TEST(Platform, AllocationFailureBecomesWinException) {
+  std::new_handler previous = std::set_new_handler(OutOfMemoryHandler);
+  std::wstring message;
+  try {
+    volatile std::size_t huge = std::size_t(1) << 62;
+    void* p = ::operator new(huge);
+    ::operator delete(p);
+  } catch (const WinException& e) {
+    message = e.message;
+  }
+  std::set_new_handler(previous);
+  EXPECT_EQ(message, L"Out of memory");
+}
+
+TEST(Platform, WorkingFolderIsTheCurrentDirectory) {
+  wchar_t current[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, current);
+  EXPECT_EQ(GetWorkingFolder(), U(current));
+  std::u16string stored;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::u16string folder = U(temp);
+  folder.pop_back();  // without the final separator
+  SetWorkingFolder(folder, stored);
+  EXPECT_EQ(stored, folder);
+  EXPECT_EQ(GetWorkingFolder(), folder);
+  std::wstring message;
+  try {
+    SetWorkingFolder(u"Z:\\no\\such\\folder", stored);
+  } catch (const WinException& e) {
+    message = e.message;
+  }
+  EXPECT_EQ(message, L"Internal error: Cannot set current directory.");
+  EXPECT_EQ(stored, u"Z:\\no\\such\\folder");
+  SetCurrentDirectoryW(current);
+}
+
+TEST_F(MainWindowTest, TooltipsCoverTheSevenTools) {
+  struct Found {
+    HWND owner;
+    std::vector<std::u16string> texts;
+  } found{main_, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM p) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(p);
+        wchar_t cls[64] = {};
+        GetClassNameW(window, cls, 64);
+        if (wcscmp(cls, TOOLTIPS_CLASSW) != 0 || GetWindow(window, GW_OWNER) != f->owner)
+          return TRUE;
+        const int count = static_cast<int>(SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+          wchar_t text[256] = {};
+          TTTOOLINFOW info = {};
+          info.cbSize = TTTOOLINFOW_V1_SIZE;
+          info.lpszText = text;
+          SendMessageW(window, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&info));
+          // The tools take their texts from the string table.
+          if (IS_INTRESOURCE(info.lpszText) && info.hinst == appInstance)
+            f->texts.push_back(LoadText(static_cast<int>(reinterpret_cast<UINT_PTR>(info.lpszText))));
+          else
+            f->texts.push_back(FromWide(text));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  std::sort(found.texts.begin(), found.texts.end());
+  std::vector<std::u16string> expected;
+  for (int id : {IDS_TIP_OPEN, IDS_TIP_SAVE, IDS_TIP_READ, IDS_TIP_WRITE, IDS_TIP_PROGRESS,
+                 IDS_TIP_STATUS, IDS_TIP_MODIFIED})
+    expected.push_back(FindString(id));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(found.texts, expected);
 }
 
 TEST_F(MainWindowTest, StartsWithTitleTreeAndEmptyStatus) {
