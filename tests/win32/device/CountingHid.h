@@ -1,6 +1,8 @@
 // Wraps an IHidEnumerator and records every wait of the devices it opens,
 // with its result, so that tests see how an exchange went without timing it.
 #pragma once
+#include <windows.h>
+
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -25,6 +27,9 @@ class CountingHid : public IHidEnumerator {
     std::lock_guard<std::mutex> hold(mutex_);
     return waits_;
   }
+  // Sleeps this long before each wait, so that what the wait is to see
+  // has surely happened.
+  void DelayWaits(unsigned ms) { delayMs_ = ms; }
   void Clear() {
     std::lock_guard<std::mutex> hold(mutex_);
     waits_.clear();
@@ -42,6 +47,7 @@ class CountingHid : public IHidEnumerator {
     IoStart StartWrite() override { return inner_->StartWrite(); }
     IoStart StartRead() override { return inner_->StartRead(); }
     WaitResult Wait(HidOp op, unsigned ms) override {
+      if (owner_.delayMs_) Sleep(owner_.delayMs_);
       const WaitResult r = inner_->Wait(op, ms);
       std::lock_guard<std::mutex> hold(owner_.mutex_);
       owner_.waits_.push_back(r);
@@ -59,4 +65,5 @@ class CountingHid : public IHidEnumerator {
   IHidEnumerator& inner_;
   std::mutex mutex_;
   std::vector<int> waits_;
+  unsigned delayMs_ = 0;
 };

@@ -137,10 +137,14 @@ TEST_F(PipeExchange, AnUnresponsiveDeviceFailsAfterOneWaitAndThreeResends) {
 
 TEST_F(PipeExchange, AbortWinsOverAnAnswerAlreadyThere) {
   Open();
+  // The answer comes 5 ms after the request, well before the read is
+  // waited for: the wait finds both the read's event and the abort set.
+  Model([](EmulatedDevice& d) { d.answerDelayMs = 5; });
+  counting->DelayWaits(40);
   SetEvent(abort);
   std::uint8_t data[32];
-  Sleep(20);  // let the answer arrive first
   EXPECT_EQ(Read(0, data), ExchangeAborted);
+  counting->DelayWaits(0);
   EXPECT_EQ(Waits(), (std::vector<int>{WaitAborted}));
   ResetEvent(abort);
   ASSERT_EQ(Read(0x20, data), ExchangeDone);
