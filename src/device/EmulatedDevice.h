@@ -35,6 +35,7 @@ struct EmulatedFaults {
   int removeAfter = -1;      // the device is unplugged after this many more requests
   int stallWrites = 0;       // output reports the device does not take (the write hangs)
   int stallSkip = 0;         // output reports taken before the stalls begin
+  unsigned stallMs = 600;    // how long a link that can only pause stops taking reports
 };
 
 class EmulatedDevice {

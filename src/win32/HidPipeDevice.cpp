@@ -102,11 +102,15 @@ void EmulatedPipeDevice::Serve(HANDLE pipe) {
     std::vector<EmulatedReply> replies;
     unsigned delayMs;
     {
-      std::lock_guard<std::mutex> hold(mutex_);
+      std::unique_lock<std::mutex> hold(mutex_);
       // A device that does not take the report: nothing more is read from
       // this connection for a while, so the host's writes pile up.
       if (!model_.TakesOutputReport()) {
-        if (!Pause(600)) break;
+        const unsigned stallMs = model_.faults.stallMs;
+        hold.unlock();
+        const bool goOn = Pause(stallMs);
+        hold.lock();
+        if (!goOn) break;
         continue;
       }
       replies = model_.Handle(request);

@@ -27,6 +27,8 @@ class CountingHid : public IHidEnumerator {
     std::lock_guard<std::mutex> hold(mutex_);
     return waits_;
   }
+  // Record each wait as 10 x operation + result instead of the result alone.
+  bool recordOps = false;
   // Sleeps this long before each wait, so that what the wait is to see
   // has surely happened.
   void DelayWaits(unsigned ms) { delayMs_ = ms; }
@@ -50,7 +52,7 @@ class CountingHid : public IHidEnumerator {
       if (owner_.delayMs_) Sleep(owner_.delayMs_);
       const WaitResult r = inner_->Wait(op, ms);
       std::lock_guard<std::mutex> hold(owner_.mutex_);
-      owner_.waits_.push_back(r);
+      owner_.waits_.push_back(owner_.recordOps ? static_cast<int>(op) * 10 + r : r);
       return r;
     }
     void Cancel(HidOp op) override { inner_->Cancel(op); }

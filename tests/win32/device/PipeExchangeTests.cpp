@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -206,6 +207,29 @@ TEST_F(PipeExchange, ASilentTwinInFrontIsSkipped) {
   ASSERT_EQ(link.Exchange(ReadParam, 0x100, data, 32), ExchangeDone);
   EXPECT_TRUE(Holds(data, 0x100));
   EXPECT_EQ(Seen(ReadParam), 1);
+}
+
+}  // namespace
+namespace {
+
+TEST_F(PipeExchange, AWriteThatTimesOutIsCancelledAndIssuedAgain) {
+  Open();
+  // The device stops taking reports for 900 ms. The pipe holds one report:
+  // the request's first send is dropped, two re-sends go out at once, the
+  // next one fills the pipe and its write hangs until it is cancelled and
+  // issued again; once the device takes reports again it answers.
+  Model([](EmulatedDevice& d) {
+    d.faults.stallWrites = 1;
+    d.faults.stallMs = 900;
+  });
+  counting->recordOps = true;
+  std::uint8_t data[32];
+  ASSERT_EQ(Read(0x20, data), ExchangeDone);
+  EXPECT_TRUE(Holds(data, 0x20));
+  const std::vector<int> waits = Waits();
+  const int writeTimedOut = 10 * static_cast<int>(HidOp::Write) + WaitTimedOut;
+  EXPECT_NE(std::find(waits.begin(), waits.end(), writeTimedOut), waits.end());
+  EXPECT_EQ(waits.back(), 10 * static_cast<int>(HidOp::Read) + WaitDone);
 }
 
 }  // namespace
