@@ -2,17 +2,11 @@
 
 #include "win32/DeviceWorkers.h"
 #include "win32/HidEnumerator.h"
+#include "win32/Win32Util.h"
 #include "win32/WinException.h"
 
 WinWorkerEvents::WinWorkerEvents() {
-  abort_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  request_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!abort_ || !request_) {
-    const DWORD error = GetLastError();
-    if (abort_) CloseHandle(abort_);
-    if (request_) CloseHandle(request_);
-    throw WinException{error, L"CreateEvent"};
-  }
+  CreateManualResetEvents({&abort_, &request_});
 }
 
 WinWorkerEvents::~WinWorkerEvents() {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "win32/Win32Util.h"
 #include "win32/WinException.h"
 
 extern "C" {
@@ -10,15 +11,11 @@ extern "C" {
 
 HidHandleDevice::HidHandleDevice(HANDLE device, HANDLE abortEvent)
     : device_(device), abortEvent_(abortEvent) {
-  for (Operation& op : ops_) {
-    op.event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!op.event) {
-      const DWORD error = GetLastError();
-      for (Operation& made : ops_)
-        if (made.event) CloseHandle(made.event);
-      CloseHandle(device_);
-      throw WinException{error, L"CreateEvent"};
-    }
+  try {
+    CreateManualResetEvents({&ops_[0].event, &ops_[1].event});
+  } catch (...) {
+    CloseHandle(device_);
+    throw;
   }
 }
 

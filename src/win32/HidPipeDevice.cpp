@@ -27,14 +27,7 @@ bool Finish(HANDLE pipe, OVERLAPPED& block, HANDLE stop, HANDLE unplug, DWORD& c
 EmulatedPipeDevice::EmulatedPipeDevice() {
   name_ = L"\\\\.\\pipe\\ostrel-emulated-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
           std::to_wstring(pipeCount++);
-  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  unplug_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!stop_ || !unplug_) {
-    const DWORD error = GetLastError();
-    if (stop_) CloseHandle(stop_);
-    if (unplug_) CloseHandle(unplug_);
-    throw WinException{error, L"CreateEvent"};
-  }
+  CreateManualResetEvents({&stop_, &unplug_});
 }
 
 EmulatedPipeDevice::~EmulatedPipeDevice() {

@@ -12,6 +12,20 @@ std::u16string LoadText(int id) {
   return FromWide(buffer);
 }
 
+void CreateManualResetEvents(std::initializer_list<HANDLE*> events) {
+  for (HANDLE* event : events) {
+    *event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (*event) continue;
+    const DWORD error = GetLastError();
+    for (HANDLE* made : events) {
+      if (made == event) break;
+      CloseHandle(*made);
+      *made = nullptr;
+    }
+    throw WinException{error, L"CreateEvent"};
+  }
+}
+
 void ShowExceptionBox(HWND owner, const wchar_t* text) {
   MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
 }

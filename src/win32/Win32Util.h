@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 // The module instance used for every resource load.
@@ -22,6 +23,11 @@ std::u16string LoadText(int id);
 
 // The box that reports a failure: `text` titled "Exception", warning icon.
 void ShowExceptionBox(HWND owner, const wchar_t* text);
+
+// Creates unnamed manual-reset events, not signalled, into the given
+// handles; when one cannot be created, closes those already made and throws
+// WinException "CreateEvent".
+void CreateManualResetEvents(std::initializer_list<HANDLE*> events);
 
 // The text of a window or control.
 std::u16string WindowText(HWND window);

@@ -10,7 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "app/StandInWorker.h"
+#include "win32/AccessUSB.h"
+#include "win32/HidPipeDevice.h"
 #include "pages/ModifiedFlag.h"
 #include "res/resource.h"
 #include "win32/App.h"
@@ -60,13 +61,17 @@ inline bool TakeQuit(int& code) {
   return false;
 }
 
-inline std::unique_ptr<IDeviceWorker> MakeStandIn(INotifySink& sink) {
-  return std::make_unique<StandInWorker>(sink);
+// The real worker on a HID bus without any device: every request answers
+// "device not found".
+inline std::unique_ptr<IDeviceWorker> MakeWorkerWithoutDevice(INotifySink& sink) {
+  return AccessUSB::Make(sink, [](HANDLE abortEvent) {
+    return std::make_unique<PipeHidEnumerator>(abortEvent);
+  });
 }
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  virtual WorkerFactory Workers() { return MakeStandIn; }
+  virtual WorkerFactory Workers() { return MakeWorkerWithoutDevice; }
   void SetUp() override {
     appInstance = GetModuleHandleW(nullptr);
     RegisterProbeMessage();
