@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 WINE_LOADER=/usr/lib/wine/wine64
 WINE_SERVER=/usr/lib/wine/wineserver
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-          mingw-w64-x86-64-dev wine64 xvfb xdotool imagemagick)
+          mingw-w64-x86-64-dev wine64 fonts-wine xvfb xdotool imagemagick)
 
 # Installs the Debian packages that are missing; quick and silent when all are there.
 ensure_packages() {
@@ -55,8 +55,11 @@ stop_xvfb() {
 }
 
 # A Wine prefix inside the build folder, made once; a persistent wineserver
-# makes every later Wine start quick.
+# makes every later Wine start quick. With "unmanaged" (a virtual display
+# without a window manager) Wine places its windows itself instead of
+# waiting, at every hide and destroy, for a window manager that never answers.
 prepare_wine() {
+  local windows=${1:-managed}
   export WINEPREFIX="$ROOT/build/windows/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -66,9 +69,24 @@ prepare_wine() {
     "$WINE_LOADER" wineboot -i >/dev/null 2>&1 || true
     "$WINE_SERVER" -w
   fi
+  # The symbol font of the caption buttons, which the prefix does not find
+  # by itself.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
   # A persistent server, and Wine's own services started once here, with
   # their output away from the tests' (ctest waits for every holder of a
   # test's output to let go of it).
   "$WINE_SERVER" -p >/dev/null 2>&1 </dev/null || true
   "$WINE_LOADER" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+  local mark="$WINEPREFIX/.windows-$windows"
+  if [ ! -f "$mark" ]; then
+    local managed=Y
+    [ "$windows" = unmanaged ] && managed=N
+    "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f \
+      >/dev/null 2>&1 </dev/null || true
+    rm -f "$WINEPREFIX"/.windows-*
+    touch "$mark"
+  fi
 }
