@@ -75,10 +75,11 @@ void AccessUSB::Stop(unsigned waitMs) {
 
 void AccessUSB::Dispose(AccessUSB* worker) {
   if (!worker) return;
+  // From here on nothing reaches the owner's sink, which may go away; so
+  // a request that the wake-up below makes fail posts nothing.
+  worker->sink_.Detach();
   worker->stopFlag_ = 1;
   worker->WakeThread();
-  // From here on nothing reaches the owner's sink, which may go away.
-  worker->sink_.Detach();
   worker->Release();
 }
 
