@@ -79,6 +79,9 @@ void RegisterProbeMessage() { probeMessage = RegisterWindowMessageW(kProbeMessag
 
 HWND FindRunningInstance() {
   HWND found = nullptr;
+  // Without its registered number the probe would be WM_NULL, which every
+  // window answers with 0: no window can be told to be ours.
+  if (probeMessage == 0) return nullptr;
   EnumWindows(ProbeWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }

@@ -261,6 +261,11 @@ TEST_F(MainWindowTest, ProbeMessageIsAnsweredWithItsOwnNumber) {
                                   &answer));
   EXPECT_EQ(answer, probeMessage);
   EXPECT_EQ(FindRunningInstance(), main_);
+  // Without a registered probe message no window counts as a running copy.
+  const UINT number = probeMessage;
+  probeMessage = 0;
+  EXPECT_EQ(FindRunningInstance(), nullptr);
+  probeMessage = number;
 }
 
 // ---- the program as a process ----
