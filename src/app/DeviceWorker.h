@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/Notifications.h"
+
 // Request codes for IDeviceWorker::PostRequest.
 enum RequestCode : int {
   CheckDevice = 1,
@@ -13,21 +15,6 @@ enum RequestCode : int {
   ReadFlashRecord = 4,
   WriteFlashRecord = 5,
 };
-
-// wParam codes of the WM_APP notifications to the main window.
-namespace Notify {
-enum Code : unsigned {
-  ModifiedNotice = 0,   // from the page framework: the modified flag was just set
-  Progress = 1,         // value: position on the transfer's scale
-  CheckDone = 3,        // value: 1 device present, 0 not
-  ReadParamDone = 4,    // value: 1 success, 0 failure
-  WriteParamDone = 5,
-  ReadRecordDone = 6,
-  WriteRecordDone = 7,
-  InputModeOff = 11,    // from the input pages; value: input index
-  InputModeOn = 12,
-};
-}  // namespace Notify
 
 constexpr std::size_t kDeviceImageSize = 2304;  // ConfigImage + flash record trailer
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/Notifications.h"
 #include "pages/Codecs.h"
 #include "pages/ModifiedFlag.h"
 
@@ -69,7 +70,7 @@ void Finish(int edit, std::u16string& holder, IPageDialog& dialog, const EditSta
 void MarkModified(IPageDialog& dialog) {
   if (modifiedFlag == 1) return;
   modifiedFlag = 1;
-  dialog.PostToParent(kNoticeModified, 0);
+  dialog.PostToParent(Notify::ModifiedNotice, 0);
 }
 
 void FillComboFromStrings(const int* ids, int combo, int count, IPageDialog& dialog) {
@@ -77,7 +78,7 @@ void FillComboFromStrings(const int* ids, int combo, int count, IPageDialog& dia
 }
 
 void PostInputModeNotice(IPageDialog& dialog, int input, bool enable) {
-  dialog.PostToParent(enable ? kNoticeChangeOnlyOff : kNoticeChangeOnlyOn, input);
+  dialog.PostToParent(enable ? Notify::InputModeOn : Notify::InputModeOff, input);
 }
 
 void SetComboSelection(int combo, int index, IPageDialog& dialog) {

@@ -12,11 +12,6 @@ constexpr int kBnClicked = 0;         // check box clicked
 constexpr int kCbnSelChange = 1;      // drop-down list selection changed
 constexpr int kEnUpdate = 0x0400;     // edit text about to be shown
 
-// Codes posted to the main window with WM_APP.
-constexpr unsigned kNoticeModified = 0;
-constexpr unsigned kNoticeChangeOnlyOn = 11;   // input switched to change-only monitoring
-constexpr unsigned kNoticeChangeOnlyOff = 12;  // input switched back
-
 // Modes of TextEditFilter.
 enum TextFilterMode : int {
   PhoneChars = 0,             // digits, "#", "*"
