@@ -118,13 +118,17 @@ void LoadTenthsBcd(int off, const std::uint8_t* image, std::u16string& tenths,
   }
 }
 
+void StoreFlagBit(std::uint8_t* image, int off, std::uint8_t mask, bool on) {
+  if (on)
+    image[off] |= mask;
+  else
+    image[off] &= static_cast<std::uint8_t>(~mask);
+}
+
 int StoreDeviceText(std::uint8_t mask, std::uint8_t* image, int off, int flagOff,
                     const std::u16string& text, int maxChars) {
   const int n = EncodeDeviceText(image, off, text, maxChars);
-  if (n > 0)
-    image[flagOff] |= mask;
-  else
-    image[flagOff] &= static_cast<std::uint8_t>(~mask);
+  StoreFlagBit(image, flagOff, mask, n > 0);
   return n;
 }
 

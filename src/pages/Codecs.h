@@ -58,6 +58,10 @@ void LoadTenthsBcd(int off, const std::uint8_t* image, std::u16string& tenths,
 // character that cannot be stored, ends a shorter text with 0x0D (the bytes
 // after it are left alone), then sets `mask` in image[flagOff] when anything
 // was stored and clears it otherwise. Returns the number of characters stored.
+// Sets (on) or clears one flag bit of a byte shared with other owners; the
+// byte's other bits keep their values.
+void StoreFlagBit(std::uint8_t* image, int off, std::uint8_t mask, bool on);
+
 int StoreDeviceText(std::uint8_t mask, std::uint8_t* image, int off, int flagOff,
                     const std::u16string& text, int maxChars);
 // Decodes from image[off] until 0x0D or maxChars bytes.

@@ -1,5 +1,6 @@
 #include "pages/PageConnect.h"
 
+#include "pages/Codecs.h"
 #include "pages/ImageMap.h"
 #include "pages/PageFramework.h"
 #include "res/page_ids.h"
@@ -18,12 +19,7 @@ void CtrlPageConnect::UpdateControls() {
 
 void CtrlPageConnect::StoreToImage(std::uint8_t* image) {
   // Bits 3-7 belong to other owners and keep their values.
-  for (int i = 0; i < 3; ++i) {
-    if (states_[i] == 1)
-      image[kConnectFlags] |= kBits[i];
-    else
-      image[kConnectFlags] &= static_cast<std::uint8_t>(~kBits[i]);
-  }
+  for (int i = 0; i < 3; ++i) StoreFlagBit(image, kConnectFlags, kBits[i], states_[i] == 1);
 }
 
 void CtrlPageConnect::LoadFromImage(const std::uint8_t* image) {
