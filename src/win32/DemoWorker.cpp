@@ -5,12 +5,18 @@
 #include "win32/DeviceWorkers.h"
 #include "win32/HidPipeDevice.h"
 
-std::unique_ptr<IDeviceWorker> MakeDemoWorker(INotifySink& sink) {
-  return AccessUSB::Make(sink, [](HANDLE abortEvent) {
+std::unique_ptr<IDeviceWorker> MakeEmulatedWorker(INotifySink& sink, unsigned answerDelayMs,
+                                                  EmulatedPipeDevice** device) {
+  return AccessUSB::Make(sink, [answerDelayMs, device](HANDLE abortEvent) {
     auto hid = std::make_unique<PipeHidEnumerator>(abortEvent);
-    EmulatedPipeDevice& device = hid->Own(std::make_unique<EmulatedPipeDevice>());
-    LoadDemoDevice(device.model());
-    device.model().answerDelayMs = kDemoAnswerDelayMs;
+    EmulatedPipeDevice& alarm = hid->Own(std::make_unique<EmulatedPipeDevice>());
+    LoadDemoDevice(alarm.model());
+    alarm.model().answerDelayMs = answerDelayMs;
+    if (device) *device = &alarm;
     return hid;
   });
+}
+
+std::unique_ptr<IDeviceWorker> MakeDemoWorker(INotifySink& sink) {
+  return MakeEmulatedWorker(sink, kDemoAnswerDelayMs);
 }

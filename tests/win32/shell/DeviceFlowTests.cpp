@@ -5,7 +5,7 @@
 
 #include "device/DemoConfiguration.h"
 #include "res/page_ids.h"
-#include "win32/AccessUSB.h"
+#include "win32/DemoWorker.h"
 #include "win32/HidPipeDevice.h"
 #include "win32/shell/ShellSupport.h"
 
@@ -13,18 +13,13 @@ namespace {
 
 EmulatedPipeDevice* emulated = nullptr;
 
-std::unique_ptr<IDeviceWorker> MakeEmulatedWorker(INotifySink& sink) {
-  return AccessUSB::Make(sink, [](HANDLE abortEvent) {
-    auto hid = std::make_unique<PipeHidEnumerator>(abortEvent);
-    emulated = &hid->Own(std::make_unique<EmulatedPipeDevice>());
-    LoadDemoDevice(emulated->model());
-    return hid;
-  });
+std::unique_ptr<IDeviceWorker> MakeQuickEmulatedWorker(INotifySink& sink) {
+  return MakeEmulatedWorker(sink, 0, &emulated);
 }
 
 class DeviceFlowTest : public MainWindowTest {
  protected:
-  WorkerFactory Workers() override { return MakeEmulatedWorker; }
+  WorkerFactory Workers() override { return MakeQuickEmulatedWorker; }
   bool WaitForStatus(const char16_t* text, int timeoutMs = 30000) {
     return PumpUntil(main_, [&] { return Text(IDC_STATUS) == text; }, timeoutMs);
   }
