@@ -12,11 +12,6 @@ namespace {
 constexpr std::uintptr_t kDeviceArrival = 0x8000;
 constexpr std::uintptr_t kDeviceRemoveComplete = 0x8004;
 constexpr std::uint32_t kDeviceInterfaceType = 5;
-
-// Pages that follow an input's monitoring mode.
-constexpr int kFirstPhonePage = 6, kLastPhonePage = 10;
-constexpr int kFirstRelayPage = 12, kLastRelayPage = 17;
-constexpr int kSirenMode = 2;
 }  // namespace
 
 Controller::Controller(IMainView& view, IPageSet& pages, IFileSystem& files,
@@ -154,9 +149,9 @@ void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
       if (value == 1) deviceState_ = DevicePresent;
       EndTransfer(value == 1 ? IDS_WRITE_DONE : IDS_WRITE_FAILED);
       break;
-    case Notify::InputModeOff:
-    case Notify::InputModeOn:
-      RelayInputModeNotice(value, code == Notify::InputModeOn);
+    case Notify::ChangeOnlyOn:
+    case Notify::ChangeOnlyOff:
+      RelayInputModeNotice(value, code == Notify::ChangeOnlyOn);
       break;
     default:
       break;
@@ -228,22 +223,12 @@ void Controller::RunPendingFileCommand() {
   }
 }
 
-void Controller::RelayInputModeNotice(std::intptr_t input, bool on) {
-  const int v = on ? 1 : 0;
-  const bool known = input >= 0 && input <= 2;
-  const int zone = static_cast<int>(input) + 1;
-  for (int i = kFirstPhonePage; i <= kLastPhonePage; ++i) {
-    auto* phone = dynamic_cast<IPhonePageLink*>(pages_.Page(i));
-    if (!phone) continue;
-    if (known) phone->SetVoiceCallOnZone(zone, v);
-    phone->UpdateControls();
-  }
-  for (int i = kFirstRelayPage; i <= kLastRelayPage; ++i) {
-    auto* relay = dynamic_cast<IRelayPageLink*>(pages_.Page(i));
-    if (!relay || relay->RelayModeIndex() != kSirenMode) continue;
-    if (known) relay->SetSirenOnZone(zone, v);
-    relay->UpdateControls();
-  }
+void Controller::RelayInputModeNotice(std::intptr_t input, bool changeOnly) {
+  // An input outside 0-2 changes no state, but the followers still redraw.
+  const int known = (input >= 0 && input <= 2) ? static_cast<int>(input) : -1;
+  for (int i = 0; i < kPageCount; ++i)
+    if (auto* follower = dynamic_cast<IInputModeFollower*>(pages_.Page(i)))
+      follower->FollowInputMode(known, changeOnly);
 }
 
 void Controller::ShowModifiedMark() { view_.ShowModifiedMark(modifiedFlag == 1); }

@@ -71,7 +71,10 @@ class Controller : public SimpleCtrlr {
   // file command that waited for it.
   void EndTransfer(int statusId);
   void RunPendingFileCommand();
-  void RelayInputModeNotice(std::intptr_t input, bool on);
+  // An input page switched input `input` (0-2) to change-only monitoring
+  // (changeOnly) or back: offered, in page order, to every page that follows
+  // an input's mode. Touches neither the image nor the modified flag.
+  void RelayInputModeNotice(std::intptr_t input, bool changeOnly);
   int ReadConfigFile(const std::u16string& path);
   int WriteConfigFile(const std::u16string& path, const std::u16string& name);
   void SetWorkingFolderFromPath(const std::u16string& path, std::size_t nameOffset);

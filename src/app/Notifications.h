@@ -12,7 +12,9 @@ enum Code : unsigned {
   WriteParamDone = 5,
   ReadRecordDone = 6,
   WriteRecordDone = 7,
-  InputModeOff = 11,    // from the input pages; value: input index
-  InputModeOn = 12,
+  // From the first page of inputs 2 and 3; value: the input index (1, 2).
+  ChangeOnlyOn = 11,    // change-only monitoring switched on: voice calls
+                        // and sirens for that zone go off
+  ChangeOnlyOff = 12,   // switched off again: they come back
 };
 }  // namespace Notify

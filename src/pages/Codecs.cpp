@@ -132,10 +132,14 @@ int StoreDeviceText(std::uint8_t mask, std::uint8_t* image, int off, int flagOff
   return n;
 }
 
-void LoadDeviceText(int off, std::u16string& text, const std::uint8_t* image, int maxChars) {
+bool LoadDeviceText(int off, std::u16string& text, const std::uint8_t* image, int maxChars) {
   text.clear();
-  for (int i = 0; i < maxChars && image[off + i] != kTextEnd; ++i)
-    text.push_back(DecodeDeviceChar(image[off + i]));
+  for (int i = 0; i < maxChars && image[off + i] != kTextEnd; ++i) {
+    const char16_t c = DecodeDeviceChar(image[off + i]);
+    if (!EncodeDeviceChar(c)) return true;
+    text.push_back(c);
+  }
+  return false;
 }
 
 void StoreShortText(std::uint8_t* image, int off, int markerOff, const std::u16string& text) {
@@ -143,8 +147,8 @@ void StoreShortText(std::uint8_t* image, int off, int markerOff, const std::u16s
   image[markerOff] = n > 0 ? kMarkerPresent : kMarkerAbsent;
 }
 
-void LoadShortText(int off, std::u16string& text, const std::uint8_t* image) {
-  LoadDeviceText(off, text, image, kKeyNameSize);
+bool LoadShortText(int off, std::u16string& text, const std::uint8_t* image) {
+  return LoadDeviceText(off, text, image, kKeyNameSize);
 }
 
 void StorePhoneNumber(int markerOff, std::uint8_t* image, int off, const std::u16string& text) {

@@ -54,22 +54,27 @@ void StoreTenthsBcd(const std::u16string& units, const std::u16string& tenths,
 void LoadTenthsBcd(int off, const std::uint8_t* image, std::u16string& tenths,
                    std::u16string& units);
 
-// Stores up to maxChars characters as device text, stopping at the first
-// character that cannot be stored, ends a shorter text with 0x0D (the bytes
-// after it are left alone), then sets `mask` in image[flagOff] when anything
-// was stored and clears it otherwise. Returns the number of characters stored.
 // Sets (on) or clears one flag bit of a byte shared with other owners; the
 // byte's other bits keep their values.
 void StoreFlagBit(std::uint8_t* image, int off, std::uint8_t mask, bool on);
 
+// Stores up to maxChars characters as device text, stopping at the first
+// character that cannot be stored, ends a shorter text with 0x0D (the bytes
+// after it are left alone), then sets `mask` in image[flagOff] when anything
+// was stored and clears it otherwise. Returns the number of characters stored.
 int StoreDeviceText(std::uint8_t mask, std::uint8_t* image, int off, int flagOff,
                     const std::u16string& text, int maxChars);
-// Decodes from image[off] until 0x0D or maxChars bytes.
-void LoadDeviceText(int off, std::u16string& text, const std::uint8_t* image, int maxChars);
+// Decodes from image[off] until 0x0D or maxChars bytes. The text also ends
+// at the first byte that does not decode to a character the device can
+// store (0x00, 0x50, 0x5D, 0x60-0x7F, 0x80-0x9F): the text shows only what
+// can be stored again. Returns true when it ended at such a byte, that is
+// when storing the text would not reproduce the field.
+bool LoadDeviceText(int off, std::u16string& text, const std::uint8_t* image, int maxChars);
 // An 8-character device text with a marker byte: 0x1B when anything was
 // stored, 0xFF otherwise.
 void StoreShortText(std::uint8_t* image, int off, int markerOff, const std::u16string& text);
-void LoadShortText(int off, std::u16string& text, const std::uint8_t* image);
+// As LoadDeviceText with 8 characters.
+bool LoadShortText(int off, std::u16string& text, const std::uint8_t* image);
 
 // A phone number: marker 0x1B (0xFF when empty), the characters' low bytes,
 // 0x0D, then 0xFF to the end of the 13-byte field. At most 12 characters are

@@ -1,34 +1,17 @@
 #include "pages/PageConnect.h"
 
-#include "pages/Codecs.h"
 #include "pages/ImageMap.h"
-#include "pages/PageFramework.h"
-#include "res/page_ids.h"
+#include "res/resource.h"
 
 namespace {
-constexpr int kBoxes[3] = {IDC_CONNECT_LISTEN, IDC_CONNECT_REJECTED, IDC_CONNECT_CANCEL};
-constexpr std::uint8_t kBits[3] = {kConnectListenBit, kConnectRejectedOkBit,
-                                   kConnectCancelRestBit};
+constexpr FieldRow kRows[] = {
+    FlagRow({"connection.listen_after_alarm", IDS_CONNECT_LISTEN}, IDC_CONNECT_LISTEN,
+            {kConnectFlags}, kConnectListenBit, false, 0),
+    FlagRow({"connection.rejected_counts_as_success", IDS_CONNECT_REJECTED},
+            IDC_CONNECT_REJECTED, {kConnectFlags}, kConnectRejectedOkBit, false, 0),
+    FlagRow({"connection.cancel_remaining_calls", IDS_CONNECT_CANCEL}, IDC_CONNECT_CANCEL,
+            {kConnectFlags}, kConnectCancelRestBit, false, 0),
+};
 }  // namespace
 
-CtrlPageConnect::CtrlPageConnect(IPageDialog& dialog) : DlgCtrlr(dialog) { UpdateControls(); }
-
-void CtrlPageConnect::UpdateControls() {
-  for (int i = 0; i < 3; ++i) SetCheckBox(kBoxes[i], states_[i], dialog_);
-}
-
-void CtrlPageConnect::StoreToImage(std::uint8_t* image) {
-  // Bits 3-7 belong to other owners and keep their values.
-  for (int i = 0; i < 3; ++i) StoreFlagBit(image, kConnectFlags, kBits[i], states_[i] == 1);
-}
-
-void CtrlPageConnect::LoadFromImage(const std::uint8_t* image) {
-  for (int i = 0; i < 3; ++i) states_[i] = (image[kConnectFlags] & kBits[i]) ? 1 : 0;
-  UpdateControls();
-}
-
-void CtrlPageConnect::OnCommand(IPageDialog& dialog, int control, int code) {
-  if (code != kBnClicked) return;
-  for (int i = 0; i < 3; ++i)
-    if (control == kBoxes[i]) TakeCheckBox(control, states_[i], dialog);
-}
+const PageFields kConnectPageFields{"connection", kRows};

@@ -78,7 +78,8 @@ void FillComboFromStrings(const int* ids, int combo, int count, IPageDialog& dia
 }
 
 void PostInputModeNotice(IPageDialog& dialog, int input, bool enable) {
-  dialog.PostToParent(enable ? Notify::InputModeOn : Notify::InputModeOff, input);
+  // enable: change-only monitoring was switched off again.
+  dialog.PostToParent(enable ? Notify::ChangeOnlyOff : Notify::ChangeOnlyOn, input);
 }
 
 void SetComboSelection(int combo, int index, IPageDialog& dialog) {

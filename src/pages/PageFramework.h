@@ -30,7 +30,9 @@ void FillComboFromStrings(const int* ids, int combo, int count, IPageDialog& dia
 
 // Tells the main window that input `input` (1 for input 2, 2 for input 3)
 // was switched to change-only monitoring (enable false, code 11) or back
-// (enable true, code 12).
+// (enable true, code 12). Called by the first page of inputs 2 and 3 right
+// after a click on its change-only box really changed the state, never while
+// loading; the main window passes it on to every IInputModeFollower.
 void PostInputModeNotice(IPageDialog& dialog, int input, bool enable);
 
 // Control writes that send no notification, and the edit selection.

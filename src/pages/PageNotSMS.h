@@ -1,20 +1,11 @@
 // The undelivered messages page: how long the device keeps trying to deliver
 // an alarm call and how many failed attempts to send an SMS it makes.
 #pragma once
-#include <string>
+#include "pages/FieldPage.h"
 
-#include "pages/Ctrlr.h"
+extern const PageFields kNotSmsPageFields;
 
-class CtrlPageNotSMS : public DlgCtrlr {
+class CtrlPageNotSMS : public FieldPage {
  public:
-  explicit CtrlPageNotSMS(IPageDialog& dialog);
-  void StoreToImage(std::uint8_t* image) override;
-  void LoadFromImage(const std::uint8_t* image) override;
-  void OnCommand(IPageDialog& dialog, int control, int code) override;
-
- private:
-  void UpdateControls();
-
-  std::u16string callLifetime_ = u"9";  // minutes, one digit
-  std::u16string smsAttempts_ = u"9";   // one digit
+  explicit CtrlPageNotSMS(IPageDialog& dialog) : FieldPage(dialog, kNotSmsPageFields, 1) {}
 };

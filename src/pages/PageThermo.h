@@ -2,21 +2,11 @@
 // Celsius and the mode that says which crossing of the bounds is watched.
 // The page does not require the lower bound to lie below the upper one.
 #pragma once
-#include <string>
+#include "pages/FieldPage.h"
 
-#include "pages/Ctrlr.h"
+extern const PageFields kThermoPageFields;
 
-class CtrlPageThermo : public DlgCtrlr {
+class CtrlPageThermo : public FieldPage {
  public:
-  explicit CtrlPageThermo(IPageDialog& dialog);
-  void StoreToImage(std::uint8_t* image) override;
-  void LoadFromImage(const std::uint8_t* image) override;
-  void OnCommand(IPageDialog& dialog, int control, int code) override;
-
- private:
-  void UpdateControls();
-
-  std::u16string upper_ = u"26";  // °C, two digits, 0-99
-  std::u16string lower_ = u"10";
-  int mode_ = 0;  // index in the mode list, 0 = off
+  explicit CtrlPageThermo(IPageDialog& dialog) : FieldPage(dialog, kThermoPageFields, 1) {}
 };

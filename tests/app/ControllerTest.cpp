@@ -398,23 +398,22 @@ TEST_F(ControllerTest, DeviceChangesOfInterfacesStartAPresenceCheck) {
   EXPECT_TRUE(worker->requests.empty());
 }
 
-TEST_F(ControllerTest, InputModeNoticeFollowsPhonesAndSirenRelays) {
-  for (int i = 12; i <= 17; ++i) pages.pages[i]->mode = (i % 2) ? 2 : 1;  // 13, 15, 17 are sirens
-  Notify(Notify::InputModeOn, 1);
-  for (int i = 0; i < kPageCount; ++i) {
-    const bool phone = i >= 6 && i <= 10;
-    const bool siren = i >= 12 && i <= 17 && (i % 2);
-    EXPECT_EQ(pages.pages[i]->zoneState[2], phone || siren ? 1 : -1) << i;
-    EXPECT_EQ(pages.pages[i]->updates, phone || siren ? 1 : 0) << i;
-    EXPECT_EQ(pages.pages[i]->zoneState[1], -1) << i;
-  }
-  Notify(Notify::InputModeOff, 2);
-  EXPECT_EQ(pages.pages[6]->zoneState[3], 0);
-  // An unknown input changes nothing, but the pages are redrawn.
+TEST_F(ControllerTest, InputModeNoticeReachesEveryFollowingPage) {
+  // Code 11: change-only switched on; 12: off; an index outside 0-2 reaches
+  // the pages as -1 (they only redraw). Pages without a controller are
+  // skipped; neither the image nor the modified flag changes.
+  std::uint8_t before[kImageSize];
+  std::memcpy(before, controller->image(), kImageSize);
   pages.Remove(7);
-  Notify(Notify::InputModeOff, 5);
-  EXPECT_EQ(pages.pages[6]->updates, 3);
+  Notify(Notify::ChangeOnlyOn, 1);
+  Notify(Notify::ChangeOnlyOff, 2);
+  Notify(Notify::ChangeOnlyOn, 5);
+  Notify(Notify::ChangeOnlyOff, -1);
+  const std::vector<std::pair<int, bool>> expected = {{1, true}, {2, false}, {-1, true}, {-1, false}};
+  for (int i = 0; i < kPageCount; ++i)
+    if (i != 7) EXPECT_EQ(pages.pages[i]->notices, expected) << i;
   EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(std::memcmp(before, controller->image(), kImageSize), 0);
 }
 
 TEST_F(ControllerTest, StoreAndLoadGoOverThePagesInOrderSkippingMissingOnes) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstring>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -111,15 +112,15 @@ class FakeWorker : public IDeviceWorker {
 };
 
 // A page that owns one byte: stores its value there and loads it back.
-class FakePage : public DlgCtrlr, public IPhonePageLink, public IRelayPageLink {
+class FakePage : public DlgCtrlr, public IInputModeFollower {
  public:
   FakePage(IPageDialog& dialog, int offset, std::vector<int>* order, int index)
       : DlgCtrlr(dialog), offset(offset), order_(order), index_(index) {}
   int offset;
   std::uint8_t value = 0x42;
   int loads = 0, stores = 0, updates = 0;
-  int mode = 0;
-  int zoneState[4] = {-1, -1, -1, -1};
+  // The input-mode notices offered to the page: (input, changeOnly).
+  std::vector<std::pair<int, bool>> notices;
 
   void StoreToImage(std::uint8_t* image) override {
     ++stores;
@@ -131,10 +132,9 @@ class FakePage : public DlgCtrlr, public IPhonePageLink, public IRelayPageLink {
     value = image[offset];
   }
   void OnCommand(IPageDialog&, int, int) override {}
-  void SetVoiceCallOnZone(int zone, int state) override { zoneState[zone] = state; }
-  void SetSirenOnZone(int zone, int state) override { zoneState[zone] = state; }
-  int RelayModeIndex() const override { return mode; }
-  void UpdateControls() override { ++updates; }
+  void FollowInputMode(int input, bool changeOnly) override {
+    notices.emplace_back(input, changeOnly);
+  }
 
  private:
   std::vector<int>* order_;
