@@ -5,6 +5,7 @@
 
 #include "app/ConfigFile.h"
 #include "pages/ModifiedFlag.h"
+#include "pages/PageFramework.h"
 #include "res/resource.h"
 
 namespace {
@@ -224,11 +225,7 @@ void Controller::RunPendingFileCommand() {
 }
 
 void Controller::RelayInputModeNotice(std::intptr_t input, bool changeOnly) {
-  // An input outside 0-2 changes no state, but the followers still redraw.
-  const int known = (input >= 0 && input <= 2) ? static_cast<int>(input) : -1;
-  for (int i = 0; i < kPageCount; ++i)
-    if (auto* follower = dynamic_cast<IInputModeFollower*>(pages_.Page(i)))
-      follower->FollowInputMode(known, changeOnly);
+  OfferInputModeNotice(pages_, input, changeOnly);
 }
 
 void Controller::ShowModifiedMark() { view_.ShowModifiedMark(modifiedFlag == 1); }

@@ -49,6 +49,14 @@ class FieldPage : public DlgCtrlr {
   int Member() const { return member_; }
   // Holder of row `row` (an index into Fields().rows).
   const Holder& Value(int row) const { return holders_[row]; }
+  // Sets the holder of row `row` as a tool does (the caller has checked the
+  // value against the row's rules) and shows it; runs none of the page's
+  // follow-up rules and posts nothing.
+  void Assign(int row, const Holder& value) {
+    holders_[row] = value;
+    holders_[row].keepLoaded = false;
+    UpdateControls();
+  }
 
  protected:
   // Sends every holder to its control. Writing an edit sends EN_UPDATE back,

@@ -4,6 +4,7 @@
 
 #include "app/Notifications.h"
 #include "pages/Codecs.h"
+#include "pages/Ctrlr.h"
 #include "pages/ModifiedFlag.h"
 
 namespace {
@@ -80,6 +81,13 @@ void FillComboFromStrings(const int* ids, int combo, int count, IPageDialog& dia
 void PostInputModeNotice(IPageDialog& dialog, int input, bool enable) {
   // enable: change-only monitoring was switched off again.
   dialog.PostToParent(enable ? Notify::ChangeOnlyOff : Notify::ChangeOnlyOn, input);
+}
+
+void OfferInputModeNotice(IPageSet& pages, std::intptr_t input, bool changeOnly) {
+  const int known = (input >= 0 && input <= 2) ? static_cast<int>(input) : -1;
+  for (int i = 0; i < kPageCount; ++i)
+    if (auto* follower = dynamic_cast<IInputModeFollower*>(pages.Page(i)))
+      follower->FollowInputMode(known, changeOnly);
 }
 
 void SetComboSelection(int combo, int index, IPageDialog& dialog) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/MainView.h"
 #include "pages/PageDialog.h"
 
 // Notification codes of WM_COMMAND that the pages react to.
@@ -34,6 +35,11 @@ void FillComboFromStrings(const int* ids, int combo, int count, IPageDialog& dia
 // after a click on its change-only box really changed the state, never while
 // loading; the main window passes it on to every IInputModeFollower.
 void PostInputModeNotice(IPageDialog& dialog, int input, bool enable);
+
+// Offers an input-mode notice (input index, change-only switched on or off)
+// to every page of `pages` that follows it, in page order; an index outside
+// 0-2 reaches them as -1. The main window's part of the notice.
+void OfferInputModeNotice(IPageSet& pages, std::intptr_t input, bool changeOnly);
 
 // Control writes that send no notification, and the edit selection.
 void SetComboSelection(int combo, int index, IPageDialog& dialog);
