@@ -7,6 +7,7 @@
 
 #include "res/resource.h"
 #include "win32/MainWindow.h"
+#include "win32/StartupTrace.h"
 #include "win32/Win32Util.h"
 #include "win32/WinException.h"
 
@@ -37,6 +38,13 @@ void InitCommonControlClasses() {
 int MessageLoop(HWND mainWindow, HACCEL accelerators) {
   MSG msg;
   for (;;) {
+#ifdef OSTREL_STARTUP_TRACE
+    // The first time nothing is waiting, the window has been painted.
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+      startup_trace::Mark("first paint");
+      startup_trace::Report();
+    }
+#endif
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(msg.wParam);
     if (got == -1) return -1;
@@ -98,6 +106,7 @@ void ActivateRunningInstance(HWND mainWindow) {
 int RunConfigurator(HINSTANCE instance, WorkerFactory makeWorker) {
   std::set_new_handler(OutOfMemoryHandler);
   try {
+    startup_trace::Mark("process start to entry");
     appInstance = instance;
     RegisterProbeMessage();
     // The handle stays open for the life of the process; the platform
@@ -108,10 +117,13 @@ int RunConfigurator(HINSTANCE instance, WorkerFactory makeWorker) {
       if (HWND running = FindRunningInstance()) ActivateRunningInstance(running);
       return 0;
     }
+    startup_trace::Mark("probe, mutex");
     InitCommonControlClasses();
+    startup_trace::Mark("common controls");
     HWND mainWindow = CreateMainWindow(makeWorker);
     if (!mainWindow) ThrowLastError(L"CreateDialog");
     HACCEL accelerators = LoadAcceleratorsW(appInstance, MAKEINTRESOURCEW(IDM_MAIN));
+    startup_trace::Mark("accelerators");
     return MessageLoop(mainWindow, accelerators);
   } catch (const WinException& e) {
     std::vector<wchar_t> text(e.message.size() + 32);

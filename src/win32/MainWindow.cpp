@@ -13,6 +13,7 @@ extern "C" {
 #include "win32/Dialogs.h"
 #include "win32/FileNameDialog.h"
 #include "win32/PageDialog.h"
+#include "win32/StartupTrace.h"
 #include "win32/Win32Util.h"
 #include "win32/WinException.h"
 
@@ -30,7 +31,10 @@ void SetButtonBitmap(HWND button, int bitmapId) {
 
 HWND CreateMainWindow(WorkerFactory makeWorker) {
   pendingWorkerFactory = makeWorker;
-  return CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+  HWND window =
+      CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+  startup_trace::Mark("main window shown");
+  return window;
 }
 
 MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
@@ -45,19 +49,23 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
       controlTips_(window),
       rectTips_(window),
       tree_(GetDlgItem(window, IDC_TREE)) {
+  startup_trace::Mark("tooltip windows");
   std::u16string folder = GetWorkingFolder();
   controller_ = std::make_unique<Controller>(*this, *this, files_, makeWorker(*this),
                                              std::move(folder));
+  startup_trace::Mark("worker");
 
   HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_APP));
   SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   controller_->ShowInitialState();
+  startup_trace::Mark("icon, title, progress");
 
   SetButtonBitmap(openButton_, IDB_OPEN);
   SetButtonBitmap(saveButton_, IDB_SAVE);
   SetButtonBitmap(readButton_, IDB_READ);
   SetButtonBitmap(writeButton_, IDB_WRITE);
+  startup_trace::Mark("bitmaps");
 
   controlTips_.AddControlTool(openButton_, IDS_TIP_OPEN);
   controlTips_.AddControlTool(saveButton_, IDS_TIP_SAVE);
@@ -66,6 +74,7 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
   controlTips_.AddControlTool(progress_, IDS_TIP_PROGRESS);
   rectTips_.AddRectTool(status_, IDS_TIP_STATUS);
   rectTips_.AddRectTool(modified_, IDS_TIP_MODIFIED);
+  startup_trace::Mark("tooltip tools");
 
   try {
     BuildTreeAndPages();
@@ -79,7 +88,9 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
     return;
   }
   RegisterForDeviceChanges();
+  startup_trace::Mark("device notification");
   controller_->StartDeviceCheck();
+  startup_trace::Mark("presence check posted");
 }
 
 MainWindow::~MainWindow() = default;
@@ -100,21 +111,26 @@ void MainWindow::BuildTreeAndPages() {
         SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     if (!treeItems_[i]) ThrowLastError(L"AddItem to TreeView");
   }
+  startup_trace::Mark("tree items");
   // The window does not hold its controller yet, so the selection
   // notification this causes is ignored.
   SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(treeItems_[0]));
   ShowWindow(tree_, SW_SHOW);
+  startup_trace::Mark("tree selection, shown");
   for (int i = 0; i < kPageCount; ++i) {
     // The factory only has to live until the creation returns.
     std::unique_ptr<CtrlFactory> factory =
         kPageTable[i].makeFactory ? kPageTable[i].makeFactory() : nullptr;
+    startup_trace::Mark("page factories");
     pageWindows_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPageTable[i].dialogId),
                                          window_, PageDialogProc,
                                          reinterpret_cast<LPARAM>(factory.get()));
+    startup_trace::Mark("page dialog after its init");
     if (!pageWindows_[i]) ThrowLastError(L"CreateDialog_Page");
   }
   ShowWindow(pageWindows_[0], SW_SHOW);
   SetFocus(tree_);
+  startup_trace::Mark("page 0 shown, focus");
 }
 
 void MainWindow::RegisterForDeviceChanges() {
@@ -216,6 +232,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
   MainWindow* self = MainWindow::Of(window);
   switch (message) {
     case WM_INITDIALOG:
+      startup_trace::Mark("main window and its controls");
       try {
         self = new MainWindow(window, pendingWorkerFactory);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));

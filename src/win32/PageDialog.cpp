@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "pages/Ctrlr.h"
+#include "win32/StartupTrace.h"
 #include "win32/Win32Util.h"
 #include "win32/WinException.h"
 #include "win32/Win32PageDialog.h"
@@ -46,8 +47,12 @@ bool CreateController(HWND dialog, CtrlFactory* factory) {
 INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   PageHost* host = HostOf(dialog);
   switch (message) {
-    case WM_INITDIALOG:
-      return CreateController(dialog, reinterpret_cast<CtrlFactory*>(lParam)) ? TRUE : -1;
+    case WM_INITDIALOG: {
+      startup_trace::Mark("page dialogs and their controls");
+      const bool built = CreateController(dialog, reinterpret_cast<CtrlFactory*>(lParam));
+      startup_trace::Mark("page controllers (own work)");
+      return built ? TRUE : -1;
+    }
     case WM_COMMAND:
       if (!host || !host->controller) return FALSE;
       try {

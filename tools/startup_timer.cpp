@@ -1,0 +1,134 @@
+// Start-up timer: starts programs one after another and measures, for each
+// start, the time from process creation until the program's top-level
+// window is visible ("shown"), and until the program first waits for input
+// with nothing left to do ("idle": its first paint is done).
+//
+//   startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]
+//
+// Every program is started once untimed first, then the programs are
+// started in turn, RUNS times each. Each run ends (WM_CLOSE to the window,
+// the process killed if it is still there after 10 s) before the next
+// starts, so a single-instance program always starts as the first copy.
+// Prints one line per run, "run NAME SHOWN IDLE", then one line per
+// program, "median NAME SHOWN IDLE" (milliseconds).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Program {
+  std::wstring name;
+  std::wstring path;
+  std::vector<double> shown;
+  std::vector<double> idle;
+};
+
+struct Search {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindShownWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
+  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+// One start of `program`; false when it showed no window within 20 s.
+bool RunOnce(Program& program, bool record) {
+  LARGE_INTEGER frequency, start, shown, idle;
+  QueryPerformanceFrequency(&frequency);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::wstring commandLine = L"\"" + program.path + L"\"";
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessW(program.path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    std::fwprintf(stderr, L"cannot start %ls (error %lu)\n", program.path.c_str(),
+                  GetLastError());
+    return false;
+  }
+  Search search = {process.dwProcessId, nullptr};
+  for (;;) {
+    EnumWindows(FindShownWindow, reinterpret_cast<LPARAM>(&search));
+    QueryPerformanceCounter(&shown);
+    if (search.found) break;
+    if (Milliseconds(start, shown, frequency) > 20000 ||
+        WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+      break;
+    Sleep(1);
+  }
+  bool ok = search.found != nullptr;
+  if (ok) {
+    WaitForInputIdle(process.hProcess, 5000);
+    QueryPerformanceCounter(&idle);
+    if (record) {
+      program.shown.push_back(Milliseconds(start, shown, frequency));
+      program.idle.push_back(Milliseconds(start, idle, frequency));
+      std::wprintf(L"run %ls %.1f %.1f\n", program.name.c_str(), program.shown.back(),
+                   program.idle.back());
+      std::fflush(stdout);
+    }
+    PostMessageW(search.found, WM_CLOSE, 0, 0);
+  } else {
+    std::fwprintf(stderr, L"%ls showed no window\n", program.name.c_str());
+  }
+  if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ok;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::fwprintf(stderr, L"usage: startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]\n");
+    return 2;
+  }
+  const int runs = std::max(1, _wtoi(argv[1]));
+  std::vector<Program> programs;
+  for (int i = 2; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    const std::size_t equals = arg.find(L'=');
+    if (equals == std::wstring::npos) {
+      std::fwprintf(stderr, L"not NAME=PROGRAM: %ls\n", argv[i]);
+      return 2;
+    }
+    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}});
+  }
+  // The first start of each program loads its files into the caches.
+  for (Program& program : programs)
+    if (!RunOnce(program, false)) return 1;
+  for (int run = 0; run < runs; ++run)
+    for (Program& program : programs)
+      if (!RunOnce(program, true)) return 1;
+  for (const Program& program : programs)
+    std::wprintf(L"median %ls %.1f %.1f\n", program.name.c_str(), Median(program.shown),
+                 Median(program.idle));
+  return 0;
+}
