@@ -1,0 +1,214 @@
+// Properties of all 23 pages together, computed from what the pages do:
+// which bits each page writes, that load and store are a fixpoint, and that
+// the write sets are exactly the owned part of the image.
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "fixpoint/Fixpoint.h"
+#include "pages/HeadlessPageDialog.h"
+#include "pages/ImageMap.h"
+#include "pages/ModifiedFlag.h"
+#include "pages/PageFramework.h"
+#include "pages/PageTable.h"
+
+namespace {
+
+using Bits = std::bitset<kImageSize * 8>;
+
+std::u16string RandomDigits(std::mt19937& random, int count) {
+  std::u16string text;
+  for (int i = 0; i < count; ++i) text.push_back(static_cast<char16_t>(u'0' + random() % 10));
+  return text;
+}
+
+// A value the row's filter accepts, chosen at random.
+FieldPage::Holder RandomHolder(const FieldRow& row, std::mt19937& random) {
+  FieldPage::Holder h;
+  auto number = [&](int min, int max, int digits) {
+    const int v = min + static_cast<int>(random() % (max - min + 1));
+    std::u16string text = RandomDigits(random, 0);
+    for (int d = digits - 1, p = 1; d >= 0; --d, p *= 10) text.insert(text.begin(), u'0' + v / p % 10);
+    return text;
+  };
+  const int length = static_cast<int>(random() % (row.max + 1));
+  switch (row.kind) {
+    case FieldKind::TwoDigits: h.text = number(row.min, row.max, 2); break;
+    case FieldKind::Bcd: h.text = number(0, row.max, 2); break;
+    case FieldKind::OneDigit: h.text = RandomDigits(random, 1); break;
+    case FieldKind::Tenths:
+      h.text = RandomDigits(random, 1);
+      h.text2 = RandomDigits(random, 1);
+      break;
+    case FieldKind::List:
+    case FieldKind::OneHot: h.value = static_cast<int>(random() % row.list->strings.size()); break;
+    case FieldKind::Flag:
+    case FieldKind::Marker: h.value = static_cast<int>(random() % 2); break;
+    case FieldKind::Text:
+    case FieldKind::ShortText:
+      for (int i = 0; i < length; ++i) {
+        // Printable ASCII or a Cyrillic letter of the device's set.
+        char16_t c = random() % 2 ? static_cast<char16_t>(0x20 + random() % 0x60)
+                                  : static_cast<char16_t>(0x0410 + random() % 0x40);
+        h.text.push_back(c);
+      }
+      break;
+    case FieldKind::Phone: {
+      const char16_t chars[] = u"0123456789*#";
+      if (length > 0 && random() % 2) h.text = u"+";
+      while (static_cast<int>(h.text.size()) < length) h.text.push_back(chars[random() % 12]);
+      break;
+    }
+    case FieldKind::PageText:
+      if (row.textMode == Digits) {
+        h.text = RandomDigits(random, length);
+      } else if (length >= 2 && random() % 2) {  // a request number of the stored form
+        h.text = u"*" + RandomDigits(random, length - 2) + u"#";
+      } else {
+        const char16_t chars[] = u"0123456789*#";
+        for (int i = 0; i < length; ++i) h.text.push_back(chars[random() % 12]);
+      }
+      break;
+  }
+  return h;
+}
+
+void AssignRandom(FieldPage& page, std::mt19937& random) {
+  for (std::size_t r = 0; r < page.Fields().rows.size(); ++r)
+    if (page.Fields().rows[r].ExistsFor(page.Member()))
+      page.Assign(static_cast<int>(r), RandomHolder(page.Fields().rows[r], random));
+}
+
+void Accumulate(Bits& bits, const std::vector<std::uint8_t>& before,
+                const std::vector<std::uint8_t>& after) {
+  for (std::size_t i = 0; i < kImageSize; ++i)
+    for (int b = 0; b < 8; ++b)
+      if ((before[i] ^ after[i]) >> b & 1) bits.set(i * 8 + b);
+}
+
+// The bits that page `index` changes in any of: its fresh state, values it
+// loaded from random images, and random values set as a user could; each
+// stored over backgrounds of all 0x00 and all 0xFF.
+Bits WriteSet(int index, std::mt19937& random) {
+  HeadlessPages pages;
+  FieldPage& page = pages.Fields(index);
+  Bits bits;
+  std::vector<std::uint8_t> loaded(kImageSize);
+  for (int trial = 0; trial < 300; ++trial) {
+    if (trial > 0 && trial % 2) {
+      for (auto& b : loaded) b = static_cast<std::uint8_t>(random());
+      page.LoadFromImage(loaded.data());
+    } else if (trial > 0) {
+      AssignRandom(page, random);
+    }
+    for (std::uint8_t background : {0x00, 0xFF}) {
+      const std::vector<std::uint8_t> before(kImageSize, background);
+      std::vector<std::uint8_t> after = before;
+      page.StoreToImage(after.data());
+      Accumulate(bits, before, after);
+    }
+  }
+  return bits;
+}
+
+// The owned bits of the image map: every byte of the parameter area but the
+// ones no page owns, and of the shared bytes only the owned bits.
+Bits MapOwnedBits() {
+  Bits bits;
+  for (std::size_t i = 0; i < kParamAreaSize * 8; ++i) bits.set(i);
+  const std::pair<int, int> unowned[] = {
+      {0, 1},     {6, 7},     {11, 20},   {86, 86},   {92, 92},   {97, 97},   {99, 119},
+      {123, 127}, {132, 136}, {140, 144}, {148, 152}, {156, 160}, {164, 169}, {189, 189},
+      {191, 191}, {198, 212}, {223, 227}, {236, 240}, {249, 253}, {281, 281}, {307, 307},
+      {333, 511}, {518, 519}, {526, 527}, {534, 535}, {542, 543}, {550, 551}, {558, 559},
+      {566, 567}, {574, 575}, {582, 583}, {590, 591}, {598, 599}, {606, 607}, {614, 615},
+      {622, 623}, {630, 631}, {638, 639}, {646, 660}, {675, 716}, {731, 895}, {904, 904},
+      {913, 913}, {930, 930}, {939, 939}, {948, 972}, {987, 2047}};
+  for (auto [from, to] : unowned)
+    for (int i = from * 8; i < (to + 1) * 8; ++i) bits.reset(i);
+  auto keepOnly = [&](int from, int to, std::uint8_t mask) {
+    for (int i = from; i <= to; ++i)
+      for (int b = 0; b < 8; ++b)
+        if (!(mask >> b & 1)) bits.reset(i * 8 + b);
+  };
+  for (int shared : {3, 4, 93, 219, 254}) keepOnly(shared, shared, 0x06);
+  keepOnly(255, 255, 0x07);
+  keepOnly(624, 629, 0x07);
+  keepOnly(640, 645, 0x07);
+  keepOnly(190, 190, 0x0F);
+  keepOnly(228, 235, 0x1F);
+  keepOnly(241, 248, 0x1F);
+  keepOnly(616, 621, 0x1F);
+  keepOnly(632, 637, 0x1F);
+  keepOnly(592, 597, 0x07);
+  keepOnly(600, 605, 0x03);
+  keepOnly(608, 613, 0x3F);
+  return bits;
+}
+
+TEST(PageProperties, WriteSetsAreDisjointAndCoverExactlyTheOwnedBits) {
+  std::mt19937 random(7);
+  Bits sets[kPageCount];
+  Bits all;
+  for (int i = 0; i < kPageCount; ++i) {
+    sets[i] = WriteSet(i, random);
+    EXPECT_TRUE(sets[i].any()) << "page " << i << " writes nothing";
+    for (int j = 0; j < i; ++j)
+      EXPECT_TRUE((sets[i] & sets[j]).none()) << "pages " << j << " and " << i << " share bits";
+    all |= sets[i];
+  }
+  const Bits owned = MapOwnedBits();
+  for (std::size_t bit = 0; bit < kImageSize * 8; ++bit)
+    EXPECT_EQ(all.test(bit), owned.test(bit))
+        << "byte " << bit / 8 << " bit " << bit % 8 << (all.test(bit) ? " written" : " unwritten");
+
+  // The members of a family with the same rows write as many bits each;
+  // members without some rows (the input-1 pages) write fewer.
+  auto rows = [](const PageEntry& page) {
+    int n = 0;
+    for (const FieldRow& row : page.fields->rows) n += row.ExistsFor(page.member);
+    return n;
+  };
+  for (int i = 0; i < kPageCount; ++i)
+    for (int j = 0; j < i; ++j) {
+      if (kPageTable[i].fields != kPageTable[j].fields) continue;
+      if (rows(kPageTable[i]) == rows(kPageTable[j]))
+        EXPECT_EQ(sets[i].count(), sets[j].count()) << "pages " << j << " and " << i;
+      else
+        EXPECT_NE(sets[i].count(), sets[j].count()) << "pages " << j << " and " << i;
+    }
+}
+
+TEST(PageProperties, LoadStoreLoadIsAFixpointOverRandomImages) {
+  std::mt19937 random(11);
+  HeadlessPages pages;
+  std::vector<std::uint8_t> image(kImageSize);
+  for (int n = 0; n < 3000; ++n) {
+    // Random bytes, and now and then bytes that make texts and numbers
+    // valid more often.
+    for (auto& b : image) b = static_cast<std::uint8_t>(random());
+    if (n % 3 == 0)
+      for (auto& b : image) b = static_cast<std::uint8_t>(b % 3 == 0 ? 0x1B : b & 0x3F);
+    ASSERT_EQ(CheckFixpoint(pages, image.data()), "") << "image " << n;
+  }
+}
+
+TEST(PageProperties, EveryRowIsNamedAndLabelled) {
+  std::set<std::string> keys;
+  for (const PageEntry& page : kPageTable) {
+    ASSERT_NE(page.makeFactory, nullptr);
+    EXPECT_TRUE(keys.insert(PageKey(page)).second) << PageKey(page);
+    for (const FieldRow& row : page.fields->rows) {
+      if (!row.ExistsFor(page.member)) continue;
+      EXPECT_TRUE(keys.insert(FieldKey(row, page.member)).second) << FieldKey(row, page.member);
+      HeadlessPageDialog dialog;
+      EXPECT_NO_THROW(dialog.LoadText(row.labelId)) << FieldKey(row, page.member);
+      if (row.groupId) EXPECT_NO_THROW(dialog.LoadText(row.groupId));
+    }
+  }
+}
+
+}  // namespace
