@@ -5,7 +5,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 WINE_LOADER=/usr/lib/wine/wine64
 WINE_SERVER=/usr/lib/wine/wineserver
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-          mingw-w64-x86-64-dev wine64 fonts-wine xvfb xdotool imagemagick)
+          mingw-w64-x86-64-dev wine64 fonts-wine xvfb xdotool imagemagick
+          libcli11-dev nlohmann-json3-dev libhidapi-dev)
 
 # Installs the Debian packages that are missing; quick and silent when all are there.
 ensure_packages() {

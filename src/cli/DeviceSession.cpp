@@ -1,0 +1,114 @@
+#include "cli/DeviceSession.h"
+
+#include <atomic>
+
+#include "device/DemoConfiguration.h"
+#include "device/DeviceWorkerCore.h"
+#include "device/EmulatedHid.h"
+#include "device/Transfers.h"
+
+namespace {
+
+// The request logic runs on this thread, one request at a time: nothing
+// waits for its events, and its locks are never contended.
+class NoLock : public ILock {
+ public:
+  void Lock() override {}
+  void Unlock() override {}
+};
+
+class NoEvents : public IWorkerEvents {
+ public:
+  void SetAbort() override {}
+  void ResetAbort() override {}
+  void SetRequest() override {}
+  void ResetRequest() override {}
+  int WaitAbortOrRequest() override { return WaitError; }
+};
+
+class EmulatedAccess : public DeviceAccess {
+ public:
+  EmulatedAccess() : hub_(true), abort_(hub_), bus_(hub_, abort_) {
+    LoadDemoDevice(device_);
+    bus_.Add(device_);
+  }
+  IHidEnumerator& Hid() override { return bus_; }
+
+ private:
+  EmulatedDevice device_;
+  SignalHub hub_;
+  HubEvent abort_;
+  EmulatedHidBus bus_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceAccess> MakeEmulatedAccess() { return std::make_unique<EmulatedAccess>(); }
+
+struct DeviceSession::Worker : INotifySink {
+  Worker(IHidEnumerator& hid, Progress p)
+      : core(stop, events, requestLock, imageLock, hid, *this), progress(std::move(p)) {}
+  void Post(unsigned code, std::intptr_t value) override {
+    if (code == Notify::Progress && progress) progress(step, static_cast<int>(value), end);
+  }
+  std::atomic<int> stop{0};
+  NoEvents events;
+  NoLock requestLock, imageLock;
+  DeviceWorkerCore core;
+  Progress progress;
+  const char* step = "";
+  int end = 0;
+};
+
+DeviceSession::DeviceSession(IHidEnumerator& hid, Progress progress)
+    : worker_(std::make_unique<Worker>(hid, std::move(progress))) {}
+
+DeviceSession::~DeviceSession() = default;
+
+bool DeviceSession::Run(int request, const char* step, int end) {
+  worker_->step = step;
+  worker_->end = end;
+  if (worker_->progress) worker_->progress(step, 0, end);
+  if (worker_->core.RunRequest(request)) return true;
+  failedStep_ = step;
+  return false;
+}
+
+bool DeviceSession::Present() { return worker_->core.RunRequest(CheckDevice); }
+
+DeviceOutcome DeviceSession::Read(Image& image) {
+  if (!Present()) return DeviceOutcome::NoDevice;
+  if (!Run(ReadParamMemory, "reading", kReadRecordEnd) ||
+      !Run(ReadFlashRecord, "reading", kReadRecordEnd))
+    return DeviceOutcome::Failed;
+  image.assign(kImageSize, 0);
+  worker_->core.CopyImage(image.data(), kImageSize);
+  return DeviceOutcome::Done;
+}
+
+DeviceOutcome DeviceSession::Write(const Image& file, bool verify, Image& written,
+                                   std::vector<int>& mismatched) {
+  mismatched.clear();
+  if (!Present()) return DeviceOutcome::NoDevice;
+  if (!Run(ReadParamMemory, "writing", kWriteRecordEnd)) return DeviceOutcome::Failed;
+  // The file's pages over the device's own parameter memory; the record
+  // area's bytes that no page owns come from the file, as in the window.
+  written = file;
+  worker_->core.CopyImage(written.data(), kParamAreaSize);
+  ConfigModel model;
+  model.Load(file);
+  model.StoreOver(written);
+  worker_->core.SetImage(written.data());
+  if (!Run(WriteParamMemory, "writing", kWriteRecordEnd) ||
+      !Run(WriteFlashRecord, "writing", kWriteRecordEnd))
+    return DeviceOutcome::Failed;
+  if (!verify) return DeviceOutcome::Done;
+  if (!Run(ReadParamMemory, "verifying", kReadRecordEnd) ||
+      !Run(ReadFlashRecord, "verifying", kReadRecordEnd))
+    return DeviceOutcome::Failed;
+  Image back(kImageSize);
+  worker_->core.CopyImage(back.data(), kImageSize);
+  for (std::size_t i = 0; i < kImageSize; ++i)
+    if (back[i] != written[i]) mismatched.push_back(static_cast<int>(i));
+  return mismatched.empty() ? DeviceOutcome::Done : DeviceOutcome::Mismatch;
+}

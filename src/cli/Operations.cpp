@@ -1,0 +1,363 @@
+#include "cli/Operations.h"
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "app/StringTable.h"
+#include "cli/Utf8.h"
+#include "pages/PageTable.h"
+#include "res/resource.h"
+
+namespace {
+
+// Texts of the report.
+constexpr char kReportFile[] = "Файл";
+constexpr char kReportDate[] = "Дата изменения";
+constexpr char kReportCrc[] = "Контрольная сумма (CRC-32)";
+
+constexpr char kFormatName[] = "ostrel-configuration";
+constexpr int kFormatVersion = 1;
+
+std::string Hex(int value, int width) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*X", width, value);
+  return buffer;
+}
+
+// Pages to visit: one, or all.
+std::vector<int> Pages(int page) {
+  if (page >= 0) return {page};
+  std::vector<int> all;
+  for (int p = 0; p < kPageCount; ++p) all.push_back(p);
+  return all;
+}
+
+std::vector<FieldRef> FieldsOf(int page) {
+  std::vector<FieldRef> out;
+  for (const FieldRef& f : AllFields())
+    if (f.page == page) out.push_back(f);
+  return out;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Puts the runs of an export's "bytes" object into `image`.
+bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& errors) {
+  if (!bytes.is_object()) {
+    errors.push_back("bytes: an object of offsets and hex runs is expected");
+    return false;
+  }
+  bool ok = true;
+  for (const auto& [key, run] : bytes.items()) {
+    const bool number = !key.empty() && key.size() <= 4 &&
+                        key.find_first_not_of("0123456789") == std::string::npos;
+    const long offset = number ? std::stol(key) : -1;
+    if (offset < 0 || offset >= static_cast<long>(kImageSize)) {
+      errors.push_back("bytes: \"" + key + "\" is not an offset from 0 to " +
+                       std::to_string(kImageSize - 1));
+      ok = false;
+      continue;
+    }
+    const std::string hex = run.is_string() ? run.get<std::string>() : std::string("?");
+    bool valid = hex.size() % 2 == 0 && offset + hex.size() / 2 <= kImageSize;
+    for (char c : hex) valid = valid && HexDigit(c) >= 0;
+    if (!valid) {
+      errors.push_back("bytes." + key + ": " + run.dump() +
+                       " is not allowed; pairs of hex digits that end within the image are");
+      ok = false;
+      continue;
+    }
+    for (std::size_t i = 0; i < hex.size() / 2; ++i)
+      image[offset + i] = static_cast<std::uint8_t>(HexDigit(hex[2 * i]) * 16 +
+                                                    HexDigit(hex[2 * i + 1]));
+  }
+  return ok;
+}
+
+}  // namespace
+
+void RenderShow(const Image& image, int page, std::ostream& out) {
+  ConfigModel model;
+  model.Load(image);
+  bool first = true;
+  for (int p : Pages(page)) {
+    if (!first) out << '\n';
+    first = false;
+    out << ToUtf8(PageLabel(p)) << "  [" << PageKeyOf(p) << "]\n";
+    int group = 0;
+    for (const FieldRef& f : FieldsOf(p)) {
+      const int g = f.Row().groupId;
+      if (g != group && g != 0) out << "  " << ToUtf8(GroupLabel(f)) << '\n';
+      group = g;
+      const std::string value = ToUtf8(model.Shown(f));
+      out << (g ? "    " : "  ") << ToUtf8(FieldLabel(f)) << ':'
+          << (value.empty() ? "" : " ") << value << '\n';
+    }
+  }
+}
+
+Json ShowJson(const Image& image, int page) {
+  ConfigModel model;
+  model.Load(image);
+  Json pages = Json::array();
+  for (int p : Pages(page)) {
+    Json fields = Json::array();
+    for (const FieldRef& f : FieldsOf(p)) {
+      Json field = {{"key", f.Key()}, {"label", ToUtf8(FieldLabel(f))}};
+      if (f.Row().groupId) field["group"] = ToUtf8(GroupLabel(f));
+      field["value"] = ToUtf8(model.Shown(f));
+      fields.push_back(std::move(field));
+    }
+    pages.push_back({{"number", p + 1},
+                     {"key", PageKeyOf(p)},
+                     {"label", ToUtf8(PageLabel(p))},
+                     {"fields", std::move(fields)}});
+  }
+  return pages;
+}
+
+bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes, Image& out,
+                 std::vector<std::string>& errors) {
+  ConfigModel model;
+  model.Load(base);
+  std::vector<std::pair<FieldRef, ConfigModel::Holder>> parsed;
+  for (const auto& [key, value] : values) {
+    const std::optional<FieldRef> field = FindField(key);
+    if (!field) {
+      errors.push_back(key + ": unknown key");
+      continue;
+    }
+    std::string error;
+    if (std::optional<ConfigModel::Holder> h = model.Parse(*field, value, error))
+      parsed.emplace_back(*field, *h);
+    else
+      errors.push_back(error);
+  }
+  if (!errors.empty()) return false;
+  for (const auto& [field, holder] : parsed) model.Assign(field, holder);
+  Image image = base;
+  model.StoreOver(image);
+  if (bytes && !ApplyBytes(*bytes, image, errors)) return false;
+
+  // Every value must read back as it was set. Raw bytes over a field the
+  // values change give way to the value: its page is stored again.
+  auto mismatches = [&](const Image& result) {
+    ConfigModel check;
+    check.Load(result);
+    std::vector<std::pair<FieldRef, std::u16string>> bad;
+    for (const auto& [field, holder] : parsed)
+      if (check.Shown(field) != model.Shown(field)) bad.emplace_back(field, check.Shown(field));
+    return bad;
+  };
+  auto bad = mismatches(image);
+  if (!bad.empty() && bytes) {
+    std::set<int> pages;
+    for (const auto& [field, shown] : bad) pages.insert(field.page);
+    for (int p : pages) model.StorePageOver(p, image);
+    bad = mismatches(image);
+  }
+  for (const auto& [field, shown] : bad)
+    errors.push_back(field.Key() + ": " + ToUtf8(model.Shown(field)) +
+                     " cannot be stored as given; the device would read it as \"" +
+                     ToUtf8(shown) + "\"");
+  if (!errors.empty()) return false;
+  out = image;
+  return true;
+}
+
+Json ExportJson(const Image& image) {
+  ConfigModel model;
+  model.Load(image);
+  Json pages = Json::object();
+  FieldValues values;
+  for (const FieldRef& f : AllFields()) {
+    Json value = model.Natural(f);
+    pages[PageKeyOf(f.page)][f.Key()] = value;
+    values.emplace_back(f.Key(), std::move(value));
+  }
+  // The bytes that an import of the fields alone over the initial image
+  // would not give back.
+  Image rebuilt;
+  std::vector<std::string> errors;
+  if (!ApplyValues(InitialImage(), values, nullptr, rebuilt, errors)) rebuilt = InitialImage();
+  // Runs of differing bytes; a run goes on over fewer than four equal ones.
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // [start, end)
+  for (std::size_t i = 0; i < kImageSize; ++i) {
+    if (image[i] == rebuilt[i]) continue;
+    if (!runs.empty() && i - runs.back().second < 4)
+      runs.back().second = i + 1;
+    else
+      runs.emplace_back(i, i + 1);
+  }
+  Json bytes = Json::object();
+  for (const auto& [start, end] : runs) {
+    std::string run;
+    for (std::size_t i = start; i < end; ++i) run += Hex(image[i], 2);
+    char key[8];
+    std::snprintf(key, sizeof key, "%04zu", start);
+    bytes[key] = run;
+  }
+  return {{"format", kFormatName},
+          {"version", kFormatVersion},
+          {"pages", std::move(pages)},
+          {"bytes", std::move(bytes)}};
+}
+
+bool ImportJson(const Json& document, const Image& base, Image& out,
+                std::vector<std::string>& errors) {
+  if (!document.is_object()) {
+    errors.push_back("the JSON document is not an object");
+    return false;
+  }
+  FieldValues values;
+  const Json* bytes = nullptr;
+  for (const auto& [key, value] : document.items()) {
+    if (key == "format") {
+      if (value != kFormatName)
+        errors.push_back("format: " + value.dump() + " is not allowed; \"" + kFormatName +
+                         "\" is");
+    } else if (key == "version") {
+      if (value != kFormatVersion)
+        errors.push_back("version: " + value.dump() + " is not allowed; " +
+                         std::to_string(kFormatVersion) + " is");
+    } else if (key == "bytes") {
+      bytes = &value;
+    } else if (key == "pages") {
+      if (!value.is_object()) {
+        errors.push_back("pages: an object of pages is expected");
+        continue;
+      }
+      for (const auto& [pageKey, fields] : value.items()) {
+        const int page = FindPage(pageKey);
+        if (page < 0 || PageKeyOf(page) != pageKey) {
+          errors.push_back("pages." + pageKey + ": unknown page");
+          continue;
+        }
+        if (!fields.is_object()) {
+          errors.push_back("pages." + pageKey + ": an object of fields is expected");
+          continue;
+        }
+        for (const auto& [fieldKey, fieldValue] : fields.items()) {
+          const std::optional<FieldRef> field = FindField(fieldKey);
+          if (!field || field->page != page)
+            errors.push_back(fieldKey + ": unknown key on page " + pageKey);
+          else
+            values.emplace_back(fieldKey, fieldValue);
+        }
+      }
+    } else {
+      errors.push_back(key + ": unknown key");
+    }
+  }
+  if (!errors.empty()) return false;
+  return ApplyValues(base, values, bytes, out, errors);
+}
+
+Difference Compare(const Image& a, const Image& b) {
+  Difference d;
+  ConfigModel ma, mb;
+  ma.Load(a);
+  mb.Load(b);
+  for (const FieldRef& f : AllFields()) {
+    std::u16string va = ma.Shown(f), vb = mb.Shown(f);
+    if (va != vb) d.fields.push_back({f, std::move(va), std::move(vb)});
+  }
+  // The same values stored over both, once A's and once B's: what still
+  // differs either time belongs to no field. (Storing only one side's values
+  // would count the bytes after the end of the other side's longer text.)
+  Image aa = a, ab = b, ba = a, bb = b;
+  ma.StoreOver(aa);
+  ma.StoreOver(ab);
+  mb.StoreOver(ba);
+  mb.StoreOver(bb);
+  for (std::size_t i = 0; i < kImageSize; ++i)
+    if (aa[i] != ab[i] && ba[i] != bb[i]) d.otherBytes.push_back(static_cast<int>(i));
+  if (d.Equal())
+    for (std::size_t i = 0; i < kImageSize; ++i)
+      if (a[i] != b[i]) d.otherBytes.push_back(static_cast<int>(i));
+  return d;
+}
+
+std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit) {
+  std::string out;
+  std::size_t runs = 0;
+  for (std::size_t i = 0; i < offsets.size();) {
+    std::size_t j = i;
+    while (j + 1 < offsets.size() && offsets[j + 1] == offsets[j] + 1) ++j;
+    if (runs == limit) {
+      out += ", ...";
+      break;
+    }
+    if (runs) out += ", ";
+    out += "0x" + Hex(offsets[i], 4);
+    if (j > i) out += "-0x" + Hex(offsets[j], 4);
+    ++runs;
+    i = j + 1;
+  }
+  return out;
+}
+
+std::string ReportHtml(const Image& image, const ReportInfo& info) {
+  ConfigModel model;
+  model.Load(image);
+  const std::string title = ToUtf8(FindString(IDS_TITLE) ? FindString(IDS_TITLE) : u"");
+  std::string html;
+  html += "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\" />\n";
+  html += "<title>" + Escape(title) + " - " + Escape(info.fileName) + "</title>\n";
+  html +=
+      "<style>\n"
+      "@page { size: A4; margin: 15mm; }\n"
+      "body { font-family: sans-serif; font-size: 10pt; }\n"
+      "h1 { font-size: 14pt; }\n"
+      "h2 { font-size: 11pt; margin: 12pt 0 4pt; break-after: avoid; page-break-after: avoid; }\n"
+      "section { break-inside: avoid; page-break-inside: avoid; }\n"
+      "table { border-collapse: collapse; width: 100%; }\n"
+      "tr { break-inside: avoid; page-break-inside: avoid; }\n"
+      "td, th { border: 1px solid #888; padding: 2pt 4pt; text-align: left; vertical-align: top; }\n"
+      "th.group { background: #eee; }\n"
+      "td.value { width: 30%; }\n"
+      "</style>\n</head>\n<body>\n";
+  html += "<h1>" + Escape(title) + "</h1>\n<table class=\"file\">\n";
+  html += "<tr><th>" + std::string(kReportFile) + "</th><td>" + Escape(info.fileName) +
+          "</td></tr>\n";
+  html += "<tr><th>" + std::string(kReportDate) + "</th><td>" + Escape(info.date) +
+          "</td></tr>\n";
+  html += "<tr><th>" + std::string(kReportCrc) + "</th><td>" + Hex(static_cast<int>(info.crc >> 16), 4) +
+          Hex(static_cast<int>(info.crc & 0xFFFF), 4) + "</td></tr>\n</table>\n";
+  for (int p = 0; p < kPageCount; ++p) {
+    html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n";
+    int group = 0;
+    for (const FieldRef& f : FieldsOf(p)) {
+      const int g = f.Row().groupId;
+      if (g != group && g != 0)
+        html += "<tr><th class=\"group\" colspan=\"2\">" + Escape(ToUtf8(GroupLabel(f))) +
+                "</th></tr>\n";
+      group = g;
+      html += "<tr><td>" + Escape(ToUtf8(FieldLabel(f))) + "</td><td class=\"value\">" +
+              Escape(ToUtf8(model.Shown(f))) + "</td></tr>\n";
+    }
+    html += "</table>\n</section>\n";
+  }
+  html += "</body>\n</html>\n";
+  return html;
+}

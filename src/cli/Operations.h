@@ -1,0 +1,60 @@
+// What the command-line program does with configurations, apart from
+// arguments, files and the device: render them, export and import them as
+// JSON, set single fields and compare two of them.
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/ConfigModel.h"
+
+// The configuration as the window shows it, page by page in tree order
+// (`page` -1), or one page.
+void RenderShow(const Image& image, int page, std::ostream& out);
+// The same as JSON: an array of pages, each with its fields' labels and
+// shown values.
+Json ShowJson(const Image& image, int page);
+
+// The configuration as JSON: one object per page keyed by the page and
+// field keys, values in natural types, and under "bytes" every byte that
+// the fields do not give back (runs of hex, keyed by their offset), so that
+// an import of the export gives back the image byte for byte.
+Json ExportJson(const Image& image);
+
+// Field values to set: a key and a JSON value (natural type or text).
+using FieldValues = std::vector<std::pair<std::string, Json>>;
+// Sets `values` over `base` as a tool does: each value checked first, set
+// without the pages' follow-up rules; fields left out keep the base's
+// value. Raw `bytes` (an export's "bytes" object) go over the result.
+// False and one message per broken value (naming the key, the value and
+// what is allowed) when anything is wrong; `out` is then untouched.
+bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes, Image& out,
+                 std::vector<std::string>& errors);
+// An export (or any JSON of its form) built into an image over `base`.
+bool ImportJson(const Json& document, const Image& base, Image& out,
+                std::vector<std::string>& errors);
+
+struct FieldDifference {
+  FieldRef field;
+  std::u16string a, b;  // as shown
+};
+struct Difference {
+  std::vector<FieldDifference> fields;
+  // Bytes that differ although no field shows it (bytes no page owns, or
+  // owned bytes the pages show alike), in order.
+  std::vector<int> otherBytes;
+  bool Equal() const { return fields.empty() && otherBytes.empty(); }
+};
+Difference Compare(const Image& a, const Image& b);
+// "0x0800-0x0803, 0x0900", at most `limit` runs and then "...".
+std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit = 16);
+
+// A printable page of the configuration (HTML, no scripts).
+struct ReportInfo {
+  std::string fileName;  // UTF-8
+  std::string date;      // UTF-8, as it is to be printed
+  std::uint32_t crc = 0;
+};
+std::string ReportHtml(const Image& image, const ReportInfo& info);

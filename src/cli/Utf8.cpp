@@ -1,0 +1,71 @@
+#include "cli/Utf8.h"
+
+#include <cstdint>
+
+std::string ToUtf8(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::optional<std::u16string> FromUtf8(const std::string& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    int extra;
+    std::uint32_t c;
+    if (b < 0x80) {
+      extra = 0, c = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      extra = 1, c = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, c = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, c = b & 0x07;
+    } else {
+      return std::nullopt;
+    }
+    if (i + static_cast<std::size_t>(extra) >= text.size() && extra > 0) return std::nullopt;
+    for (int k = 1; k <= extra; ++k) {
+      const auto n = static_cast<unsigned char>(text[i + k]);
+      if ((n & 0xC0) != 0x80) return std::nullopt;
+      c = (c << 6) | (n & 0x3F);
+    }
+    static constexpr std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}

@@ -1,0 +1,69 @@
+// ostrel-cli: the configurator's command-line program.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <io.h>
+
+#include "cli/Utf8.h"
+#include "win32/HidEnumerator.h"
+#include "win32/Win32FileSystem.h"
+
+namespace {
+class UsbAccess : public DeviceAccess {
+ public:
+  // An abort event that nothing sets: a command runs to its end.
+  UsbAccess() : abort_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), hid_(abort_) {}
+  ~UsbAccess() override { CloseHandle(abort_); }
+  IHidEnumerator& Hid() override { return hid_; }
+
+ private:
+  HANDLE abort_;
+  HidSetupEnumerator hid_;
+};
+using PlatformFileSystem = Win32FileSystem;
+bool ErrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  SetConsoleOutputCP(CP_UTF8);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i)
+    args.push_back(ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(argv[i]))));
+#else
+#include <unistd.h>
+
+#include "cli/HidapiHid.h"
+
+namespace {
+class UsbAccess : public DeviceAccess {
+ public:
+  IHidEnumerator& Hid() override { return hid_; }
+
+ private:
+  HidapiEnumerator hid_;
+};
+using PlatformFileSystem = StdFileSystem;
+bool ErrIsTerminal() { return isatty(2) != 0; }
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+#endif
+  PlatformFileSystem files;
+  CliEnvironment env{files,
+                     [](bool emulated) -> std::unique_ptr<DeviceAccess> {
+                       if (emulated) return MakeEmulatedAccess();
+                       return std::make_unique<UsbAccess>();
+                     },
+                     std::cout, std::cerr, ErrIsTerminal()};
+  const int status = RunCli(args, env);
+  std::cout.flush();
+  return status;
+}

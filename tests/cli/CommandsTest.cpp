@@ -1,0 +1,260 @@
+// The rendering commands and the device commands of the command-line
+// program, the latter against the emulated alarm.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+
+#include "cli/CliTestSupport.h"
+#include "cli/Operations.h"
+#include "app/StringTable.h"
+#include "cli/Utf8.h"
+#include "device/Protocol.h"
+
+namespace {
+
+// The one place where the rendering of `show` is pinned. After a deliberate
+// change, OSTREL_UPDATE_GOLDEN=1 writes the file anew.
+TEST(CliShow, DemoConfigurationMatchesTheGoldenFile) {
+  ScratchFolder dir;
+  WriteImage(dir / "demo.osr", DemoImage());
+  const CliRun r = RunCommand({"show", dir / "demo.osr"});
+  ASSERT_EQ(r.status, ExitDone) << r.err;
+  const std::string golden = OSTREL_CLI_GOLDEN_DIR "/demo-show.txt";
+  if (std::getenv("OSTREL_UPDATE_GOLDEN")) std::ofstream(golden, std::ios::binary) << r.out;
+  EXPECT_EQ(r.out, ReadText(golden));
+}
+
+TEST(CliShow, OnePageByNumberOrKeyAndAsJson) {
+  ScratchFolder dir;
+  WriteImage(dir / "demo.osr", DemoImage());
+  const CliRun byNumber = RunCommand({"show", dir / "demo.osr", "--page", "7"});
+  const CliRun byKey = RunCommand({"show", dir / "demo.osr", "--page", "phone1"});
+  EXPECT_EQ(byNumber.status, ExitDone);
+  EXPECT_EQ(byNumber.out, byKey.out);
+  EXPECT_EQ(byNumber.out.rfind(ToUtf8(PageLabel(6)), 0), 0u) << byNumber.out;
+  const CliRun json = RunCommand({"show", dir / "demo.osr", "--page", "phone1", "--json"});
+  const Json pages = Json::parse(json.out);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]["key"], "phone1");
+  ConfigModel model;
+  model.Load(DemoImage());
+  for (const Json& field : pages[0]["fields"])
+    EXPECT_EQ(field["value"], ToUtf8(model.Shown(*FindField(field["key"]))));
+  EXPECT_EQ(RunCommand({"show", dir / "demo.osr", "--page", "24"}).status, ExitInvalid);
+}
+
+// Tags nest and close, entities are complete; true when the text is
+// well-formed in that sense.
+bool WellFormed(const std::string& html, std::string& why) {
+  static const std::regex tag(R"(<(/?)([a-zA-Z0-9]+)[^>]*?(/?)>|<!DOCTYPE html>|&([a-z]+);|[<>&])");
+  std::vector<std::string> open;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), tag); it != std::sregex_iterator();
+       ++it) {
+    const std::smatch& m = *it;
+    const std::string all = m[0];
+    if (all == "<!DOCTYPE html>") continue;
+    if (all == "<" || all == ">" || all == "&") {
+      why = "bare " + all + " at " + std::to_string(m.position());
+      return false;
+    }
+    if (m[4].matched) {
+      const std::string e = m[4];
+      if (e != "amp" && e != "lt" && e != "gt" && e != "quot") {
+        why = "entity " + e;
+        return false;
+      }
+      continue;
+    }
+    const std::string name = m[2];
+    if (m[3] == "/") continue;  // self-closed
+    if (m[1] == "/") {
+      if (open.empty() || open.back() != name) {
+        why = "</" + name + "> closes " + (open.empty() ? "nothing" : open.back());
+        return false;
+      }
+      open.pop_back();
+    } else {
+      open.push_back(name);
+    }
+  }
+  if (!open.empty()) why = "<" + open.back() + "> is never closed";
+  return open.empty();
+}
+
+TEST(CliReport, IsWellFormedHtmlWithEveryPageAndNoScript) {
+  ScratchFolder dir;
+  Image image = DemoImage();
+  // A text with characters that HTML must escape.
+  std::vector<std::string> errors;
+  const FieldValues values = {{"input1.alarm_text", Json("<A & B> \"1\"")}};
+  ASSERT_TRUE(ApplyValues(image, values, nullptr, image, errors));
+  WriteImage(dir / "demo.osr", image);
+  const CliRun r = RunCommand({"report", dir / "demo.osr", "-o", dir / "demo.html"});
+  ASSERT_EQ(r.status, ExitDone) << r.err;
+  const std::string html = ReadText(dir / "demo.html");
+  std::string why;
+  EXPECT_TRUE(WellFormed(html, why)) << why;
+  EXPECT_EQ(html.find("<script"), std::string::npos);
+  EXPECT_NE(html.find("&lt;A &amp; B&gt; &quot;1&quot;"), std::string::npos);
+  EXPECT_NE(html.find("demo.osr"), std::string::npos);
+  for (int p = 0; p < kPageCount; ++p)
+    EXPECT_NE(html.find("<h2>" + ToUtf8(PageLabel(p)) + "</h2>"), std::string::npos) << p;
+}
+
+TEST(CliDevice, ReadGivesTheDemoFile) {
+  ScratchFolder dir;
+  EmulatedMachine machine;
+  const CliRun r = RunCommand({"read", "--emulated", "-o", dir / "read.osr"}, &machine);
+  ASSERT_EQ(r.status, ExitDone) << r.err;
+  EXPECT_EQ(ReadImage(dir / "read.osr"), DemoImage());
+  // The program's own emulated alarm holds the same.
+  ASSERT_EQ(RunCommand({"read", "--emulated", "-o", dir / "own.osr"}).status, ExitDone);
+  EXPECT_EQ(ReadText(dir / "own.osr"), ReadText(dir / "read.osr"));
+}
+
+// A byte of the parameter area that no page owns.
+int UnownedParamByte() {
+  const Image demo = DemoImage();
+  for (int i = 0; i < static_cast<int>(kParamAreaSize); ++i) {
+    Image other = demo;
+    other[i] ^= 0x5A;
+    const Difference d = Compare(demo, other);
+    if (d.fields.empty() && d.otherBytes == std::vector<int>{i}) return i;
+  }
+  return -1;
+}
+
+TEST(CliDevice, WriteThenReadGivesTheWrittenPagesOverTheDevicesOwnBytes) {
+  ScratchFolder dir;
+  EmulatedMachine machine;
+  Image file = DemoImage();
+  std::vector<std::string> errors;
+  const FieldValues values = {
+      {"input1.entry_delay", Json(42)},
+      {"phone2.number", Json("+70001112233")},
+      {"relay3.mode", Json(ToUtf8(FindString(FindField("relay3.mode")->Row().list->strings[1])))}};
+  ASSERT_TRUE(ApplyValues(file, values, nullptr, file, errors));
+  const int unowned = UnownedParamByte();
+  ASSERT_GE(unowned, 0);
+  file[unowned] ^= 0x5A;  // the device's own byte must win
+  file[2100] ^= 0x5A;     // a record byte comes from the file
+  WriteImage(dir / "in.osr", file);
+  const CliRun w = RunCommand({"write", "--emulated", dir / "in.osr"}, &machine);
+  ASSERT_EQ(w.status, ExitDone) << w.err;
+  ASSERT_EQ(RunCommand({"read", "--emulated", "-o", dir / "back.osr"}, &machine).status, ExitDone);
+  const Image back = ReadImage(dir / "back.osr");
+  Image expected = file;
+  expected[unowned] = DemoImage()[unowned];
+  EXPECT_EQ(back, expected) << DescribeOffsets(Compare(back, expected).otherBytes);
+}
+
+// Passes the device's reports through, but turns the first parameter write
+// that would change something into one that changes nothing: the device
+// acknowledges a write it never made.
+class DroppingHid : public IHidEnumerator {
+ public:
+  DroppingHid(IHidEnumerator& inner, EmulatedDevice& device) : inner_(inner), device_(device) {}
+  bool BuildList() override { return inner_.BuildList(); }
+  bool InterfacePath(std::uint32_t index, std::u16string& path) override {
+    return inner_.InterfacePath(index, path);
+  }
+  void DestroyList() override { inner_.DestroyList(); }
+  std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
+    std::unique_ptr<IHidDevice> device = inner_.Open(path);
+    if (!device) return nullptr;
+    return std::make_unique<Handle>(std::move(device), *this);
+  }
+  bool dropped = false;
+
+ private:
+  class Handle : public IHidDevice {
+   public:
+    Handle(std::unique_ptr<IHidDevice> inner, DroppingHid& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    bool GetAttributes(HidAttributes& a) override { return inner_->GetAttributes(a); }
+    bool GetInputBufferCount(std::uint32_t& c) override { return inner_->GetInputBufferCount(c); }
+    std::uint8_t* WriteBuffer() override { return inner_->WriteBuffer(); }
+    const std::uint8_t* ReadBuffer() override { return inner_->ReadBuffer(); }
+    IoStart StartWrite() override {
+      std::uint8_t* report = inner_->WriteBuffer();
+      if (!owner_.dropped && report[5] == WriteParam) {
+        const int address = report[6] | report[7] << 8, length = report[8];
+        std::uint8_t* memory = owner_.device_.paramMemory() + address;
+        if (std::memcmp(report + 9, memory, length) != 0) {
+          std::memcpy(report + 9, memory, length);
+          owner_.dropped = true;
+        }
+      }
+      return inner_->StartWrite();
+    }
+    IoStart StartRead() override { return inner_->StartRead(); }
+    WaitResult Wait(HidOp op, unsigned ms) override { return inner_->Wait(op, ms); }
+    void Cancel(HidOp op) override { inner_->Cancel(op); }
+    void CancelAll() override { inner_->CancelAll(); }
+    void Settle(HidOp op) override { inner_->Settle(op); }
+
+   private:
+    std::unique_ptr<IHidDevice> inner_;
+    DroppingHid& owner_;
+  };
+  IHidEnumerator& inner_;
+  EmulatedDevice& device_;
+};
+
+TEST(CliDevice, VerifyFailsWithStatusThreeWhenTheAlarmDropsOneWrite) {
+  ScratchFolder dir;
+  EmulatedMachine machine;
+  DroppingHid dropping(machine.bus, machine.device);
+  machine.hid = &dropping;
+  Image file = DemoImage();
+  std::vector<std::string> errors;
+  const FieldValues values = {{"input1.entry_delay", Json(42)}};
+  ASSERT_TRUE(ApplyValues(file, values, nullptr, file, errors));
+  WriteImage(dir / "in.osr", file);
+  const CliRun unchecked = RunCommand({"write", "--emulated", "--no-verify", dir / "in.osr"}, &machine);
+  EXPECT_EQ(unchecked.status, ExitDone);
+  EXPECT_TRUE(dropping.dropped);
+  dropping.dropped = false;
+  const CliRun w = RunCommand({"write", "--emulated", dir / "in.osr"}, &machine);
+  EXPECT_TRUE(dropping.dropped);
+  EXPECT_EQ(w.status, ExitDevice);
+  EXPECT_NE(w.err.find("verify failed"), std::string::npos) << w.err;
+}
+
+TEST(CliDevice, NoDeviceGivesStatusThreeAndSaysSo) {
+  ScratchFolder dir;
+  EmulatedMachine empty(false);
+  WriteImage(dir / "in.osr", DemoImage());
+  const std::vector<std::vector<std::string>> commands = {
+      {"info"},
+      {"read", "-o", dir / "out.osr"},
+      {"write", dir / "in.osr"},
+      {"diff", dir / "in.osr", "device"},
+  };
+  for (const auto& args : commands) {
+    const CliRun r = RunCommand(args, &empty);
+    EXPECT_EQ(r.status, ExitDevice) << args[0];
+    EXPECT_NE(r.err.find("no alarm found"), std::string::npos) << args[0] << ": " << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.osr"));
+  EmulatedMachine attached;
+  EXPECT_EQ(RunCommand({"info"}, &attached).status, ExitDone);
+  EXPECT_EQ(RunCommand({"diff", dir / "in.osr", "device"}, &attached).status, ExitDone);
+}
+
+TEST(CliUsage, BadUsageExitsTwoAndHelpZero) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"show"}, {"diff", "a"},
+                                             {"show", "/nonexistent/file.osr"}})
+    EXPECT_EQ(RunCommand(args).status, ExitInvalid) << (args.empty() ? "" : args[0]);
+  for (const char* command : {"show", "report", "diff", "export", "import", "set", "read",
+                              "write", "info"}) {
+    const CliRun r = RunCommand({command, "--help"});
+    EXPECT_EQ(r.status, ExitDone) << command;
+    EXPECT_NE(r.out.find("Usage"), std::string::npos) << command;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,252 @@
+// Export and import, set and diff of the command-line program, over the
+// whole page table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "cli/CliTestSupport.h"
+#include "cli/Operations.h"
+#include "app/StringTable.h"
+#include "cli/Utf8.h"
+#include "pages/PageFramework.h"
+#include "pages/PageTable.h"
+
+namespace {
+
+Image RandomImage(std::mt19937& random, bool fromDemo) {
+  Image image = fromDemo ? DemoImage() : Image(kImageSize);
+  if (fromDemo) {
+    // A few dozen bytes changed anywhere.
+    for (int n = 0; n < 40; ++n) image[random() % kImageSize] = static_cast<std::uint8_t>(random());
+  } else {
+    for (auto& b : image) b = static_cast<std::uint8_t>(random());
+  }
+  return image;
+}
+
+// A valid value for `field` other than `current` (as set would take it).
+std::string OtherValue(const FieldRef& field, const std::u16string& current, std::mt19937& random) {
+  const FieldRow& r = field.Row();
+  for (;;) {
+    std::string v;
+    switch (r.kind) {
+      case FieldKind::TwoDigits:
+        v = std::to_string(r.min + static_cast<int>(random() % (r.max - r.min + 1)));
+        break;
+      case FieldKind::Bcd:
+        v = std::to_string(random() % (r.max + 1));
+        break;
+      case FieldKind::OneDigit:
+        v = std::to_string(random() % 10);
+        break;
+      case FieldKind::Tenths: {
+        const int t = static_cast<int>(random() % 100);
+        v = std::to_string(t / 10) + "." + std::to_string(t % 10);
+        break;
+      }
+      case FieldKind::List:
+      case FieldKind::OneHot:
+        v = ToUtf8(FindString(r.list->strings[random() % r.list->strings.size()]));
+        break;
+      case FieldKind::Flag:
+      case FieldKind::Marker:
+        v = current == kYes ? "false" : "true";
+        break;
+      case FieldKind::Phone:
+        v = "+7" + std::to_string(100000 + random() % 900000);
+        break;
+      case FieldKind::PageText:
+        if (r.textMode == Digits)
+          v = std::to_string(1000 + random() % 9000);  // a password: four digits
+        else
+          v = "*" + std::to_string(random() % 1000) + "#";  // a balance request
+        break;
+      default: {
+        const std::u16string letters = u"Aa Zz09-Дверь";
+        std::u16string text;
+        const int length = 1 + static_cast<int>(random() % r.max);
+        for (int i = 0; i < length; ++i) text += letters[random() % letters.size()];
+        v = ToUtf8(text);
+        break;
+      }
+    }
+    ConfigModel model;
+    std::string error;
+    const auto holder = model.Parse(field, Json(v), error);
+    if (!holder) ADD_FAILURE() << error;
+    model.Assign(field, *holder);
+    if (model.Shown(field) != current) return v;
+  }
+}
+
+TEST(CliFields, KeysAreUniqueAndFindTheirFieldAndPage) {
+  std::set<std::string> keys;
+  for (const FieldRef& f : AllFields()) {
+    EXPECT_TRUE(keys.insert(f.Key()).second) << f.Key();
+    const auto found = FindField(f.Key());
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->page, f.page);
+    EXPECT_EQ(found->row, f.row);
+    EXPECT_FALSE(FieldLabel(f).empty()) << f.Key();
+  }
+  for (int p = 0; p < kPageCount; ++p) {
+    EXPECT_EQ(FindPage(PageKeyOf(p)), p);
+    EXPECT_EQ(FindPage(std::to_string(p + 1)), p);
+  }
+  EXPECT_EQ(FindPage("0"), -1);
+  EXPECT_EQ(FindPage("24"), -1);
+  EXPECT_EQ(FindPage("phone9"), -1);
+}
+
+// Every exported image, random or close to a real one, imports back byte for byte.
+TEST(CliExport, ImportOfAnExportGivesBackTheImage) {
+  std::mt19937 random(20261208);
+  for (int n = 0; n < 300; ++n) {
+    const Image image = RandomImage(random, n % 2 == 1);
+    const std::string text = ExportJson(image).dump(2);
+    Image back;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ImportJson(Json::parse(text), InitialImage(), back, errors))
+        << n << ": " << (errors.empty() ? "" : errors[0]);
+    ASSERT_EQ(back, image) << "image " << n << " differs at "
+                           << DescribeOffsets(Compare(back, image).otherBytes);
+  }
+}
+
+TEST(CliExport, FileExportImportGivesTheSameFile) {
+  ScratchFolder dir;
+  std::mt19937 random(7);
+  for (int n = 0; n < 10; ++n) {
+    WriteImage(dir / "a.osr", RandomImage(random, n % 2 == 0));
+    ASSERT_EQ(RunCommand({"export", dir / "a.osr", "-o", dir / "a.json"}).status, ExitDone);
+    ASSERT_EQ(RunCommand({"import", dir / "a.json", "-o", dir / "b.osr"}).status, ExitDone);
+    EXPECT_EQ(ReadText(dir / "a.osr"), ReadText(dir / "b.osr"));
+    EXPECT_EQ(ReadText(dir / "a.osr").size(), kConfigFileSize);
+  }
+}
+
+// Fields left out keep the base's value, and the values are set without the
+// pages' follow-up rules: switching change-only monitoring on leaves the
+// entry delay and the voice calls as given.
+TEST(CliImport, FieldsLeftOutKeepTheBaseAndNoFollowUpRuleRuns) {
+  ScratchFolder dir;
+  const Image demo = DemoImage();
+  WriteImage(dir / "base.osr", demo);
+  std::ofstream(dir / "in.json") << R"({"pages": {"input2_1": {
+      "input2.change_only": true, "input2.entry_delay": 17}}})";
+  ASSERT_EQ(RunCommand({"import", dir / "in.json", "-o", dir / "out.osr", "--base", dir / "base.osr"})
+                .status,
+            ExitDone);
+  const Difference d = Compare(demo, ReadImage(dir / "out.osr"));
+  std::set<std::string> changed;
+  for (const FieldDifference& f : d.fields) changed.insert(f.field.Key());
+  EXPECT_EQ(changed, (std::set<std::string>{"input2.change_only", "input2.entry_delay"}));
+  EXPECT_TRUE(d.otherBytes.empty()) << DescribeOffsets(d.otherBytes);
+}
+
+// A value that breaks a page's rule, and every other broken input, exits 2
+// with a line naming it and writes nothing.
+TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
+  struct Case {
+    const char* json;
+    const char* named;  // what the message must name
+  };
+  const Case cases[] = {
+      {R"({"pages": {"input1_1": {"input1.entry_delay": 75}}})", "input1.entry_delay"},
+      {R"({"pages": {"input1_1": {"input1.entry_delay": "5a"}}})", "input1.entry_delay"},
+      {R"({"pages": {"input1_1": {"input1.upper_threshold": 10.5}}})", "input1.upper_threshold"},
+      {R"({"pages": {"input1_1": {"input1.upper_threshold": 4.55}}})", "input1.upper_threshold"},
+      {R"({"pages": {"phone1": {"phone1.number": "+7916+123"}}})", "phone1.number"},
+      {R"({"pages": {"phone1": {"phone1.number": "+7916123456789"}}})", "phone1.number"},
+      {R"({"pages": {"input1_2": {"input1.alarm_text": "Café"}}})", "input1.alarm_text"},
+      {R"({"pages": {"input1_2": {"input1.zone_type": "Кухня"}}})", "input1.zone_type"},
+      {R"({"pages": {"input1_1": {"input1.colour": 1}}})", "input1.colour"},
+      {R"({"pages": {"kitchen": {}}})", "kitchen"},
+      {R"({"pages": {"phone2": {"phone1.number": "+7916"}}})", "phone1.number"},
+      {R"({"pages": {"input1_1": {"input1.entry_delay": true}}})", "input1.entry_delay"},
+      {R"({"pages": {"phone1": {"phone1.number": 79161234567}}})", "phone1.number"},
+      {R"({"pages": {"input1_2": {"input1.relay1_on": "maybe"}}})", "input1.relay1_on"},
+      {R"({"pages": {"security": {"security.password": "12"}}})", "security.password"},
+      {R"({"pages": {"balance": {"balance.request_number": "100"}}})", "balance.request_number"},
+      {R"({"bytes": {"2299": "0102"}})", "bytes"},
+      {R"({"colour": "red"})", "colour"},
+      {R"({"pages": {"input1_1": {"input1.entry_delay": 5})", "broken JSON"},
+      {R"([1, 2])", "not an object"},
+  };
+  ScratchFolder dir;
+  WriteImage(dir / "existing.osr", DemoImage());
+  const std::string before = ReadText(dir / "existing.osr");
+  for (const Case& c : cases) {
+    std::ofstream(dir / "in.json", std::ios::trunc) << c.json;
+    const CliRun absent = RunCommand({"import", dir / "in.json", "-o", dir / "new.osr"});
+    EXPECT_EQ(absent.status, ExitInvalid) << c.json;
+    EXPECT_NE(absent.err.find(c.named), std::string::npos) << c.json << "\n" << absent.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.osr")) << c.json;
+    const CliRun present = RunCommand({"import", dir / "in.json", "-o", dir / "existing.osr"});
+    EXPECT_EQ(present.status, ExitInvalid) << c.json;
+    EXPECT_EQ(ReadText(dir / "existing.osr"), before) << c.json;
+  }
+}
+
+// A field changed by set is the one field diff reports, in both directions.
+TEST(CliDiff, ReportsExactlyTheFieldThatSetChanged) {
+  ScratchFolder dir;
+  std::mt19937 random(11);
+  const std::vector<FieldRef>& fields = AllFields();
+  WriteImage(dir / "a.osr", DemoImage());
+  const CliRun same = RunCommand({"diff", dir / "a.osr", dir / "a.osr"});
+  EXPECT_EQ(same.status, ExitDone);
+  EXPECT_EQ(same.out, "");
+  ConfigModel demo;
+  demo.Load(DemoImage());
+  for (int n = 0; n < 40; ++n) {
+    const FieldRef f = fields[random() % fields.size()];
+    WriteImage(dir / "b.osr", DemoImage());
+    const std::string value = OtherValue(f, demo.Shown(f), random);
+    const CliRun set = RunCommand({"set", dir / "b.osr", f.Key() + "=" + value});
+    ASSERT_EQ(set.status, ExitDone) << f.Key() << "=" << value << ": " << set.err;
+    for (const auto& [x, y] : {std::pair{"a.osr", "b.osr"}, std::pair{"b.osr", "a.osr"}}) {
+      const CliRun d = RunCommand({"diff", dir / x, dir / y});
+      EXPECT_EQ(d.status, ExitDifferent) << f.Key();
+      EXPECT_EQ(std::count(d.out.begin(), d.out.end(), '\n'), 1) << f.Key() << "\n" << d.out;
+      EXPECT_NE(d.out.find("(" + f.Key() + ")"), std::string::npos) << d.out;
+    }
+  }
+}
+
+TEST(CliDiff, BytesThatNoFieldShowsAreCountedWithTheirOffsets) {
+  ScratchFolder dir;
+  Image a = DemoImage(), b = a;
+  // Record-area bytes belong to no page.
+  b[2100] ^= 0x55;
+  b[2101] ^= 0x55;
+  b[2200] ^= 0x55;
+  WriteImage(dir / "a.osr", a);
+  WriteImage(dir / "b.osr", b);
+  const CliRun d = RunCommand({"diff", dir / "a.osr", dir / "b.osr"});
+  EXPECT_EQ(d.status, ExitDifferent);
+  EXPECT_EQ(d.out, "3 bytes that no field shows differ: 0x0834-0x0835, 0x0898\n");
+}
+
+TEST(CliSet, RefusesBrokenValuesAndLeavesTheFile) {
+  ScratchFolder dir;
+  WriteImage(dir / "a.osr", DemoImage());
+  const std::string before = ReadText(dir / "a.osr");
+  for (const char* a : {"input2.entry_delay=60", "phone1.number=12+3", "nokey=1", "novalue",
+                        "input1.relay1_on=2", "security.password=123"}) {
+    const CliRun r = RunCommand({"set", dir / "a.osr", "input1.entry_delay=11", a});
+    EXPECT_EQ(r.status, ExitInvalid) << a;
+    EXPECT_EQ(ReadText(dir / "a.osr"), before) << a;
+  }
+  EXPECT_EQ(RunCommand({"set", dir / "a.osr", "input1.entry_delay=11", "input1.relay1_on=да"}).status,
+            ExitDone);
+  ConfigModel model;
+  model.Load(ReadImage(dir / "a.osr"));
+  EXPECT_EQ(model.Shown(*FindField("input1.entry_delay")), u"11");
+  EXPECT_EQ(model.Shown(*FindField("input1.relay1_on")), kYes);
+}
+
+}  // namespace
