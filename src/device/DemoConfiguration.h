@@ -1,7 +1,9 @@
 // A plausible configuration of an installed alarm, for the demonstration
-// program's emulated device: two phone numbers, armed zones with texts,
-// relays with timings, and a history of flash records of which the newest
-// holds the record area.
+// program's emulated device, that shows something on every page: three
+// zones with texts and aliases (the third watched only on change), three
+// phone numbers, relays in five modes, key names, a balance request number,
+// a password; and a history of flash records of which the newest holds the
+// record area.
 #pragma once
 #include <cstdint>
 

@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "device/DemoConfiguration.h"
 #include "fixpoint/Fixpoint.h"
 #include "pages/HeadlessPageDialog.h"
 #include "pages/ImageMap.h"
@@ -209,6 +210,29 @@ TEST(PageProperties, EveryRowIsNamedAndLabelled) {
       if (row.groupId) EXPECT_NO_THROW(dialog.LoadText(row.groupId));
     }
   }
+}
+
+TEST(PageProperties, TheDemoConfigurationFillsEveryPage) {
+  std::vector<std::uint8_t> demo(kImageSize);
+  MakeDemoImage(demo.data());
+  HeadlessPages fresh, loaded;
+  modifiedFlag = 0;
+  loaded.LoadFromImage(demo.data());
+  EXPECT_EQ(modifiedFlag, 0);
+  for (int i = 0; i < kPageCount; ++i) {
+    int differing = 0;
+    const FieldPage &a = fresh.Fields(i), &b = loaded.Fields(i);
+    for (std::size_t r = 0; r < a.Fields().rows.size(); ++r) {
+      const FieldPage::Holder &x = a.Value(static_cast<int>(r)), &y = b.Value(static_cast<int>(r));
+      differing += x.text != y.text || x.text2 != y.text2 || x.value != y.value;
+    }
+    EXPECT_GT(differing, 0) << "page " << i << " shows only its defaults";
+  }
+  // Input 3 in change-only mode, one relay in siren mode that follows it.
+  EXPECT_EQ(demo[kInChangeOnlyFlags] & 0x04, 0x04);
+  EXPECT_EQ(demo[RelayMode(1)], 2);
+  EXPECT_EQ(demo[RelaySirenZones(1)] & 0x07, 0x03);
+  EXPECT_EQ(CheckFixpoint(loaded, demo.data()), "");
 }
 
 }  // namespace
