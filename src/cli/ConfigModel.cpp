@@ -82,7 +82,12 @@ int FindPage(const std::string& key) {
 
 std::string PageKeyOf(int page) { return PageKey(kPageTable[page]); }
 std::u16string PageLabel(int page) { return Text(kPageTable[page].labelId); }
-std::u16string FieldLabel(const FieldRef& field) { return Text(field.Row().labelId); }
+std::u16string FieldLabel(const FieldRef& field) {
+  // Without the colon some labels end with: the tool puts its own.
+  std::u16string label = Text(field.Row().labelId);
+  while (!label.empty() && (label.back() == u':' || label.back() == u' ')) label.pop_back();
+  return label;
+}
 std::u16string GroupLabel(const FieldRef& field) { return Text(field.Row().groupId); }
 
 Image InitialImage() {
