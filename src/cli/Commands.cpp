@@ -102,9 +102,8 @@ std::uint32_t FileCrc(CliEnvironment& env, const std::string& path) {
 void Fail(const std::vector<std::string>& errors, const std::string& what) {
   // Every broken value on a line of its own; the last line says what was not done.
   std::string message;
-  for (const std::string& e : errors) message += e + "\n";
-  message += what;
-  throw Failure{ExitInvalid, message};
+  for (const std::string& e : errors) message += (message.empty() ? "" : "\n") + e;
+  throw Failure{ExitInvalid, message + " (" + what + ")"};
 }
 
 // A device session over the platform's access or the emulated alarm.
@@ -356,7 +355,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (write->parsed()) return Write(env, o);
     if (info->parsed()) return Info(env, o);
   } catch (const Failure& f) {
-    env.err << "ostrel-cli: " << f.message << '\n';
+    std::istringstream lines(f.message);
+    for (std::string line; std::getline(lines, line);) env.err << "ostrel-cli: " << line << '\n';
     return f.status;
   } catch (const std::exception& e) {
     env.err << "ostrel-cli: " << e.what() << '\n';
