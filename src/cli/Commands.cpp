@@ -136,6 +136,8 @@ class Device {
   DeviceSession::Progress Bar() {
     if (!env_.errIsTerminal) return nullptr;
     return [this](const char* step, int position, int end) {
+      if (bar_ && step != step_) env_.err << '\n';  // each step keeps its finished bar
+      step_ = step;
       const int width = 30;
       const int filled = end > 0 ? std::min(width, position * width / end) : 0;
       env_.err << '\r' << std::left << std::setw(10) << step << " ["
@@ -154,6 +156,7 @@ class Device {
   std::unique_ptr<DeviceAccess> access_;
   DeviceSession session_;
   bool bar_ = false;
+  std::string step_;
 };
 
 // "device" or a file.

@@ -1,6 +1,7 @@
 #include "cli/DeviceSession.h"
 
 #include <atomic>
+#include <string_view>
 
 #include "device/DemoConfiguration.h"
 #include "device/DeviceWorkerCore.h"
@@ -66,9 +67,10 @@ DeviceSession::DeviceSession(IHidEnumerator& hid, Progress progress)
 DeviceSession::~DeviceSession() = default;
 
 bool DeviceSession::Run(int request, const char* step, int end) {
+  // A new step starts its bar empty; the requests of one step share its scale.
+  if (worker_->progress && std::string_view(step) != worker_->step) worker_->progress(step, 0, end);
   worker_->step = step;
   worker_->end = end;
-  if (worker_->progress) worker_->progress(step, 0, end);
   if (worker_->core.RunRequest(request)) return true;
   failedStep_ = step;
   return false;

@@ -45,7 +45,7 @@ EmulatedMachine::EmulatedMachine(bool attached) {
   if (attached) bus.Add(device);
 }
 
-CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine) {
+CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine, bool terminal) {
   StdFileSystem files;
   std::ostringstream out, err;
   CliEnvironment env{files,
@@ -53,7 +53,7 @@ CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine
                        if (machine) return std::make_unique<BorrowedAccess>(*machine->hid);
                        return std::make_unique<MachineAccess>();
                      },
-                     out, err, false};
+                     out, err, terminal};
   CliRun run;
   run.status = RunCli(args, env);
   run.out = out.str();

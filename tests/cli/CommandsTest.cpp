@@ -244,6 +244,22 @@ TEST(CliDevice, NoDeviceGivesStatusThreeAndSaysSo) {
   EXPECT_EQ(RunCommand({"diff", dir / "in.osr", "device"}, &attached).status, ExitDone);
 }
 
+// A bar per step on a terminal, each ending full; nothing otherwise.
+TEST(CliDevice, ProgressBarOnlyOnATerminal) {
+  ScratchFolder dir;
+  WriteImage(dir / "in.osr", DemoImage());
+  const CliRun write = RunCommand({"write", "--emulated", dir / "in.osr"}, nullptr, true);
+  ASSERT_EQ(write.status, ExitDone);
+  for (const char* step : {"writing", "verifying"}) {
+    const std::size_t at = write.err.rfind(step);
+    ASSERT_NE(at, std::string::npos) << write.err;
+    const std::string last = write.err.substr(at, write.err.find('\n', at) - at);
+    EXPECT_TRUE(last.ends_with("] 100%")) << step << ": " << write.err;
+  }
+  EXPECT_EQ(RunCommand({"write", "--emulated", dir / "in.osr"}).err, "");
+  EXPECT_EQ(RunCommand({"read", "--emulated", "-o", dir / "out.osr"}).err, "");
+}
+
 TEST(CliUsage, BadUsageExitsTwoAndHelpZero) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"show"}, {"diff", "a"},
