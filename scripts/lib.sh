@@ -6,6 +6,7 @@ WINE_LOADER=/usr/lib/wine/wine64
 WINE_SERVER=/usr/lib/wine/wineserver
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev wine64 fonts-wine xvfb xdotool imagemagick
+          clang libclang-rt-14-dev libfuzzer-14-dev
           libcli11-dev nlohmann-json3-dev libhidapi-dev)
 
 # Installs the Debian packages that are missing; quick and silent when all are there.
@@ -23,7 +24,7 @@ ensure_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds one preset (native or windows).
+# Configures and builds one preset (native, windows, asan or tsan).
 build_preset() {
   local preset=$1; shift
   cmake --preset "$preset" -S "$ROOT" >/dev/null

@@ -1,0 +1,57 @@
+// Writes the seed inputs of the fuzz targets into FOLDER/<target>/, each
+// made by the project's own writers: configuration files saved by the
+// file writer, images of the initial and the demonstration configuration,
+// and the answers of the emulated alarm.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "app/ConfigFile.h"
+#include "device/DemoConfiguration.h"
+#include "pages/ImageMap.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Put(const fs::path& folder, const std::string& target, const std::string& name,
+         const std::vector<std::uint8_t>& bytes) {
+  fs::create_directories(folder / target);
+  std::ofstream out(folder / target / name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::vector<std::uint8_t>> Images() {
+  std::vector<std::vector<std::uint8_t>> images;
+  std::vector<std::uint8_t> image(kImageSize);
+  InitImage(image.data());
+  images.push_back(image);
+  MakeDemoImage(image.data());
+  images.push_back(image);
+  images.push_back(std::vector<std::uint8_t>(kImageSize, 0));
+  return images;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fuzz_seeds FOLDER\n");
+    return 2;
+  }
+  const fs::path folder = argv[1];
+  int n = 0;
+  for (const auto& image : Images()) {
+    ++n;
+    OneFileSystem files;
+    files.exists = false;
+    if (!SaveConfigFile(files, files.path, image.data())) return 1;
+    Put(folder, "fuzz_config_file", "saved-" + std::to_string(n), files.content);
+    Put(folder, "fuzz_pages", "image-" + std::to_string(n), image);
+  }
+  return 0;
+}
