@@ -1,7 +1,10 @@
 #include "app/ConfigFile.h"
 
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <random>
+#include <string_view>
 
 #include "pages/ImageMap.h"
 
@@ -33,11 +36,47 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 }
 constexpr auto kCrcTable = MakeCrcTable();
 
-std::u16string TemporaryName(const std::u16string& target, int attempt) {
-  std::u16string name = target + u".~";
-  if (attempt >= 10) name += static_cast<char16_t>(u'0' + attempt / 10);
-  name += static_cast<char16_t>(u'0' + attempt % 10);
-  return name + u".tmp";
+// The temporary files of a save are named after their target:
+// "<target>.~<hex digits>.tmp". A fresh random name is taken for every
+// save, so that files left by an earlier save that never finished do not
+// stand in the way.
+constexpr std::u16string_view kTemporaryMark = u".~";
+constexpr std::u16string_view kTemporaryEnd = u".tmp";
+
+std::u16string TemporaryName(const std::u16string& target) {
+  static std::mt19937 random = [] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(),
+                       static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    return std::mt19937(seed);
+  }();
+  std::uint32_t n = random();
+  std::u16string name = target + std::u16string(kTemporaryMark);
+  for (int shift = 28; shift >= 0; shift -= 4)
+    name += u"0123456789abcdef"[(n >> shift) & 0xF];
+  return name + std::u16string(kTemporaryEnd);
+}
+
+// Whether `name` is one of the temporary files of a save to `target`.
+bool IsTemporaryOf(const std::u16string& name, const std::u16string& target) {
+  const std::size_t start = target.size() + kTemporaryMark.size(), end = kTemporaryEnd.size();
+  if (name.size() <= start + end || name.size() > start + 8 + end) return false;
+  if (name.compare(0, target.size(), target) != 0 ||
+      name.compare(target.size(), kTemporaryMark.size(), kTemporaryMark) != 0 ||
+      name.compare(name.size() - end, end, kTemporaryEnd) != 0)
+    return false;
+  for (std::size_t i = start; i < name.size() - end; ++i) {
+    const char16_t c = name[i];
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')))
+      return false;
+  }
+  return true;
+}
+
+// Removes what earlier saves to `target` left behind.
+void RemoveLeftovers(IFileSystem& files, const std::u16string& target) {
+  for (const std::u16string& name : files.FilesStartingWith(target + std::u16string(kTemporaryMark)))
+    if (IsTemporaryOf(name, target)) files.RemoveFile(name);
 }
 }  // namespace
 
@@ -74,22 +113,44 @@ bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::u
   std::memcpy(buffer + kImageStart, image, kImageSize);
   PutU32(buffer + 8, Crc32(buffer + kCrcStart, kConfigFileSize - kCrcStart));
 
+  // A link is followed: the file it points to is replaced, the link stays.
+  const std::u16string target = files.SaveTarget(path);
+  switch (files.Inspect(target)) {
+    case IFileSystem::TargetState::ReadOnly:
+    case IFileSystem::TargetState::NotAFile:
+      return false;
+    case IFileSystem::TargetState::InPlace:
+      return files.WriteInPlace(target, buffer, sizeof buffer);
+    case IFileSystem::TargetState::Writable:
+      break;
+  }
   // The bytes go to a new file beside the target first; only a complete,
   // flushed file takes the target's place, so a failed save never destroys
-  // the previous file.
+  // the previous file. Where no file can be created beside the target (a
+  // folder that allows changing files but not making them, a name at the
+  // length limit) the target is written in place, as it would be without
+  // a temporary file.
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    const std::u16string temporary = TemporaryName(path, attempt);
+    const std::u16string temporary = TemporaryName(target);
     switch (files.WriteNewFile(temporary, buffer, sizeof buffer)) {
       case IFileSystem::CreateOutcome::Exists:
         continue;
+      case IFileSystem::CreateOutcome::NotCreated:
+        attempt = kTemporaryAttempts;
+        break;
       case IFileSystem::CreateOutcome::Failed:
         files.RemoveFile(temporary);
         return false;
       case IFileSystem::CreateOutcome::Written:
-        if (files.MoveOver(temporary, path)) return true;
-        files.RemoveFile(temporary);
-        return false;
+        if (!files.MoveOver(temporary, target)) {
+          files.RemoveFile(temporary);
+          return false;
+        }
+        RemoveLeftovers(files, target);
+        return true;
     }
   }
-  return false;
+  if (!files.WriteInPlace(target, buffer, sizeof buffer)) return false;
+  RemoveLeftovers(files, target);
+  return true;
 }

@@ -18,5 +18,8 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
 ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,
                                 std::uint8_t* image);
 // Writes the file for `image` so that a failure leaves an existing file as
-// it was. True when all bytes reached the file.
+// it was: through a temporary file beside the target that then takes its
+// place, or in place where no file can be made beside it. A link is
+// followed; a read-only target, a folder or a device is refused. True when
+// all bytes reached the disk.
 bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::uint8_t* image);

@@ -4,42 +4,151 @@
 
 #include "win32/Win32Util.h"
 
+namespace {
+
+// Closes a file handle when it goes.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  bool Close() {
+    HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(h) != 0;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// Writes all bytes at the file's current position and flushes them to the disk.
+bool WriteAndFlush(HANDLE file, const std::uint8_t* data, std::size_t size) {
+  DWORD written = 0;
+  return WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size &&
+         FlushFileBuffers(file);
+}
+
+}  // namespace
+
 IFileSystem::ReadOutcome Win32FileSystem::ReadExactly(const std::u16string& path,
                                                       std::uint8_t* buffer, std::size_t size) {
-  HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return ReadOutcome::Failed;
-  ReadOutcome outcome = ReadOutcome::Failed;
+  FileHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return ReadOutcome::Failed;
+  // Only a file on a disk: a pipe or a device is not a configuration file.
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return ReadOutcome::Failed;
   LARGE_INTEGER length;
-  if (GetFileSizeEx(file, &length)) {
-    if (static_cast<ULONGLONG>(length.QuadPart) != size) {
-      outcome = ReadOutcome::WrongSize;
-    } else {
-      DWORD read = 0;
-      if (ReadFile(file, buffer, static_cast<DWORD>(size), &read, nullptr) && read == size)
-        outcome = ReadOutcome::Done;
-    }
-  }
-  CloseHandle(file);
-  return outcome;
+  if (!GetFileSizeEx(file.get(), &length)) return ReadOutcome::Failed;
+  if (static_cast<ULONGLONG>(length.QuadPart) != size) return ReadOutcome::WrongSize;
+  DWORD read = 0;
+  if (ReadFile(file.get(), buffer, static_cast<DWORD>(size), &read, nullptr) && read == size)
+    return ReadOutcome::Done;
+  return ReadOutcome::Failed;
 }
 
 IFileSystem::CreateOutcome Win32FileSystem::WriteNewFile(const std::u16string& path,
                                                          const std::uint8_t* data,
                                                          std::size_t size) {
-  HANDLE file = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return GetLastError() == ERROR_FILE_EXISTS ? CreateOutcome::Exists : CreateOutcome::Failed;
-  DWORD written = 0;
-  const bool ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) &&
-                  written == size && FlushFileBuffers(file);
-  const bool closed = CloseHandle(file);
+  FileHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::Exists
+                                                                       : CreateOutcome::NotCreated;
+  }
+  const bool ok = WriteAndFlush(file.get(), data, size);
+  const bool closed = file.Close();
   return ok && closed ? CreateOutcome::Written : CreateOutcome::Failed;
 }
 
 bool Win32FileSystem::MoveOver(const std::u16string& from, const std::u16string& to) {
-  return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // An existing file is replaced so that its attributes, permissions and
+  // other properties stay; a new one simply takes the name.
+  if (GetFileAttributesW(Wide(to)) != INVALID_FILE_ATTRIBUTES) {
+    if (ReplaceFileW(Wide(to), Wide(from), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
+      return true;
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  }
+  return MoveFileExW(Wide(from), Wide(to), MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void Win32FileSystem::RemoveFile(const std::u16string& path) { DeleteFileW(Wide(path)); }
+
+std::u16string Win32FileSystem::SaveTarget(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return path;
+  // A link: the name of the file at its end.
+  FileHandle file(CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) return path;
+  std::u16string name(MAX_PATH, u'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(file.get(), reinterpret_cast<wchar_t*>(name.data()),
+                                              static_cast<DWORD>(name.size()), VOLUME_NAME_DOS);
+    if (n == 0) return path;
+    if (n < name.size()) {
+      name.resize(n);
+      break;
+    }
+    name.resize(n);
+  }
+  // "\\?\C:\..." becomes "C:\..." where the name fits the usual length.
+  if (name.size() < MAX_PATH && name.compare(0, 4, u"\\\\?\\") == 0 && name.size() > 6 &&
+      name[5] == u':')
+    name.erase(0, 4);
+  return name;
+}
+
+IFileSystem::TargetState Win32FileSystem::Inspect(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return TargetState::Writable;  // no file yet
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return TargetState::NotAFile;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return TargetState::ReadOnly;
+  FileHandle file(CreateFileW(Wide(path), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return TargetState::Writable;  // the save finds out what stands in its way
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return TargetState::NotAFile;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1)
+    return TargetState::InPlace;
+  return TargetState::Writable;
+}
+
+bool Win32FileSystem::WriteInPlace(const std::u16string& path, const std::uint8_t* data,
+                                   std::size_t size) {
+  // Not cut first: the old bytes are overwritten and the rest cut off after.
+  FileHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
+                  written == size && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
+  const bool closed = file.Close();
+  return ok && closed;
+}
+
+std::vector<std::u16string> Win32FileSystem::FilesStartingWith(const std::u16string& prefix) {
+  std::vector<std::u16string> found;
+  const std::size_t separator = prefix.find_last_of(u"\\/");
+  const std::u16string folder = separator == std::u16string::npos ? u"" : prefix.substr(0, separator + 1);
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileExW(Wide(prefix + u"*"), FindExInfoBasic, &entry,
+                                   FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      found.push_back(folder + FromWide(entry.cFileName));
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return found;
+}

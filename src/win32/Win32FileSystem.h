@@ -10,4 +10,9 @@ class Win32FileSystem : public IFileSystem {
                              std::size_t size) override;
   bool MoveOver(const std::u16string& from, const std::u16string& to) override;
   void RemoveFile(const std::u16string& path) override;
+  std::u16string SaveTarget(const std::u16string& path) override;
+  TargetState Inspect(const std::u16string& path) override;
+  bool WriteInPlace(const std::u16string& path, const std::uint8_t* data,
+                    std::size_t size) override;
+  std::vector<std::u16string> FilesStartingWith(const std::u16string& prefix) override;
 };

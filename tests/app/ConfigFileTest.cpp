@@ -119,17 +119,6 @@ TEST(ConfigFile, AFailedSaveLeavesThePreviousFileAsItWas) {
   }
 }
 
-TEST(ConfigFile, SaveSkipsTemporaryNamesInUse) {
-  const auto image = SampleImage();
-  MemoryFileSystem fs;
-  const std::u16string stray = std::u16string(kPath) + u".~0.tmp";
-  fs.files[stray] = {1, 2, 3};
-  ASSERT_TRUE(SaveConfigFile(fs, kPath, image.data()));
-  EXPECT_EQ(fs.files[stray], (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(fs.files[kPath].size(), kConfigFileSize);
-  EXPECT_EQ(fs.files.size(), 2u);
-}
-
 TEST(ConfigFile, RoundTripThroughTheRealFileSystem) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / "ostrel-config-file-test";

@@ -1,34 +1,18 @@
 // Files and the two dialogs through the real main window, its real page
 // dialogs and the platform's file dialogs.
+#include <algorithm>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "app/ConfigFile.h"
+#include "pages/HeadlessPageDialog.h"
 #include "pages/ImageMap.h"
 #include "res/page_ids.h"
 #include "win32/Dialogs.h"
 #include "win32/shell/ShellSupport.h"
 
 namespace {
-
-std::wstring TestFolder() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + L"ostrel-shell-test";
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
-}
-
-std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
-  std::vector<std::uint8_t> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  bytes.resize(GetFileSize(file, nullptr));
-  DWORD read = 0;
-  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  return bytes;
-}
 
 class FileTest : public MainWindowTest {
  protected:
@@ -57,14 +41,11 @@ TEST_F(FileTest, SaveAsRightAfterStartWritesThePageDefaults) {
   }
   const auto f = ReadAll(path);
   ASSERT_EQ(f.size(), kConfigFileSize);
+  // The defaults of all pages over the initial image, as a fresh set of
+  // pages stores them.
   std::uint8_t expected[kImageSize];
   InitImage(expected);
-  expected[8] = 26;
-  expected[9] = 10;
-  expected[10] = 0;
-  expected[190] = 0xF8;
-  expected[193] = 9;
-  expected[194] = 9;
+  HeadlessPages().StoreToImage(expected);
   EXPECT_EQ(0, memcmp(f.data() + 16, expected, kImageSize));
   EXPECT_EQ(Text(IDC_STATUS), u" Успешная запись в файл: fresh.osr");
   EXPECT_EQ(WindowText(main_), u"Острел Сорна-Т v.1.0.00 - fresh.osr");
@@ -128,6 +109,84 @@ TEST_F(FileTest, TypedValuesSurvivePageSwitchesAndAreSavedAndOpenedBack) {
   }
   EXPECT_EQ(Text(IDC_STATUS), u" Повреждённый файл: typed.osr");
   EXPECT_EQ(WindowText(ThermoUpper()), u"65");
+}
+
+TEST_F(FileTest, SavesThatRefuseTidyUpOrWriteInPlace) {
+  const std::wstring folder = L"C:\\l";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const struct {
+    const char* what;
+    std::wstring name;
+    // Made after the first save, before the second; the second's outcome.
+    std::function<void(const std::wstring& path)> prepare;
+    bool saved;
+    std::vector<std::wstring> left;  // the folder's files afterwards
+  } cases[] = {
+      {"a read-only file is refused and stays as it was", L"ro.osr",
+       [](const std::wstring& p) { SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_READONLY); },
+       false, {L"ro.osr"}},
+      {"leftovers of earlier saves do not stop it and are removed", L"left.osr",
+       [](const std::wstring& p) {
+         for (int i = 0; i < 16; ++i)
+           CloseHandle(CreateFileW((p + L".~" + std::to_wstring(i) + L".tmp").c_str(), GENERIC_WRITE,
+                                   0, nullptr, CREATE_NEW, 0, nullptr));
+         CloseHandle(CreateFileW((p + L".bak").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                 nullptr));
+       },
+       true, {L"left.osr", L"left.osr.bak"}},
+      // 245 characters in a short folder: the path fits the usual limit,
+      // no temporary name fits beside it.
+      {"a name too long for a temporary name beside it is written in place",
+       std::wstring(241, L'n') + L".osr", [](const std::wstring&) {}, true,
+       {std::wstring(241, L'n') + L".osr"}},
+  };
+  wchar_t digit = L'3';  // a digit that changes the field each time
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring path = folder + L"\\" + c.name;
+    {
+      DialogRobot robot(LoadText(IDS_SAVE_TITLE), [&](HWND d) { ChooseFile(d, path); });
+      SendMessageW(main_, WM_COMMAND, ID_FILE_SAVEAS, 0);
+      ASSERT_TRUE(robot.found());
+    }
+    ASSERT_EQ(Text(IDC_STATUS), u" Успешная запись в файл: " + FromWide(c.name.c_str()));
+    const auto first = ReadAll(path);
+    ASSERT_EQ(first.size(), kConfigFileSize);
+    c.prepare(path);
+    // A changed value, then Save, which writes to the current file without a dialog.
+    SelectPage(22);
+    TypeAt(ThermoUpper(), 0, digit++);
+    ASSERT_EQ(Text(IDC_MODIFIED), u" *");
+    SendMessageW(main_, WM_COMMAND, ID_FILE_SAVE, 0);
+    const auto second = ReadAll(path);
+    if (c.saved) {
+      EXPECT_EQ(Text(IDC_STATUS), u" Успешная запись в файл: " + FromWide(c.name.c_str()));
+      EXPECT_NE(second, first);
+      EXPECT_EQ(second.size(), kConfigFileSize);
+      EXPECT_EQ(Text(IDC_MODIFIED), u"");
+    } else {
+      EXPECT_EQ(Text(IDC_STATUS), u" Ошибка записи в файл: " + FromWide(c.name.c_str()));
+      EXPECT_EQ(second, first);
+      EXPECT_EQ(Text(IDC_MODIFIED), u" *");
+      EXPECT_NE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    }
+    std::vector<std::wstring> left;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) left.push_back(entry.cFileName);
+      } while (FindNextFileW(search, &entry));
+      FindClose(search);
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, c.left);
+    for (const auto& name : left) {
+      SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW((folder + L"\\" + name).c_str());
+    }
+    modifiedFlag = 0;
+  }
 }
 
 TEST_F(FileTest, ClosingWithUnsavedChangesAsksAndOnlyTheButtonsEndThePrompt) {
