@@ -151,26 +151,31 @@ std::vector<EmulatedReply> EmulatedDevice::Handle(const std::uint8_t* request) {
   } else {
     if (matches && Take(faults.stale)) {
       // Answers to earlier requests of the same kind that still wait in the
-      // input queue: same command, other address.
-      for (int i = 1; i <= faults.staleCount; ++i) {
+      // input queue: same command, an earlier address, so that none can
+      // match a later request of a transfer, which goes up through the
+      // addresses. Below the first address the earlier request was the
+      // Hello that opened the link (and before a Hello, a ReadParam).
+      for (int i = faults.staleCount; i >= 1; --i) {
         Report earlier;
         std::memcpy(earlier.data(), request, kReportSize);
+        const bool small = command <= ReadParam;
+        const std::uint32_t step = small ? kParamBlock : kSlotSize;
+        const std::uint32_t address = small ? Address16(request) : Address24(request);
         if (command == Hello) {
           earlier[5] = ReadParam;
           earlier[6] = earlier[7] = 0;
           earlier[8] = kParamBlock;
-        } else if (command <= ReadParam) {
-          const std::uint32_t a = (Address16(request) + kParamBlock * i) % kParamMemorySize;
-          earlier[6] = static_cast<std::uint8_t>(a);
-          earlier[7] = static_cast<std::uint8_t>(a >> 8);
+        } else if (address < step * static_cast<std::uint32_t>(i)) {
+          earlier[5] = Hello;
         } else {
-          const std::uint32_t a = (Address24(request) + kSlotSize * i) % kRecordAreaSize;
+          const std::uint32_t a = address - step * static_cast<std::uint32_t>(i);
           earlier[6] = static_cast<std::uint8_t>(a);
           earlier[7] = static_cast<std::uint8_t>(a >> 8);
-          earlier[8] = static_cast<std::uint8_t>(a >> 16);
+          if (!small) earlier[8] = static_cast<std::uint8_t>(a >> 16);
         }
-        // Read the stale data without changing any memory.
-        const std::uint8_t kind = command == Hello ? std::uint8_t{ReadParam} : earlier[5];
+        // The stale answer is made without changing any memory: a write's
+        // is a read's answer carrying the write's command code.
+        const std::uint8_t kind = earlier[5];
         if (kind == WriteParam) earlier[5] = ReadParam;
         if (kind == WriteFlash || kind == WriteFlashEnd || kind == EraseFlash) earlier[5] = ReadFlash;
         Report stale = Answer(earlier.data());

@@ -88,10 +88,16 @@ class EmulatedHidHandle : public IHidDevice {
       op = {Op::Pending, false, kNever};
       return IoStart::Pending;
     }
-    for (const EmulatedReply& reply : device_.Handle(write_.data()))
+    // The device sends at most one report per millisecond (its polling
+    // interval): the replies to one request follow each other.
+    std::int64_t spacing = 0;
+    for (const EmulatedReply& reply : device_.Handle(write_.data())) {
       inflight_.push_back(
-          {now + 1000 * static_cast<std::int64_t>(device_.answerDelayMs + reply.extraDelayMs),
+          {now + 1000 * static_cast<std::int64_t>(device_.answerDelayMs + reply.extraDelayMs) +
+               spacing,
            reply.report});
+      spacing += 1000;
+    }
     std::stable_sort(inflight_.begin(), inflight_.end(),
                      [](const Flight& a, const Flight& b) { return a.at < b.at; });
     bus_.hub_.NotifyAll();
@@ -166,23 +172,31 @@ class EmulatedHidHandle : public IHidDevice {
     read_ = queue_.front();
     queue_.pop_front();
   }
-  // Brings the link up to the present: answers whose time has come enter
-  // the input queue (the oldest is dropped when it is full), and
+  // Brings the link up to the present: answers whose time has come go to
+  // an outstanding read, or else into the input queue, which holds as many
+  // reports as the driver has buffers (the oldest is dropped when it is
+  // full; with no buffers a report that no read waits for is lost), and
   // operations finish.
   void Update() {
     const std::int64_t now = bus_.hub_.NowUs();
-    while (!inflight_.empty() && inflight_.front().at <= now) {
-      if (device_.inputBuffers > 0 && queue_.size() >= device_.inputBuffers) queue_.pop_front();
-      queue_.push_back(inflight_.front().report);
-      inflight_.erase(inflight_.begin());
-    }
     Op& write = ops_[0];
     Op& read = ops_[1];
-    if (write.state == Op::Pending && write.doneAt <= now) write = {Op::Finished, true, kNever};
     if (read.state == Op::Pending && !queue_.empty()) {
       TakeReport();
       read = {Op::Finished, true, kNever};
     }
+    while (!inflight_.empty() && inflight_.front().at <= now) {
+      const Report& report = inflight_.front().report;
+      if (read.state == Op::Pending) {
+        read_ = report;
+        read = {Op::Finished, true, kNever};
+      } else if (device_.inputBuffers > 0) {
+        if (queue_.size() >= device_.inputBuffers) queue_.pop_front();
+        queue_.push_back(report);
+      }
+      inflight_.erase(inflight_.begin());
+    }
+    if (write.state == Op::Pending && write.doneAt <= now) write = {Op::Finished, true, kNever};
     if (device_.removed()) {
       for (Op& op : ops_)
         if (op.state == Op::Pending) op = {Op::Finished, false, kNever};

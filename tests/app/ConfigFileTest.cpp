@@ -234,19 +234,28 @@ TEST_F(FileCommandTest, OpenShowsTheReadersResultWithTheFileName) {
                {u"E:\\x\\bad.osr", IDS_FILE_CORRUPT, u"bad.osr"},
                {u"E:\\x\\missing.osr", IDS_FILE_READ_FAILED, u"missing.osr"},
                {u"E:\\x\\good.osr", IDS_FILE_READ_DONE, u"good.osr"}};
-  modifiedFlag = 0;
+  // Unsaved changes, dropped at the prompt before each open: only the file
+  // that is loaded clears the flag and the mark.
+  modifiedFlag = 1;
+  view.ShowModifiedMark(true);
   for (const auto& c : cases) {
     view.openPath = c.path;
     view.progressPos = 99;
+    view.discardAnswers = {IDC_DISCARD_DONTSAVE};
+    const int prompts = view.prompts;
     controller->OpenFile();
+    EXPECT_EQ(view.prompts, prompts + 1);
     EXPECT_EQ(view.statuses.back(), (FakeView::Status{c.status, c.name}));
     EXPECT_EQ(view.progressPos, 0);
     if (c.status != IDS_FILE_READ_DONE) {
       EXPECT_EQ(view.title, u"?") << "the title is not touched";
       EXPECT_EQ(pages.pages[0]->loads, 0);
       EXPECT_EQ(controller->currentPath(), u"");
+      EXPECT_EQ(modifiedFlag, 1);
+      EXPECT_TRUE(view.modifiedMark);
     }
   }
+  EXPECT_FALSE(view.modifiedMark);
   EXPECT_EQ(view.title, u"good.osr");
   EXPECT_EQ(controller->currentPath(), u"E:\\x\\good.osr");
   EXPECT_EQ(0, std::memcmp(controller->image(), image.data(), kImageSize));
@@ -288,6 +297,9 @@ TEST_F(FileCommandTest, ConfirmDiscardForEachButton) {
       {"save fails", true, IDC_DISCARD_SAVE, u"", true, false, false},
       {"save as chosen", true, IDC_DISCARD_SAVEAS, u"F:\\m.osr", false, true, true},
       {"save as cancelled", true, IDC_DISCARD_SAVEAS, u"", false, false, false},
+      {"save as fails", true, IDC_DISCARD_SAVEAS, u"F:\\m.osr", true, false, false},
+      {"save as fails, no current file", false, IDC_DISCARD_SAVEAS, u"F:\\m.osr", true, false,
+       false},
       {"don't save", true, IDC_DISCARD_DONTSAVE, u"", false, true, false},
       {"cancel", true, IDC_DISCARD_CANCEL, u"", false, false, false},
   };

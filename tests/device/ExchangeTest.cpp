@@ -60,15 +60,36 @@ TEST_F(Exchange, WriteAndReadThatCompleteAtOnceNeedNoWait) {
   EXPECT_EQ(Waits(), 0);
 }
 
-TEST_F(Exchange, StaleAnswersInTheQueueArePassedOver) {
+// A pass reads at most the driver's buffer count + 2 reports: the stale
+// answers that fit in a pass are passed over without a re-send, one more
+// makes the pass end and the request go out again.
+struct StaleCase {
+  std::uint32_t buffers;
+  int stale;  // answers to earlier requests ahead of the answer
+  std::uint32_t address;
+  int sends;
+};
+
+class StaleAnswers : public Exchange, public ::testing::WithParamInterface<StaleCase> {};
+
+TEST_P(StaleAnswers, ArePassedOverUpToTheBoundOfAPass) {
+  device.inputBuffers = GetParam().buffers;
+  device.answerDelayMs = 1;
   Open();
   device.faults.stale = 1;
-  device.faults.staleCount = 5;
+  device.faults.staleCount = GetParam().stale;
   std::uint8_t data[32] = {};
-  EXPECT_EQ(Read(0x200, data), ExchangeDone);
-  EXPECT_TRUE(HoldsMemory(data, 0x200));
-  EXPECT_EQ(device.CountSeen(ReadParam), 1);  // found within the pass, no re-send
+  EXPECT_EQ(Read(GetParam().address, data), ExchangeDone);
+  EXPECT_TRUE(HoldsMemory(data, GetParam().address));
+  EXPECT_EQ(device.CountSeen(ReadParam), GetParam().sends);
 }
+
+INSTANTIATE_TEST_SUITE_P(Bound, StaleAnswers,
+                         ::testing::Values(StaleCase{0, 1, 0x200, 1}, StaleCase{0, 2, 0x200, 2},
+                                           StaleCase{3, 4, 0x200, 1}, StaleCase{3, 5, 0x200, 2},
+                                           StaleCase{32, 5, 0x200, 1},
+                                           // none before address 0: the Hello's answer
+                                           StaleCase{0, 1, 0, 1}, StaleCase{32, 3, 0x20, 1}));
 
 TEST_F(Exchange, ALateAnswerIsFoundAfterAResendAndItsTwinPassedOverLater) {
   Open();
