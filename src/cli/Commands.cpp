@@ -192,7 +192,8 @@ int Show(CliEnvironment& env, const Options& o) {
 int Report(CliEnvironment& env, const Options& o) {
   const Image image = LoadFile(env, o.file);
   ReportInfo info;
-  info.fileName = FsPath(o.file).filename().string();
+  const std::u8string name = FsPath(o.file).filename().u8string();
+  info.fileName.assign(name.begin(), name.end());
   info.date = FileDate(o.file);
   info.crc = FileCrc(env, o.file);
   SaveText(o.output, ReportHtml(image, info));
