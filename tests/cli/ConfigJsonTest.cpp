@@ -101,30 +101,21 @@ TEST(CliFields, KeysAreUniqueAndFindTheirFieldAndPage) {
   EXPECT_EQ(FindPage("phone9"), -1);
 }
 
-// Every exported image, random or close to a real one, imports back byte for byte.
-TEST(CliExport, ImportOfAnExportGivesBackTheImage) {
+// Every file, random or close to a real one, exported and imported again
+// gives back the same 2316 bytes.
+TEST(CliExport, ImportOfAnExportGivesBackTheFile) {
+  ScratchFolder dir;
   std::mt19937 random(20261208);
   for (int n = 0; n < 300; ++n) {
     const Image image = RandomImage(random, n % 2 == 1);
-    const std::string text = ExportJson(image).dump(2);
-    Image back;
-    std::vector<std::string> errors;
-    ASSERT_TRUE(ImportJson(Json::parse(text), InitialImage(), back, errors))
-        << n << ": " << (errors.empty() ? "" : errors[0]);
-    ASSERT_EQ(back, image) << "image " << n << " differs at "
-                           << DescribeOffsets(Compare(back, image).otherBytes);
-  }
-}
-
-TEST(CliExport, FileExportImportGivesTheSameFile) {
-  ScratchFolder dir;
-  std::mt19937 random(7);
-  for (int n = 0; n < 10; ++n) {
-    WriteImage(dir / "a.osr", RandomImage(random, n % 2 == 0));
+    WriteImage(dir / "a.osr", image);
     ASSERT_EQ(RunCommand({"export", dir / "a.osr", "-o", dir / "a.json"}).status, ExitDone);
-    ASSERT_EQ(RunCommand({"import", dir / "a.json", "-o", dir / "b.osr"}).status, ExitDone);
-    EXPECT_EQ(ReadText(dir / "a.osr"), ReadText(dir / "b.osr"));
-    EXPECT_EQ(ReadText(dir / "a.osr").size(), kConfigFileSize);
+    const CliRun import = RunCommand({"import", dir / "a.json", "-o", dir / "b.osr"});
+    ASSERT_EQ(import.status, ExitDone) << n << ": " << import.err;
+    const std::string a = ReadText(dir / "a.osr"), b = ReadText(dir / "b.osr");
+    ASSERT_EQ(a.size(), kConfigFileSize);
+    ASSERT_EQ(a, b) << "image " << n << " differs at "
+                    << DescribeOffsets(Compare(ReadImage(dir / "b.osr"), image).otherBytes);
   }
 }
 
