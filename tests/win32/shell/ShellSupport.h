@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "win32/AccessUSB.h"
 #include "win32/HidPipeDevice.h"
@@ -119,6 +120,27 @@ class DialogRobot {
   volatile bool found_ = false;
   std::thread thread_;
 };
+
+// A folder of the tests' own files.
+inline std::wstring TestFolder() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + L"ostrel-shell-test";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+inline std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
+  std::vector<std::uint8_t> bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  bytes.resize(GetFileSize(file, nullptr));
+  DWORD read = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  return bytes;
+}
 
 // Clicks a button of a dialog as the user would.
 inline void ClickButton(HWND dialog, int id) {
