@@ -78,6 +78,27 @@ class FieldPage : public DlgCtrlr {
   std::vector<Holder> holders_;
 };
 
+// A page whose boxes for zones 1-3 (rows zoneRow to zoneRow + 2) follow the
+// inputs' change-only mode: switched on for input k, the box of zone k goes
+// off; switched off, it comes back. Only while Follows() holds; the page is
+// redrawn whenever it follows, even for an input it cannot name.
+class ZoneFollowingPage : public FieldPage, public IInputModeFollower {
+ public:
+  ZoneFollowingPage(IPageDialog& dialog, const PageFields& fields, int member, int zoneRow)
+      : FieldPage(dialog, fields, member), zoneRow_(zoneRow) {}
+  void FollowInputMode(int input, bool changeOnly) override {
+    if (!Follows()) return;
+    if (input >= 0) Hold(zoneRow_ + input).value = changeOnly ? 0 : 1;
+    UpdateControls();
+  }
+
+ protected:
+  virtual bool Follows() const { return true; }
+
+ private:
+  int zoneRow_;
+};
+
 // Member K of a page family: the family class (a FieldPage built with the
 // family's table and a member number) for member K, so that every member is
 // a class of its own, made by its own ControllerFactory.

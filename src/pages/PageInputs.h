@@ -39,6 +39,7 @@ class InputPage2 : public FieldPage {
 using CtrlPageIn1_1 = Member<InputPage1, 1>;
 using CtrlPageIn2_1 = Member<InputPage1, 2>;
 using CtrlPageIn3_1 = Member<InputPage1, 3>;
+
 using CtrlPageIn1_2 = Member<InputPage2, 1>;
 using CtrlPageIn2_2 = Member<InputPage2, 2>;
 using CtrlPageIn3_2 = Member<InputPage2, 3>;

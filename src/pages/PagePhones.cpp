@@ -49,8 +49,3 @@ static_assert(std::size(kRows) == kPhoneRowCount);
 }  // namespace
 
 const PageFields kPhonePageFields{"phone#", kRows};
-
-void PhonePage::FollowInputMode(int input, bool changeOnly) {
-  if (input >= 0) Hold(kPhoneVoiceRow + input).value = changeOnly ? 0 : 1;
-  UpdateControls();
-}

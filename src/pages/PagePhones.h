@@ -18,12 +18,12 @@ enum PhonePageRow : int {
   kPhoneRowCount = 29,
 };
 
-class PhonePage : public FieldPage, public IInputModeFollower {
+// Change-only monitoring of input k switched on clears the voice call on the
+// alarm of zone k (event k); switched off ticks it. The SMS boxes stay.
+class PhonePage : public ZoneFollowingPage {
  public:
-  PhonePage(IPageDialog& dialog, int phone) : FieldPage(dialog, kPhonePageFields, phone) {}
-  // Change-only monitoring of input k switched on clears the voice call on
-  // the alarm of zone k (event k); switched off ticks it. The SMS boxes stay.
-  void FollowInputMode(int input, bool changeOnly) override;
+  PhonePage(IPageDialog& dialog, int phone)
+      : ZoneFollowingPage(dialog, kPhonePageFields, phone, kPhoneVoiceRow) {}
 };
 
 using CtrlPageTel1 = Member<PhonePage, 1>;

@@ -66,9 +66,3 @@ static_assert(std::size(kRows) == kRelayRowCount);
 }  // namespace
 
 const PageFields kRelayPageFields{"relay#", kRows};
-
-void RelayPage::FollowInputMode(int input, bool changeOnly) {
-  if (Value(kRelayModeRow).value != kRelaySirenMode) return;
-  if (input >= 0) Hold(kRelaySirenZoneRow + input).value = changeOnly ? 0 : 1;
-  UpdateControls();
-}

@@ -17,13 +17,16 @@ enum RelayPageRow : int {
 // The mode index of "РЕВУН": only relays in this mode follow the inputs.
 constexpr int kRelaySirenMode = 2;
 
-class RelayPage : public FieldPage, public IInputModeFollower {
+// On a relay in siren mode, change-only monitoring of input k switched on
+// clears the siren on the alarm of zone k, switched off ticks it. Relays in
+// other modes are left alone.
+class RelayPage : public ZoneFollowingPage {
  public:
-  RelayPage(IPageDialog& dialog, int relay) : FieldPage(dialog, kRelayPageFields, relay) {}
-  // On a relay in siren mode, change-only monitoring of input k switched on
-  // clears the siren on the alarm of zone k, switched off ticks it. Relays
-  // in other modes are left alone.
-  void FollowInputMode(int input, bool changeOnly) override;
+  RelayPage(IPageDialog& dialog, int relay)
+      : ZoneFollowingPage(dialog, kRelayPageFields, relay, kRelaySirenZoneRow) {}
+
+ protected:
+  bool Follows() const override { return Value(kRelayModeRow).value == kRelaySirenMode; }
 };
 
 using CtrlPageRelay1 = Member<RelayPage, 1>;
