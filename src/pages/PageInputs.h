@@ -36,10 +36,14 @@ class InputPage2 : public FieldPage {
   InputPage2(IPageDialog& dialog, int input) : FieldPage(dialog, kInputPage2Fields, input) {}
 };
 
-using CtrlPageIn1_1 = Member<InputPage1, 1>;
-using CtrlPageIn2_1 = Member<InputPage1, 2>;
-using CtrlPageIn3_1 = Member<InputPage1, 3>;
-
-using CtrlPageIn1_2 = Member<InputPage2, 1>;
-using CtrlPageIn2_2 = Member<InputPage2, 2>;
-using CtrlPageIn3_2 = Member<InputPage2, 3>;
+// The six input pages: members 1-3 of each family.
+template <int K>
+using InputPage1Of = Member<InputPage1, K>;
+template <int K>
+using InputPage2Of = Member<InputPage2, K>;
+using CtrlPageIn1_1 = InputPage1Of<1>;
+using CtrlPageIn2_1 = InputPage1Of<2>;
+using CtrlPageIn3_1 = InputPage1Of<3>;
+using CtrlPageIn1_2 = InputPage2Of<1>;
+using CtrlPageIn2_2 = InputPage2Of<2>;
+using CtrlPageIn3_2 = InputPage2Of<3>;
