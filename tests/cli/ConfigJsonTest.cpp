@@ -138,6 +138,26 @@ TEST(CliImport, FieldsLeftOutKeepTheBaseAndNoFollowUpRuleRuns) {
   EXPECT_TRUE(d.otherBytes.empty()) << DescribeOffsets(d.otherBytes);
 }
 
+// An exported byte that a field cannot show (an entry delay of 200) comes
+// back on import, unless the field is given another value in the JSON.
+TEST(CliImport, AnEditedFieldWinsOverTheExportedBytesUnderIt) {
+  Image image = DemoImage();
+  image[InEntryDelay(1)] = 200;
+  Json document = ExportJson(image);
+  Image back;
+  std::vector<std::string> errors;
+  ASSERT_TRUE(ImportJson(document, InitialImage(), back, errors));
+  EXPECT_EQ(back[InEntryDelay(1)], 200);
+  document["pages"]["input1_1"]["input1.entry_delay"] = 12;
+  ASSERT_TRUE(ImportJson(document, InitialImage(), back, errors)) << errors[0];
+  ConfigModel model;
+  model.Load(back);
+  EXPECT_EQ(model.Shown(*FindField("input1.entry_delay")), u"12");
+  const Difference d = Compare(image, back);
+  ASSERT_EQ(d.fields.size(), 1u);
+  EXPECT_EQ(d.fields[0].field.Key(), "input1.entry_delay");
+}
+
 // A value that breaks a page's rule, and every other broken input, exits 2
 // with a line naming it and writes nothing.
 TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
