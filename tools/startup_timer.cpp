@@ -1,7 +1,10 @@
 // Start-up timer: starts programs one after another and measures, for each
 // start, the time from process creation until the program's top-level
 // window is visible ("shown"), and until the program first waits for input
-// with nothing left to do ("idle": its first paint is done).
+// with nothing left to do ("idle": its first paint is done), and the
+// processor time its main thread had used when the window became visible
+// ("cpu"; less disturbed by other work on the machine than the two wall
+// times, though it leaves out what Wine's server did for the program).
 //
 //   startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]
 //
@@ -9,8 +12,8 @@
 // started in turn, RUNS times each. Each run ends (WM_CLOSE to the window,
 // the process killed if it is still there after 10 s) before the next
 // starts, so a single-instance program always starts as the first copy.
-// Prints one line per run, "run NAME SHOWN IDLE", then one line per
-// program, "median NAME SHOWN IDLE" (milliseconds).
+// Prints one line per run, "run NAME SHOWN IDLE CPU", then one line per
+// program, "median NAME SHOWN IDLE CPU" (milliseconds).
 #include <windows.h>
 
 #include <algorithm>
@@ -26,6 +29,7 @@ struct Program {
   std::wstring path;
   std::vector<double> shown;
   std::vector<double> idle;
+  std::vector<double> cpu;
 };
 
 struct Search {
@@ -48,6 +52,16 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequenc
          static_cast<double>(frequency.QuadPart);
 }
 
+// Processor time used by a thread so far, in milliseconds.
+double ThreadCpuMs(HANDLE thread) {
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
+  const auto ticks = [](FILETIME t) {
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
 // One start of `program`; false when it showed no window within 20 s.
 bool RunOnce(Program& program, bool record) {
   LARGE_INTEGER frequency, start, shown, idle;
@@ -64,10 +78,14 @@ bool RunOnce(Program& program, bool record) {
     return false;
   }
   Search search = {process.dwProcessId, nullptr};
+  double cpu = 0;
   for (;;) {
     EnumWindows(FindShownWindow, reinterpret_cast<LPARAM>(&search));
     QueryPerformanceCounter(&shown);
-    if (search.found) break;
+    if (search.found) {
+      cpu = ThreadCpuMs(process.hThread);
+      break;
+    }
     if (Milliseconds(start, shown, frequency) > 20000 ||
         WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
       break;
@@ -80,8 +98,9 @@ bool RunOnce(Program& program, bool record) {
     if (record) {
       program.shown.push_back(Milliseconds(start, shown, frequency));
       program.idle.push_back(Milliseconds(start, idle, frequency));
-      std::wprintf(L"run %ls %.1f %.1f\n", program.name.c_str(), program.shown.back(),
-                   program.idle.back());
+      program.cpu.push_back(cpu);
+      std::wprintf(L"run %ls %.1f %.1f %.1f\n", program.name.c_str(), program.shown.back(),
+                   program.idle.back(), program.cpu.back());
       std::fflush(stdout);
     }
     PostMessageW(search.found, WM_CLOSE, 0, 0);
@@ -119,7 +138,7 @@ int wmain(int argc, wchar_t** argv) {
       std::fwprintf(stderr, L"not NAME=PROGRAM: %ls\n", argv[i]);
       return 2;
     }
-    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}});
+    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}});
   }
   // The first start of each program loads its files into the caches.
   for (Program& program : programs)
@@ -128,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
     for (Program& program : programs)
       if (!RunOnce(program, true)) return 1;
   for (const Program& program : programs)
-    std::wprintf(L"median %ls %.1f %.1f\n", program.name.c_str(), Median(program.shown),
-                 Median(program.idle));
+    std::wprintf(L"median %ls %.1f %.1f %.1f\n", program.name.c_str(), Median(program.shown),
+                 Median(program.idle), Median(program.cpu));
   return 0;
 }

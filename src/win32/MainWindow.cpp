@@ -34,6 +34,7 @@ HWND CreateMainWindow(WorkerFactory makeWorker) {
   HWND window =
       CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
   startup_trace::Mark("main window shown");
+  if (MainWindow* self = window ? MainWindow::Of(window) : nullptr) self->FinishStartup();
   return window;
 }
 
@@ -76,17 +77,39 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
   rectTips_.AddRectTool(modified_, IDS_TIP_MODIFIED);
   startup_trace::Mark("tooltip tools");
 
+  // The window is shown with the tree and the first page; the other pages
+  // are built by FinishStartup.
+  startupFailed_ = !Guarded([this] { BuildTreeAndFirstPage(); });
+}
+
+bool MainWindow::Guarded(const std::function<void()>& step) {
   try {
-    BuildTreeAndPages();
+    step();
+    return true;
   } catch (const WinException& e) {
     // The window goes on with what was built; closing it still ends the
     // program.
     ShowExceptionBox(window_, e.message.c_str());
-    return;
   } catch (...) {
     ShowExceptionBox(window_, L"Unknown");
-    return;
   }
+  return false;
+}
+
+void MainWindow::FinishStartup() {
+  if (startupFinished_) return;
+  startupFinished_ = true;
+  if (startupFailed_) return;
+  // What the window shows is complete: it is painted at once, and the
+  // hidden pages are built behind it before the message loop runs, so no
+  // command or selection can reach a page that does not exist yet.
+  UpdateWindow(window_);
+  startup_trace::Mark("first paint of the window");
+  if (!Guarded([this] {
+        for (int i = 1; i < kPageCount; ++i) BuildPage(i);
+      }))
+    return;
+  // Every page exists with its controller before the first presence check.
   RegisterForDeviceChanges();
   startup_trace::Mark("device notification");
   controller_->StartDeviceCheck();
@@ -99,7 +122,7 @@ MainWindow* MainWindow::Of(HWND window) {
   return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-void MainWindow::BuildTreeAndPages() {
+void MainWindow::BuildTreeAndFirstPage() {
   for (int i = 0; i < kPageCount; ++i) {
     std::u16string label = LoadText(kPageTable[i].labelId);
     TVINSERTSTRUCTW insert = {};
@@ -117,20 +140,22 @@ void MainWindow::BuildTreeAndPages() {
   SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(treeItems_[0]));
   ShowWindow(tree_, SW_SHOW);
   startup_trace::Mark("tree selection, shown");
-  for (int i = 0; i < kPageCount; ++i) {
-    // The factory only has to live until the creation returns.
-    std::unique_ptr<CtrlFactory> factory =
-        kPageTable[i].makeFactory ? kPageTable[i].makeFactory() : nullptr;
-    startup_trace::Mark("page factories");
-    pageWindows_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPageTable[i].dialogId),
-                                         window_, PageDialogProc,
-                                         reinterpret_cast<LPARAM>(factory.get()));
-    startup_trace::Mark("page dialog after its init");
-    if (!pageWindows_[i]) ThrowLastError(L"CreateDialog_Page");
-  }
+  BuildPage(0);
   ShowWindow(pageWindows_[0], SW_SHOW);
   SetFocus(tree_);
   startup_trace::Mark("page 0 shown, focus");
+}
+
+void MainWindow::BuildPage(int i) {
+  // The factory only has to live until the creation returns.
+  std::unique_ptr<CtrlFactory> factory =
+      kPageTable[i].makeFactory ? kPageTable[i].makeFactory() : nullptr;
+  startup_trace::Mark("page factories");
+  pageWindows_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPageTable[i].dialogId),
+                                       window_, PageDialogProc,
+                                       reinterpret_cast<LPARAM>(factory.get()));
+  startup_trace::Mark("page dialog after its init");
+  if (!pageWindows_[i]) ThrowLastError(L"CreateDialog_Page");
 }
 
 void MainWindow::RegisterForDeviceChanges() {

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/Controller.h"
@@ -16,7 +17,9 @@
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Creates the main window from template 191; the worker comes from
-// `makeWorker`. Returns null when the window cannot be created.
+// `makeWorker`. Returns null when the window cannot be created. When it
+// returns, the window is built completely: every page dialog exists with
+// its controller, and the first presence check has been posted.
 HWND CreateMainWindow(WorkerFactory makeWorker);
 
 class MainWindow : public IMainView, public IPageSet, public INotifySink {
@@ -30,6 +33,11 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   HTREEITEM treeItem(int index) const { return treeItems_[index]; }
   HWND tree() const { return tree_; }
   void OnTreeSelChanged(const NMHDR* notification);
+  // The second half of the start-up, run once the window is on the screen
+  // with the tree and the first page: paints it, builds the other pages,
+  // registers for device changes and posts the first presence check. Does
+  // nothing after a failed first half, or when it has run already.
+  void FinishStartup();
 
   // IMainView
   void ShowStatus(int stringId) override;
@@ -52,7 +60,11 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   void Post(unsigned code, std::intptr_t value) override;
 
  private:
-  void BuildTreeAndPages();
+  void BuildTreeAndFirstPage();
+  void BuildPage(int index);
+  // Runs one step of the start-up; false (after the "Exception" box) when
+  // it threw.
+  bool Guarded(const std::function<void()>& step);
   void RegisterForDeviceChanges();
   int PageOfItem(HTREEITEM item) const;
 
@@ -67,4 +79,6 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   Win32FileSystem files_;
   HDEVNOTIFY deviceNotification_ = nullptr;
   std::unique_ptr<Controller> controller_;
+  bool startupFailed_ = false;
+  bool startupFinished_ = false;
 };

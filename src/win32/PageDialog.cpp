@@ -51,7 +51,10 @@ INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       startup_trace::Mark("page dialogs and their controls");
       const bool built = CreateController(dialog, reinterpret_cast<CtrlFactory*>(lParam));
       startup_trace::Mark("page controllers (own work)");
-      return built ? TRUE : -1;
+      // FALSE when built: a page never takes the keyboard focus while it is
+      // created (the main window gives it to the tree), so building the
+      // hidden pages moves no focus.
+      return built ? FALSE : -1;
     }
     case WM_COMMAND:
       if (!host || !host->controller) return FALSE;
