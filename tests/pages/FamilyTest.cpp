@@ -12,6 +12,7 @@
 #include "app/Controller.h"
 #include "app/Fakes.h"
 #include "app/Notifications.h"
+#include "device/DemoConfiguration.h"
 #include "pages/FakePageDialog.h"
 #include "pages/HeadlessPageDialog.h"
 #include "pages/ImageMap.h"
@@ -628,5 +629,30 @@ TEST(InputModeNotice, ReachesPhonesAndSirenRelaysThroughTheController) {
   EXPECT_EQ(std::memcmp(before.data(), controller.image(), kImageSize), 0);
 }
 
+
+TEST(DeviceTextMend, ASecondReadOfAnUnchangedDeviceLeavesTheMarkClear) {
+  // A device whose texts hold bytes the encoder cannot reproduce.
+  auto worker = std::make_unique<FakeWorker>();
+  FakeWorker& device = *worker;
+  MakeDemoImage(device.image);
+  device.image[InAlarmText(1) + 4] = 0x80;
+  device.image[KeyName(1) + 2] = 0x5D;
+  modifiedFlag = 0;
+  HeadlessPages pages;
+  FakeView view;
+  MemoryFileSystem files;
+  Controller controller(view, pages, files, std::move(worker), u"C:\\");
+  for (int read = 0; read < 2; ++read) {
+    modifiedFlag = 0;  // as after a save
+    controller.StartDeviceRead();
+    controller.OnWorkerMessage(Notify::ReadParamDone, 1);
+    controller.OnWorkerMessage(Notify::ReadRecordDone, 1);
+    if (read == 1) EXPECT_EQ(modifiedFlag, 0);
+  }
+  // And a write puts the texts back as they were.
+  Bytes image(controller.image(), controller.image() + kImageSize);
+  pages.StoreToImage(image.data());
+  EXPECT_EQ(std::memcmp(image.data(), device.image, kImageSize), 0);
+}
 
 }  // namespace
