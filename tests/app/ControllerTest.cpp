@@ -411,7 +411,9 @@ TEST_F(ControllerTest, InputModeNoticeReachesEveryFollowingPage) {
   Notify(Notify::ChangeOnlyOff, -1);
   const std::vector<std::pair<int, bool>> expected = {{1, true}, {2, false}, {-1, true}, {-1, false}};
   for (int i = 0; i < kPageCount; ++i)
-    if (i != 7) EXPECT_EQ(pages.pages[i]->notices, expected) << i;
+    if (i != 7) {
+      EXPECT_EQ(pages.pages[i]->notices, expected) << i;
+    }
   EXPECT_EQ(modifiedFlag, 0);
   EXPECT_EQ(std::memcmp(before, controller->image(), kImageSize), 0);
 }

@@ -226,7 +226,9 @@ TEST(InputPage2, TextLengthsAndPresenceBits) {
     before[c.field + max] = 0x55;
     const Bytes image = h.Stored(before);
     EXPECT_EQ(image[c.flags] & 0x04, c.stored ? 0x04 : 0) << c.field;
-    if (c.stored < static_cast<std::size_t>(max)) EXPECT_EQ(image[c.field + c.stored], 0x0D);
+    if (c.stored < static_cast<std::size_t>(max)) {
+      EXPECT_EQ(image[c.field + c.stored], 0x0D);
+    }
     EXPECT_EQ(image[c.field + max], before[c.field + max]) << "byte after the field";
     Hosted<CtrlPageIn3_2> back;
     back.Load(image);

@@ -207,7 +207,9 @@ TEST(PageProperties, EveryRowIsNamedAndLabelled) {
       EXPECT_TRUE(keys.insert(FieldKey(row, page.member)).second) << FieldKey(row, page.member);
       HeadlessPageDialog dialog;
       EXPECT_NO_THROW(dialog.LoadText(row.labelId)) << FieldKey(row, page.member);
-      if (row.groupId) EXPECT_NO_THROW(dialog.LoadText(row.groupId));
+      if (row.groupId) {
+        EXPECT_NO_THROW(dialog.LoadText(row.groupId));
+      }
     }
   }
 }
