@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/StringTable.h"
 #include "pages/Ctrlr.h"
 #include "pages/ImageMap.h"
 #include "pages/ModifiedFlag.h"
@@ -246,6 +247,24 @@ TEST_F(PageDialogs, ThePageOwnsItsControllerUntilDestroyed) {
   DestroyWindow(parent_);
   parent_ = nullptr;
   for (HWND p : pages_) EXPECT_FALSE(IsWindow(p));
+}
+
+// Every text of the pages' string table is the same in the resources as in
+// the core's copy (quotes included).
+TEST_F(PageDialogs, TheResourceStringTableHoldsTheCoresTexts) {
+#define OSTREL_STRING(id, text) id,
+  const int ids[] = {
+#include "res/strings_pages.inc"
+  };
+#undef OSTREL_STRING
+  for (int id : ids) {
+    wchar_t buffer[256] = {};
+    ASSERT_GT(LoadStringW(appInstance, id, buffer, 256), 0) << id;
+    EXPECT_EQ(FromWide(buffer), FindString(id)) << id;
+  }
+  // A text with quotes inside, as the arming page shows it.
+  EXPECT_NE(std::u16string(FindString(IDS_SETRES_BUTTON)).find(u"\"Взвод\""),
+            std::u16string::npos);
 }
 
 }  // namespace
