@@ -47,10 +47,7 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
       progress_(GetDlgItem(window, IDC_PROGRESS)),
       status_(GetDlgItem(window, IDC_STATUS)),
       modified_(GetDlgItem(window, IDC_MODIFIED)),
-      controlTips_(window),
-      rectTips_(window),
       tree_(GetDlgItem(window, IDC_TREE)) {
-  startup_trace::Mark("tooltip windows");
   std::u16string folder = GetWorkingFolder();
   controller_ = std::make_unique<Controller>(*this, *this, files_, makeWorker(*this),
                                              std::move(folder));
@@ -67,15 +64,6 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
   SetButtonBitmap(readButton_, IDB_READ);
   SetButtonBitmap(writeButton_, IDB_WRITE);
   startup_trace::Mark("bitmaps");
-
-  controlTips_.AddControlTool(openButton_, IDS_TIP_OPEN);
-  controlTips_.AddControlTool(saveButton_, IDS_TIP_SAVE);
-  controlTips_.AddControlTool(readButton_, IDS_TIP_READ);
-  controlTips_.AddControlTool(writeButton_, IDS_TIP_WRITE);
-  controlTips_.AddControlTool(progress_, IDS_TIP_PROGRESS);
-  rectTips_.AddRectTool(status_, IDS_TIP_STATUS);
-  rectTips_.AddRectTool(modified_, IDS_TIP_MODIFIED);
-  startup_trace::Mark("tooltip tools");
 
   // The window is shown with the tree and the first page; the other pages
   // are built by FinishStartup.
@@ -99,12 +87,14 @@ bool MainWindow::Guarded(const std::function<void()>& step) {
 void MainWindow::FinishStartup() {
   if (startupFinished_) return;
   startupFinished_ = true;
-  if (startupFailed_) return;
-  // What the window shows is complete: it is painted at once, and the
-  // hidden pages are built behind it before the message loop runs, so no
-  // command or selection can reach a page that does not exist yet.
+  // What the window shows is complete: it is painted at once; the tooltips,
+  // which show nothing until the mouse rests on a tool, and the hidden
+  // pages are built behind it before the message loop runs, so no command,
+  // selection or hover can reach anything that does not exist yet.
   UpdateWindow(window_);
   startup_trace::Mark("first paint of the window");
+  AddToolTips();
+  if (startupFailed_) return;
   if (!Guarded([this] {
         for (int i = 1; i < kPageCount; ++i) BuildPage(i);
       }))
@@ -118,11 +108,28 @@ void MainWindow::FinishStartup() {
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::AddToolTips() {
+  ToolTip& controlTips = controlTips_.emplace(window_);
+  ToolTip& rectTips = rectTips_.emplace(window_);
+  startup_trace::Mark("tooltip windows");
+  controlTips.AddControlTool(openButton_, IDS_TIP_OPEN);
+  controlTips.AddControlTool(saveButton_, IDS_TIP_SAVE);
+  controlTips.AddControlTool(readButton_, IDS_TIP_READ);
+  controlTips.AddControlTool(writeButton_, IDS_TIP_WRITE);
+  controlTips.AddControlTool(progress_, IDS_TIP_PROGRESS);
+  rectTips.AddRectTool(status_, IDS_TIP_STATUS);
+  rectTips.AddRectTool(modified_, IDS_TIP_MODIFIED);
+  startup_trace::Mark("tooltip tools");
+}
+
 MainWindow* MainWindow::Of(HWND window) {
   return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 void MainWindow::BuildTreeAndFirstPage() {
+  // The tree is hidden until it holds every item; it draws nothing and
+  // keeps no scroll bars up to date while they are added.
+  SendMessageW(tree_, WM_SETREDRAW, FALSE, 0);
   for (int i = 0; i < kPageCount; ++i) {
     std::u16string label = LoadText(kPageTable[i].labelId);
     TVINSERTSTRUCTW insert = {};
@@ -134,6 +141,7 @@ void MainWindow::BuildTreeAndFirstPage() {
         SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     if (!treeItems_[i]) ThrowLastError(L"AddItem to TreeView");
   }
+  SendMessageW(tree_, WM_SETREDRAW, TRUE, 0);
   startup_trace::Mark("tree items");
   // The window does not hold its controller yet, so the selection
   // notification this causes is ignored.

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/Controller.h"
 #include "win32/App.h"
@@ -34,9 +35,10 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   HWND tree() const { return tree_; }
   void OnTreeSelChanged(const NMHDR* notification);
   // The second half of the start-up, run once the window is on the screen
-  // with the tree and the first page: paints it, builds the other pages,
-  // registers for device changes and posts the first presence check. Does
-  // nothing after a failed first half, or when it has run already.
+  // with the tree and the first page: paints it, adds the tooltips, builds
+  // the other pages, registers for device changes and posts the first
+  // presence check (after a failed first half only the tooltips). Runs
+  // once; later calls do nothing.
   void FinishStartup();
 
   // IMainView
@@ -60,6 +62,7 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   void Post(unsigned code, std::intptr_t value) override;
 
  private:
+  void AddToolTips();
   void BuildTreeAndFirstPage();
   void BuildPage(int index);
   // Runs one step of the start-up; false (after the "Exception" box) when
@@ -71,8 +74,9 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   HWND window_;
   HWND openButton_, saveButton_, readButton_, writeButton_, progress_;
   HWND status_, modified_;
-  ToolTip controlTips_;
-  ToolTip rectTips_;
+  // Made by FinishStartup, once the window is on the screen.
+  std::optional<ToolTip> controlTips_;
+  std::optional<ToolTip> rectTips_;
   HWND tree_;
   HTREEITEM treeItems_[kPageCount] = {};
   HWND pageWindows_[kPageCount] = {};

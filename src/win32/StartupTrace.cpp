@@ -53,6 +53,11 @@ void Add(const char* name, double ms) {
 }  // namespace
 
 void Mark(const char* step) {
+#ifdef OSTREL_STARTUP_TRACE_ATOMS
+  // Each mark as a request in Wine's server trace (WINEDEBUG=+server), to
+  // count the requests of each step.
+  GlobalFindAtomA(step);
+#endif
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   if (last.QuadPart == 0)

@@ -19,9 +19,18 @@ struct Traced {
 };
 }  // namespace
 
+HWND Win32PageDialog::Control(int control) {
+  for (const auto& [id, window] : controls_)
+    if (id == control) return window;
+  HWND window = GetDlgItem(dialog_, control);
+  // A missing control is not remembered, so it is looked for again.
+  if (window) controls_.emplace_back(control, window);
+  return window;
+}
+
 std::u16string Win32PageDialog::GetText(int control) {
   Traced traced("page GetText");
-  HWND edit = GetDlgItem(dialog_, control);
+  HWND edit = Control(control);
   return edit ? WindowText(edit) : std::u16string();
 }
 

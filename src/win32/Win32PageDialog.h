@@ -1,7 +1,12 @@
 // The page controllers' view of a real page dialog: each control is reached
-// by its id with the control's own messages.
+// by its id with the control's own messages. A control's window is looked
+// up once and kept (the controls live as long as their page), since every
+// lookup by id is a round trip to the window manager under some platforms.
 #pragma once
 #include <windows.h>
+
+#include <utility>
+#include <vector>
 
 #include "pages/PageDialog.h"
 
@@ -23,9 +28,13 @@ class Win32PageDialog : public IPageDialog {
   std::u16string LoadText(int id) override;
 
  private:
+  // The control's window, or null when the page has no such control.
+  HWND Control(int control);
   LRESULT Send(int control, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendDlgItemMessageW(dialog_, control, message, wParam, lParam);
+    HWND window = Control(control);
+    return window ? SendMessageW(window, message, wParam, lParam) : 0;
   }
 
   HWND dialog_;
+  std::vector<std::pair<int, HWND>> controls_;
 };
