@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "Seeds.h"
 #include "app/ConfigFile.h"
 #include "device/DemoConfiguration.h"
 #include "pages/ImageMap.h"
@@ -53,5 +54,7 @@ int main(int argc, char** argv) {
     Put(folder, "fuzz_config_file", "saved-" + std::to_string(n), files.content);
     Put(folder, "fuzz_pages", "image-" + std::to_string(n), image);
   }
+  int k = 0;
+  for (const auto& seed : FilterSeeds()) Put(folder, "fuzz_filters", "edits-" + std::to_string(++k), seed);
   return 0;
 }
