@@ -1,6 +1,7 @@
 #include "cli/ConfigModel.h"
 
 #include <cmath>
+#include <unordered_map>
 
 #include "app/StringTable.h"
 #include "cli/Utf8.h"
@@ -64,9 +65,14 @@ const std::vector<FieldRef>& AllFields() {
 }
 
 std::optional<FieldRef> FindField(const std::string& key) {
-  for (const FieldRef& f : AllFields())
-    if (f.Key() == key) return f;
-  return std::nullopt;
+  static const std::unordered_map<std::string, FieldRef> index = [] {
+    std::unordered_map<std::string, FieldRef> keys;
+    for (const FieldRef& f : AllFields()) keys.emplace(f.Key(), f);
+    return keys;
+  }();
+  const auto found = index.find(key);
+  if (found == index.end()) return std::nullopt;
+  return found->second;
 }
 
 int FindPage(const std::string& key) {
