@@ -585,6 +585,16 @@ TEST(BalancePage, RequestNumberForms) {
   h.Load(image);
   EXPECT_EQ(h.dialog.GetComboSelection(IDC_BALANS_OPERATOR), 0);
   EXPECT_EQ(h.dialog.GetText(IDC_BALANS_CRITICAL), u"80");
+  // A holder longer than the field never reaches byte 185: the number is
+  // cut at nine characters before it is looked at.
+  FieldPage::Holder tooLong;
+  tooLong.text = u"*12345678#";
+  dynamic_cast<FieldPage&>(*h.page).Assign(kBalansNumberRow, tooLong);
+  Bytes before = Initial();
+  before[185] = 0x55;
+  const Bytes cut = h.Stored(before);
+  EXPECT_EQ(cut[176], 0x0D);
+  EXPECT_EQ(cut[185], 0x55);
   // A selection outside the list stores "off".
   FieldPage::Holder outside;
   outside.value = 9;
