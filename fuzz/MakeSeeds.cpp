@@ -56,5 +56,7 @@ int main(int argc, char** argv) {
   }
   int k = 0;
   for (const auto& seed : FilterSeeds()) Put(folder, "fuzz_filters", "edits-" + std::to_string(++k), seed);
+  k = 0;
+  for (const auto& seed : LinkSeeds()) Put(folder, "fuzz_device_link", "answers-" + std::to_string(++k), seed);
   return 0;
 }

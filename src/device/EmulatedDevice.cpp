@@ -145,6 +145,11 @@ std::vector<EmulatedReply> EmulatedDevice::Handle(const std::uint8_t* request) {
                   command == Hello ? std::uint8_t{0}
                   : command <= ReadParam ? request[8]
                                           : request[9]});
+  if (script) {
+    replies = script(request, Answer(request));
+    if (faults.removeAfter > 0 && --faults.removeAfter == 0) removed_ = true;
+    return replies;
+  }
   const bool matches = Matches(command);
   if (matches && Take(faults.silent)) {
     // The request is lost: the device does not act on it.

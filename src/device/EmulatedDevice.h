@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "device/HidIo.h"
@@ -49,6 +50,11 @@ class EmulatedDevice {
   unsigned answerDelayMs = 0;       // from request to answer
   std::uint32_t inputBuffers = 32;  // input reports the driver queues
   EmulatedFaults faults;
+  // When set, decides what the device sends for each request in place of
+  // its faults: given the request and the answer the device would give
+  // (the device has acted on the request), the reports it sends instead.
+  std::function<std::vector<EmulatedReply>(const std::uint8_t* request, const Report& answer)>
+      script;
 
   // Configured contents. SetImage puts bytes 0-2047 of a ConfigImage into
   // the parameter memory and bytes 2048-2299 into the record of `slot`

@@ -75,8 +75,8 @@ class EmulatedHidHandle : public IHidDevice {
     count = device_.inputBuffers;
     return true;
   }
-  std::uint8_t* WriteBuffer() override { return write_.data(); }
-  const std::uint8_t* ReadBuffer() override { return read_.data(); }
+  std::uint8_t* WriteBuffer() override { return write_.get(); }
+  const std::uint8_t* ReadBuffer() override { return read_.get(); }
 
   IoStart StartWrite() override {
     std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
@@ -91,7 +91,7 @@ class EmulatedHidHandle : public IHidDevice {
     // The device sends at most one report per millisecond (its polling
     // interval): the replies to one request follow each other.
     std::int64_t spacing = 0;
-    for (const EmulatedReply& reply : device_.Handle(write_.data())) {
+    for (const EmulatedReply& reply : device_.Handle(write_.get())) {
       inflight_.push_back(
           {now + 1000 * static_cast<std::int64_t>(device_.answerDelayMs + reply.extraDelayMs) +
                spacing,
@@ -169,7 +169,7 @@ class EmulatedHidHandle : public IHidDevice {
     if (op.state == Op::Pending) op = {Op::Cancelling, false, kNever};
   }
   void TakeReport() {
-    read_ = queue_.front();
+    std::memcpy(read_.get(), queue_.front().data(), kReportSize);
     queue_.pop_front();
   }
   // Brings the link up to the present: answers whose time has come go to
@@ -188,7 +188,7 @@ class EmulatedHidHandle : public IHidDevice {
     while (!inflight_.empty() && inflight_.front().at <= now) {
       const Report& report = inflight_.front().report;
       if (read.state == Op::Pending) {
-        read_ = report;
+        std::memcpy(read_.get(), report.data(), kReportSize);
         read = {Op::Finished, true, kNever};
       } else if (device_.inputBuffers > 0) {
         if (queue_.size() >= device_.inputBuffers) queue_.pop_front();
@@ -211,8 +211,10 @@ class EmulatedHidHandle : public IHidDevice {
 
   EmulatedHidBus& bus_;
   EmulatedDevice& device_;
-  Report write_{};
-  Report read_{};
+  // Each report buffer a block of its own, exactly one report long, so that
+  // the address sanitizer sees any access past a report.
+  std::unique_ptr<std::uint8_t[]> write_{new std::uint8_t[kReportSize]()};
+  std::unique_ptr<std::uint8_t[]> read_{new std::uint8_t[kReportSize]()};
   Op ops_[2];
   std::vector<Flight> inflight_;
   std::deque<Report> queue_;
