@@ -66,6 +66,13 @@ class HidapiDevice : public IHidDevice {
   bool reading_ = false;
 };
 
+// Node names are ASCII; each byte stands for itself.
+std::u16string Wide(const std::string& path) {
+  std::u16string wide;
+  for (char c : path) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return wide;
+}
+
 }  // namespace
 
 HidapiEnumerator::HidapiEnumerator() : ready_(hid_init() == 0) {}
@@ -87,14 +94,13 @@ bool HidapiEnumerator::BuildList() {
 
 bool HidapiEnumerator::InterfacePath(std::uint32_t index, std::u16string& path) {
   if (index >= list_.size()) return false;
-  // Node names are ASCII; each byte stands for itself.
-  path.assign(list_[index].path.begin(), list_[index].path.end());
+  path = Wide(list_[index].path);
   return true;
 }
 
 std::unique_ptr<IHidDevice> HidapiEnumerator::Open(const std::u16string& path) {
   for (const Entry& e : list_) {
-    if (std::u16string(e.path.begin(), e.path.end()) != path) continue;
+    if (Wide(e.path) != path) continue;
     hid_device* device = hid_open_path(e.path.c_str());
     if (!device) return nullptr;
     return std::make_unique<HidapiDevice>(device, e.attributes);
