@@ -100,7 +100,7 @@ std::uint32_t FileCrc(CliEnvironment& env, const std::string& path) {
 }
 
 void Fail(const std::vector<std::string>& errors, const std::string& what) {
-  // Every broken value on a line of its own; the last line says what was not done.
+  // Every broken value on a line of its own; the last also says what was not done.
   std::string message;
   for (const std::string& e : errors) message += (message.empty() ? "" : "\n") + e;
   throw Failure{ExitInvalid, message + " (" + what + ")"};
@@ -307,7 +307,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
   CLI::App* diff = app.add_subcommand(
       "diff", "compare two configurations field by field; exit status 1 when they differ");
-  diff->add_option("A", o.file, "a file, or \"device\"")->required();
+  diff->add_option("A", o.file, "a file, or \"device\" (./device is a file of that name)")
+      ->required();
   diff->add_option("B", o.file2, "a file, or \"device\"")->required();
   emulated(diff);
 
