@@ -4,7 +4,9 @@
 // with nothing left to do ("idle": its first paint is done), and the
 // processor time its main thread had used when the window became visible
 // ("cpu"; less disturbed by other work on the machine than the two wall
-// times, though it leaves out what Wine's server did for the program).
+// times, though it leaves out what Wine's server did for the program), and
+// how many windows the top-level window holds once idle ("windows": its
+// controls, the page dialogs and theirs).
 //
 //   startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]
 //
@@ -12,8 +14,8 @@
 // started in turn, RUNS times each. Each run ends (WM_CLOSE to the window,
 // the process killed if it is still there after 10 s) before the next
 // starts, so a single-instance program always starts as the first copy.
-// Prints one line per run, "run NAME SHOWN IDLE CPU", then one line per
-// program, "median NAME SHOWN IDLE CPU" (milliseconds).
+// Prints one line per run, "run NAME SHOWN IDLE CPU WINDOWS", then one line
+// per program, "median NAME SHOWN IDLE CPU WINDOWS" (milliseconds, count).
 #include <windows.h>
 
 #include <algorithm>
@@ -30,6 +32,7 @@ struct Program {
   std::vector<double> shown;
   std::vector<double> idle;
   std::vector<double> cpu;
+  std::vector<double> windows;
 };
 
 struct Search {
@@ -50,6 +53,11 @@ BOOL CALLBACK FindShownWindow(HWND window, LPARAM param) {
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
   return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
          static_cast<double>(frequency.QuadPart);
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
 }
 
 // Processor time used by a thread so far, in milliseconds.
@@ -99,8 +107,11 @@ bool RunOnce(Program& program, bool record) {
       program.shown.push_back(Milliseconds(start, shown, frequency));
       program.idle.push_back(Milliseconds(start, idle, frequency));
       program.cpu.push_back(cpu);
-      std::wprintf(L"run %ls %.1f %.1f %.1f\n", program.name.c_str(), program.shown.back(),
-                   program.idle.back(), program.cpu.back());
+      int windows = 0;
+      EnumChildWindows(search.found, CountWindow, reinterpret_cast<LPARAM>(&windows));
+      program.windows.push_back(windows);
+      std::wprintf(L"run %ls %.1f %.1f %.1f %d\n", program.name.c_str(), program.shown.back(),
+                   program.idle.back(), program.cpu.back(), windows);
       std::fflush(stdout);
     }
     PostMessageW(search.found, WM_CLOSE, 0, 0);
@@ -138,7 +149,7 @@ int wmain(int argc, wchar_t** argv) {
       std::fwprintf(stderr, L"not NAME=PROGRAM: %ls\n", argv[i]);
       return 2;
     }
-    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}});
+    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}, {}});
   }
   // The first start of each program loads its files into the caches.
   for (Program& program : programs)
@@ -147,7 +158,8 @@ int wmain(int argc, wchar_t** argv) {
     for (Program& program : programs)
       if (!RunOnce(program, true)) return 1;
   for (const Program& program : programs)
-    std::wprintf(L"median %ls %.1f %.1f %.1f\n", program.name.c_str(), Median(program.shown),
-                 Median(program.idle), Median(program.cpu));
+    std::wprintf(L"median %ls %.1f %.1f %.1f %.0f\n", program.name.c_str(),
+                 Median(program.shown), Median(program.idle), Median(program.cpu),
+                 Median(program.windows));
   return 0;
 }
