@@ -35,18 +35,10 @@ struct Program {
   std::vector<double> windows;
 };
 
-struct Search {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindShownWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
-    return TRUE;
-  search->found = window;
+// A visible top-level window without an owner (so no tooltip or pop-up).
+BOOL CALLBACK FindShownWindow(HWND window, LPARAM found) {
+  if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
   return FALSE;
 }
 
@@ -85,12 +77,15 @@ bool RunOnce(Program& program, bool record) {
                   GetLastError());
     return false;
   }
-  Search search = {process.dwProcessId, nullptr};
+  HWND found = nullptr;
   double cpu = 0;
   for (;;) {
-    EnumWindows(FindShownWindow, reinterpret_cast<LPARAM>(&search));
+    // Only the windows of the program's main thread, which creates the
+    // window: each look is a few requests to Wine's server, which the
+    // program being timed needs too.
+    EnumThreadWindows(process.dwThreadId, FindShownWindow, reinterpret_cast<LPARAM>(&found));
     QueryPerformanceCounter(&shown);
-    if (search.found) {
+    if (found) {
       cpu = ThreadCpuMs(process.hThread);
       break;
     }
@@ -99,7 +94,7 @@ bool RunOnce(Program& program, bool record) {
       break;
     Sleep(1);
   }
-  bool ok = search.found != nullptr;
+  bool ok = found != nullptr;
   if (ok) {
     WaitForInputIdle(process.hProcess, 5000);
     QueryPerformanceCounter(&idle);
@@ -108,13 +103,13 @@ bool RunOnce(Program& program, bool record) {
       program.idle.push_back(Milliseconds(start, idle, frequency));
       program.cpu.push_back(cpu);
       int windows = 0;
-      EnumChildWindows(search.found, CountWindow, reinterpret_cast<LPARAM>(&windows));
+      EnumChildWindows(found, CountWindow, reinterpret_cast<LPARAM>(&windows));
       program.windows.push_back(windows);
       std::wprintf(L"run %ls %.1f %.1f %.1f %d\n", program.name.c_str(), program.shown.back(),
                    program.idle.back(), program.cpu.back(), windows);
       std::fflush(stdout);
     }
-    PostMessageW(search.found, WM_CLOSE, 0, 0);
+    PostMessageW(found, WM_CLOSE, 0, 0);
   } else {
     std::fwprintf(stderr, L"%ls showed no window\n", program.name.c_str());
   }
