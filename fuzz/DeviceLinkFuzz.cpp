@@ -156,8 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SignalHub hub(true);
   HubEvent abort(hub);
   EmulatedHidBus bus(hub, abort);
-  EmulatedDevice device;
-  LoadDemoDevice(device);
+  // The demonstration alarm, made once: its contents are copied for each run.
+  static const EmulatedDevice demo = [] {
+    EmulatedDevice d;
+    LoadDemoDevice(d);
+    return d;
+  }();
+  EmulatedDevice device = demo;
   device.inputBuffers = script.InputBuffers();
   device.answerDelayMs = script.AnswerDelayMs();
   // The reports' heads come from the script; the data of any report that
