@@ -9,67 +9,19 @@
 #include <optional>
 
 #include "app/FileSystem.h"
+#include "app/Utf8.h"
 
 namespace {
 
 // UTF-8 of a UTF-16 name; nothing for a name with an unpaired surrogate or
 // a NUL, which no file of the platform can have.
 std::optional<std::string> Narrow(const std::u16string& name) {
-  std::string out;
-  out.reserve(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    char32_t c = name[i];
-    if (c == 0) return std::nullopt;
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 >= name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF)
-        return std::nullopt;
-      c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-    } else if (c >= 0xDC00 && c <= 0xDFFF) {
-      return std::nullopt;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  if (name.find(u'\0') != std::u16string::npos || HasLoneSurrogate(name)) return std::nullopt;
+  return ToUtf8(name);
 }
 
 // UTF-16 of a name the platform gave; nothing when it is not UTF-8.
-std::optional<std::u16string> Widen(const std::string& name) {
-  std::u16string out;
-  for (std::size_t i = 0; i < name.size();) {
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + extra >= name.size() + (extra == 0)) return std::nullopt;
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      const unsigned char t = static_cast<unsigned char>(name[i + k]);
-      if ((t & 0xC0) != 0x80) return std::nullopt;
-      c = c << 6 | (t & 0x3F);
-    }
-    i += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::optional<std::u16string> Widen(const std::string& name) { return FromUtf8(name); }
 
 // Closes a descriptor when it goes.
 class Descriptor {

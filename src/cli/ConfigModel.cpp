@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "app/StringTable.h"
-#include "cli/Utf8.h"
+#include "app/Utf8.h"
 #include "pages/PageFramework.h"
 #include "pages/PageTable.h"
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "app/StringTable.h"
-#include "cli/Utf8.h"
+#include "app/Utf8.h"
 #include "pages/PageTable.h"
 #include "res/resource.h"
 

@@ -9,7 +9,7 @@
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
 #include "app/StringTable.h"
-#include "cli/Utf8.h"
+#include "app/Utf8.h"
 #include "device/Protocol.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
 #include "app/StringTable.h"
-#include "cli/Utf8.h"
+#include "app/Utf8.h"
 #include "pages/PageFramework.h"
 #include "pages/PageTable.h"
 

@@ -1,4 +1,4 @@
-#include "cli/Utf8.h"
+#include "app/Utf8.h"
 
 #include <cstdint>
 
@@ -30,6 +30,18 @@ std::string ToUtf8(const std::u16string& text) {
     }
   }
   return out;
+}
+
+bool HasLoneSurrogate(const std::u16string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF)
+      ++i;
+    else if (c >= 0xD800 && c <= 0xDFFF)
+      return true;
+  }
+  return false;
 }
 
 std::optional<std::u16string> FromUtf8(const std::string& text) {
