@@ -66,11 +66,13 @@ class IFileSystem {
   virtual std::vector<std::u16string> FilesStartingWith(const std::u16string&) { return {}; }
 };
 
-#ifndef _WIN32
-// The platform's file system outside Windows (used natively: by the tools,
-// the command-line programs and the tests). Names are UTF-16 and reach the
-// platform as UTF-8; a name that has no UTF-8 form is never opened.
-class StdFileSystem : public IFileSystem {
+// The operating system's own file system: one class, implemented once per
+// platform (app/StdFileSystem.cpp outside Windows, win32/Win32FileSystem.cpp
+// on Windows). Names are UTF-16; outside Windows they reach the platform as
+// UTF-8, and a name that has no UTF-8 form is never opened. Used on the
+// user-interface thread by the window, and by the tools and the
+// command-line programs.
+class OsFileSystem : public IFileSystem {
  public:
   ReadOutcome ReadExactly(const std::u16string& path, std::uint8_t* buffer,
                           std::size_t size) override;
@@ -84,4 +86,6 @@ class StdFileSystem : public IFileSystem {
                     std::size_t size) override;
   std::vector<std::u16string> FilesStartingWith(const std::u16string& prefix) override;
 };
+#ifndef _WIN32
+using StdFileSystem = OsFileSystem;
 #endif
