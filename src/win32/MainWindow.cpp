@@ -71,17 +71,9 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
 }
 
 bool MainWindow::Guarded(const std::function<void()>& step) {
-  try {
-    step();
-    return true;
-  } catch (const WinException& e) {
-    // The window goes on with what was built; closing it still ends the
-    // program.
-    ShowExceptionBox(window_, e.message.c_str());
-  } catch (...) {
-    ShowExceptionBox(window_, L"Unknown");
-  }
-  return false;
+  // On a failure the window goes on with what was built; closing it still
+  // ends the program.
+  return ReportFailures(window_, step);
 }
 
 void MainWindow::FinishStartup() {
@@ -266,15 +258,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_INITDIALOG:
       startup_trace::Mark("main window and its controls");
-      try {
-        self = new MainWindow(window, pendingWorkerFactory);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      if (ReportFailures(window, [&] {
+            self = new MainWindow(window, pendingWorkerFactory);
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+          }))
         return FALSE;  // the controller has set the focus itself
-      } catch (const WinException& e) {
-        ShowExceptionBox(window, e.message.c_str());
-      } catch (...) {
-        ShowExceptionBox(window, L"Unknown");
-      }
       return -1;
     case WM_COMMAND:
       if (self) self->controller().HandleCommand(LOWORD(wParam));

@@ -27,19 +27,13 @@ PageHost* HostOf(HWND dialog) {
 // construction failed, and the page then has none.
 bool CreateController(HWND dialog, CtrlFactory* factory) {
   if (!factory) return true;
-  try {
+  return ReportFailures(dialog, [&] {
     auto host = std::make_unique<PageHost>(dialog);
     // The controller writes its controls while it is built; their
     // notifications find no controller in the user data yet and are ignored.
     host->controller.reset(factory->create(host->view));
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host.release()));
-    return true;
-  } catch (const WinException& e) {
-    ShowExceptionBox(dialog, e.message.c_str());
-  } catch (...) {
-    ShowExceptionBox(dialog, L"Unknown");
-  }
-  return false;
+  });
 }
 
 }  // namespace
@@ -58,13 +52,9 @@ INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
     case WM_COMMAND:
       if (!host || !host->controller) return FALSE;
-      try {
+      ReportFailures(dialog, [&] {
         host->controller->OnCommand(host->view, LOWORD(wParam), HIWORD(wParam));
-      } catch (const WinException& e) {
-        ShowExceptionBox(dialog, e.message.c_str());
-      } catch (...) {
-        ShowExceptionBox(dialog, L"Unknown");
-      }
+      });
       return TRUE;
     case WM_CLOSE:
       DestroyWindow(dialog);

@@ -30,6 +30,18 @@ void ShowExceptionBox(HWND owner, const wchar_t* text) {
   MessageBoxW(owner, text, L"Exception", MB_ICONWARNING | MB_OK);
 }
 
+bool ReportFailures(HWND owner, const std::function<void()>& step) {
+  try {
+    step();
+    return true;
+  } catch (const WinException& e) {
+    ShowExceptionBox(owner, e.message.c_str());
+  } catch (...) {
+    ShowExceptionBox(owner, L"Unknown");
+  }
+  return false;
+}
+
 std::u16string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::vector<wchar_t> buffer(length + 1);

@@ -1,5 +1,6 @@
 // Small helpers shared by the Windows front end.
 #pragma once
+#include <functional>
 #include <windows.h>
 
 #include <initializer_list>
@@ -23,6 +24,12 @@ std::u16string LoadText(int id);
 
 // The box that reports a failure: `text` titled "Exception", warning icon.
 void ShowExceptionBox(HWND owner, const wchar_t* text);
+
+// Runs `step`; a WinException it throws is shown with its message, any
+// other exception as "Unknown", in the exception box owned by `owner`.
+// True when the step ended normally. Window and dialog procedures run their
+// work through it, so that no exception leaves them.
+bool ReportFailures(HWND owner, const std::function<void()>& step);
 
 // Creates unnamed manual-reset events, not signalled, into the given
 // handles; when one cannot be created, closes those already made and throws

@@ -157,7 +157,9 @@ TEST_F(DemoReadTest, EveryPageShowsTheDeviceAndASaveKeepsItWithTheEdits) {
           break;
         default:
           EXPECT_EQ(Shown(i, row.control), d.GetText(row.control)) << key;
-          if (row.control2) EXPECT_EQ(Shown(i, row.control2), d.GetText(row.control2)) << key;
+          if (row.control2) {
+            EXPECT_EQ(Shown(i, row.control2), d.GetText(row.control2)) << key;
+          }
           break;
       }
     }
