@@ -24,11 +24,25 @@ ensure_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds one preset (native, windows, asan or tsan).
+# Configures and builds one preset (native, windows, asan or tsan). A failed
+# configure step stops here: building on would use the build folder's older
+# configuration and test or run something other than the sources.
 build_preset() {
   local preset=$1; shift
-  cmake --preset "$preset" -S "$ROOT" >/dev/null
-  cmake --build --preset "$preset" "$@"
+  local log
+  log=$(mktemp) || return 1
+  if ! cmake --preset "$preset" -S "$ROOT" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "${0##*/}: configuring the $preset build failed (the messages above say why);" \
+         "nothing was built" >&2
+    return 1
+  fi
+  rm -f "$log"
+  if ! cmake --build --preset "$preset" "$@"; then
+    echo "${0##*/}: building the $preset build failed (the messages above say why)" >&2
+    return 1
+  fi
 }
 
 XVFB_PID=
