@@ -1,0 +1,626 @@
+// The only place where the browser's JavaScript meets the core. Everything
+// the page shows and does goes through the plain C functions below: the
+// pages' values (the 23 page controllers over window-less dialogs, edited
+// keystroke by keystroke through their own filters), the ".osr" file with
+// all of its checks, the device requests of the desktop's worker over the
+// browser's HID link, and the emulated alarm that the demo and the tests
+// put behind a scripted HID device.
+//
+// The device link of the browser is asynchronous while the exchange is
+// written as blocking calls: the waits below are asynchronous imports, and
+// Asyncify unwinds the engine's stack while JavaScript waits for a report
+// or a time-out, then rewinds it. Only one device request runs at a time
+// (the page refuses a second one, as the desktop's worker does). Text goes
+// both ways as UTF-8; structured results as JSON.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ConfigFile.h"
+#include "app/StringTable.h"
+#include "app/Utf8.h"
+#include "device/DemoConfiguration.h"
+#include "device/DeviceConnection.h"
+#include "device/DeviceWorkerCore.h"
+#include "device/EmulatedDevice.h"
+#include "device/Protocol.h"
+#include "pages/HeadlessPageDialog.h"
+#include "pages/ImageMap.h"
+#include "pages/ModifiedFlag.h"
+#include "pages/PageFramework.h"
+#include "pages/PageTable.h"
+
+// ---- The browser's HID link (web/site/hidlink.js) ----
+
+// The number of HID devices the page may use now (granted and attached, or
+// the demo's scripted one).
+EM_JS(int, js_hid_count, (), { return Module.hidLink.count(); });
+// Opens device `index` of that list (a new handle with an empty input
+// queue): its handle, or 0.
+EM_ASYNC_JS(int, js_hid_open, (int index), { return await Module.hidLink.open(index); });
+// Vendor id, product id and version into out[0..2]; 0 when unknown.
+EM_JS(int, js_hid_attributes, (int handle, std::uint16_t* out),
+      { return Module.hidLink.attributes(handle, out); });
+// Starts sending the 65-byte output report at `report` (copied at once):
+// an IoStart code.
+EM_JS(int, js_hid_start_write, (int handle, const std::uint8_t* report),
+      { return Module.hidLink.startWrite(handle, report); });
+// Starts reading one input report into `report`: an IoStart code
+// (Completed when a queued report was copied at once).
+EM_JS(int, js_hid_start_read, (int handle, std::uint8_t* report),
+      { return Module.hidLink.startRead(handle, report); });
+// Waits for the abort, then the operation, at most `ms`: a WaitResult.
+EM_ASYNC_JS(int, js_hid_wait, (int handle, int op, int ms),
+            { return await Module.hidLink.wait(handle, op, ms); });
+EM_JS(void, js_hid_cancel, (int handle, int op), { Module.hidLink.cancel(handle, op); });
+EM_JS(void, js_hid_close, (int handle), { Module.hidLink.close(handle); });
+// A notification of the device worker (progress).
+EM_JS(void, js_notify, (unsigned code, int value), { Module.onNotify(code, value); });
+
+namespace {
+
+// One open handle of the browser's link. The link copies an output report
+// when the write starts and hands a read its report when it completes, so
+// a cancelled operation leaves nothing outstanding that could still use a
+// buffer: settling is immediate.
+class WebHidDevice : public IHidDevice {
+ public:
+  explicit WebHidDevice(int handle) : handle_(handle) {}
+  ~WebHidDevice() override { js_hid_close(handle_); }
+
+  bool GetAttributes(HidAttributes& attributes) override {
+    std::uint16_t ids[3];
+    if (!js_hid_attributes(handle_, ids)) return false;
+    attributes = {ids[0], ids[1], ids[2]};
+    return true;
+  }
+  // The browser queues input reports itself; the page keeps as many as the
+  // desktop's driver does by default.
+  bool GetInputBufferCount(std::uint32_t& count) override {
+    count = 32;
+    return true;
+  }
+  std::uint8_t* WriteBuffer() override { return write_; }
+  const std::uint8_t* ReadBuffer() override { return read_; }
+  IoStart StartWrite() override { return static_cast<IoStart>(js_hid_start_write(handle_, write_)); }
+  IoStart StartRead() override { return static_cast<IoStart>(js_hid_start_read(handle_, read_)); }
+  WaitResult Wait(HidOp op, unsigned ms) override {
+    return static_cast<WaitResult>(js_hid_wait(handle_, static_cast<int>(op), static_cast<int>(ms)));
+  }
+  void Cancel(HidOp op) override { js_hid_cancel(handle_, static_cast<int>(op)); }
+  void CancelAll() override {
+    Cancel(HidOp::Write);
+    Cancel(HidOp::Read);
+  }
+  void Settle(HidOp) override {}
+
+ private:
+  int handle_;
+  std::uint8_t write_[kReportSize] = {};
+  std::uint8_t read_[kReportSize] = {};
+};
+
+class WebHidEnumerator : public IHidEnumerator {
+ public:
+  bool BuildList() override {
+    count_ = js_hid_count();
+    return true;
+  }
+  bool InterfacePath(std::uint32_t index, std::u16string& path) override {
+    if (index >= count_) return false;
+    path = u"webhid:" + std::u16string(1, static_cast<char16_t>(u'0' + index % 10));
+    index_ = index;
+    return true;
+  }
+  std::unique_ptr<IHidDevice> Open(const std::u16string&) override {
+    const int handle = js_hid_open(static_cast<int>(index_));
+    if (!handle) return nullptr;
+    return std::make_unique<WebHidDevice>(handle);
+  }
+  void DestroyList() override { count_ = 0; }
+
+ private:
+  std::uint32_t count_ = 0;
+  std::uint32_t index_ = 0;
+};
+
+// Single-threaded: locks and events have nothing to guard. The worker's
+// request loop is not used; its requests run one by one through RunRequest.
+class NoLock : public ILock {
+ public:
+  void Lock() override {}
+  void Unlock() override {}
+};
+class NoEvents : public IWorkerEvents {
+ public:
+  void SetAbort() override {}
+  void ResetAbort() override {}
+  void SetRequest() override {}
+  void ResetRequest() override {}
+  int WaitAbortOrRequest() override { return WaitError; }
+};
+class PageSink : public INotifySink {
+ public:
+  void Post(unsigned code, std::intptr_t value) override {
+    js_notify(code, static_cast<int>(value));
+  }
+};
+
+// ---- JSON output ----
+
+void AppendQuoted(std::string& out, const std::string& text) {
+  out += '"';
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+}
+void AppendQuoted(std::string& out, const std::u16string& text) { AppendQuoted(out, ToUtf8(text)); }
+
+std::u16string Text(int id) {
+  const char16_t* text = id ? FindString(id) : nullptr;
+  return text ? text : u"";
+}
+
+const char* KindName(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::TwoDigits: return "twodigits";
+    case FieldKind::Bcd: return "bcd";
+    case FieldKind::OneDigit: return "onedigit";
+    case FieldKind::Tenths: return "tenths";
+    case FieldKind::List: return "list";
+    case FieldKind::OneHot: return "list";
+    case FieldKind::Flag: return "box";
+    case FieldKind::Marker: return "box";
+    case FieldKind::Text: return "text";
+    case FieldKind::ShortText: return "text";
+    case FieldKind::Phone: return "phone";
+    case FieldKind::PageText: return "text";
+  }
+  return "";
+}
+bool IsBox(FieldKind k) { return k == FieldKind::Flag || k == FieldKind::Marker; }
+bool IsList(FieldKind k) { return k == FieldKind::List || k == FieldKind::OneHot; }
+
+// ---- The engine's state ----
+
+struct Engine {
+  HeadlessPages pages;
+  // The ConfigImage as the desktop's main window keeps it: the pages'
+  // values go over it before a save, the device's parameter memory before
+  // a write.
+  std::uint8_t image[kImageSize];
+  WebHidEnumerator hid;
+  NoLock requestLock, imageLock;
+  NoEvents events;
+  PageSink sink;
+  std::atomic<int> stop{0};
+  DeviceWorkerCore worker{stop, events, requestLock, imageLock, hid, sink};
+  bool deviceBusy = false;
+  // The last file written (SaveConfigFile's bytes).
+  std::vector<std::uint8_t> saved;
+  std::string result;  // the last JSON or text handed out
+
+  Engine() { InitImage(image); }
+};
+
+Engine& E() {
+  static Engine* engine = new Engine;
+  return *engine;
+}
+
+// The field `row` of page `page`, when it exists on that page.
+const FieldRow* RowOf(int page, int row) {
+  if (page < 0 || page >= kPageCount) return nullptr;
+  const PageEntry& entry = kPageTable[page];
+  if (row < 0 || row >= static_cast<int>(entry.fields->rows.size())) return nullptr;
+  const FieldRow& r = entry.fields->rows[row];
+  return r.ExistsFor(entry.member) ? &r : nullptr;
+}
+
+// The value as its control shows it ("05", "6.0", a list entry, "да").
+std::u16string Shown(HeadlessPages& pages, int page, int row) {
+  const FieldRow& r = *RowOf(page, row);
+  const FieldPage::Holder& h = pages.Fields(page).Value(row);
+  if (r.kind == FieldKind::Tenths) return h.text + u"." + h.text2;
+  if (IsBox(r.kind)) return h.value == 1 ? u"да" : u"нет";
+  if (IsList(r.kind)) {
+    const auto& strings = r.list->strings;
+    return h.value >= 0 && h.value < static_cast<int>(strings.size()) ? Text(strings[h.value])
+                                                                       : u"";
+  }
+  return h.text;
+}
+
+// Every field's shown value, keyed by its key: {"input1.entry_delay": "05", ...}.
+void AppendShownValues(std::string& out, HeadlessPages& pages) {
+  out += '{';
+  bool first = true;
+  for (int p = 0; p < kPageCount; ++p) {
+    const PageEntry& entry = kPageTable[p];
+    for (std::size_t r = 0; r < entry.fields->rows.size(); ++r) {
+      if (!RowOf(p, static_cast<int>(r))) continue;
+      if (!first) out += ',';
+      first = false;
+      AppendQuoted(out, FieldKey(entry.fields->rows[r], entry.member));
+      out += ':';
+      AppendQuoted(out, Shown(pages, p, static_cast<int>(r)));
+    }
+  }
+  out += '}';
+}
+
+// What a field's controls hold now: edits their text and selection.
+void AppendControls(std::string& out, int page, int row) {
+  Engine& e = E();
+  const FieldRow& r = *RowOf(page, row);
+  HeadlessPageDialog& dialog = e.pages.Dialog(page);
+  out += "{\"row\":" + std::to_string(row);
+  if (IsBox(r.kind)) {
+    out += ",\"checked\":" + std::string(dialog.GetCheck(r.control) == 1 ? "true" : "false");
+  } else if (IsList(r.kind)) {
+    out += ",\"index\":" + std::to_string(dialog.GetComboSelection(r.control));
+  } else {
+    const int controls[2] = {r.control, r.control2};
+    const char* names[2] = {"edit", "edit2"};
+    for (int i = 0; i < 2 && controls[i]; ++i) {
+      const HeadlessPageDialog::Edit& edit = dialog.EditOf(controls[i]);
+      out += ",\"" + std::string(names[i]) + "\":{\"text\":";
+      AppendQuoted(out, edit.text);
+      out += ",\"start\":" + std::to_string(edit.start) + ",\"end\":" + std::to_string(edit.end) +
+             "}";
+    }
+  }
+  out += '}';
+}
+
+const char* Hand(std::string text) {
+  E().result = std::move(text);
+  return E().result.c_str();
+}
+
+// A file given as bytes: what LoadConfigFile reads and SaveConfigFile
+// writes, in memory. The browser has read the file (or failed to) before.
+class MemoryFile : public IFileSystem {
+ public:
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  bool readable = true;
+  std::vector<std::uint8_t> written;
+
+  ReadOutcome ReadExactly(const std::u16string&, std::uint8_t* buffer,
+                          std::size_t wanted) override {
+    if (!readable) return ReadOutcome::Failed;
+    if (size != wanted) return ReadOutcome::WrongSize;
+    std::memcpy(buffer, data, wanted);
+    return ReadOutcome::Done;
+  }
+  CreateOutcome WriteNewFile(const std::u16string&, const std::uint8_t* bytes,
+                             std::size_t count) override {
+    written.assign(bytes, bytes + count);
+    return CreateOutcome::Written;
+  }
+  bool MoveOver(const std::u16string&, const std::u16string&) override { return true; }
+  void RemoveFile(const std::u16string&) override {}
+};
+
+// Runs one request of the desktop's worker: true when it succeeded.
+bool Run(int code) { return E().worker.RunRequest(code); }
+
+}  // namespace
+
+extern "C" {
+
+// The page tree and every page's table: labels, groups, kinds, ranges,
+// lists and control ids, as JSON.
+EMSCRIPTEN_KEEPALIVE const char* ost_describe() {
+  std::string out = "[";
+  for (int p = 0; p < kPageCount; ++p) {
+    const PageEntry& entry = kPageTable[p];
+    if (p) out += ',';
+    out += "{\"key\":";
+    AppendQuoted(out, PageKey(entry));
+    out += ",\"label\":";
+    AppendQuoted(out, Text(entry.labelId));
+    out += ",\"dialog\":" + std::to_string(entry.dialogId) + ",\"fields\":[";
+    bool first = true;
+    for (std::size_t i = 0; i < entry.fields->rows.size(); ++i) {
+      const FieldRow& r = entry.fields->rows[i];
+      if (!r.ExistsFor(entry.member)) continue;
+      if (!first) out += ',';
+      first = false;
+      out += "{\"row\":" + std::to_string(i) + ",\"key\":";
+      AppendQuoted(out, FieldKey(r, entry.member));
+      out += ",\"kind\":\"" + std::string(KindName(r.kind)) + "\",\"label\":";
+      AppendQuoted(out, Text(r.labelId));
+      out += ",\"group\":";
+      AppendQuoted(out, Text(r.groupId));
+      out += ",\"control\":" + std::to_string(r.control) +
+             ",\"control2\":" + std::to_string(r.control2) + ",\"min\":" +
+             std::to_string(r.kind == FieldKind::TwoDigits ? r.min : 0) +
+             ",\"max\":" + std::to_string(r.max);
+      if (IsList(r.kind)) {
+        out += ",\"list\":[";
+        for (std::size_t k = 0; k < r.list->strings.size(); ++k) {
+          if (k) out += ',';
+          AppendQuoted(out, Text(r.list->strings[k]));
+        }
+        out += ']';
+      }
+      out += '}';
+    }
+    out += "]}";
+  }
+  out += ']';
+  return Hand(std::move(out));
+}
+
+// The controls of every field of page `page`, as JSON.
+EMSCRIPTEN_KEEPALIVE const char* ost_page(int page) {
+  if (page < 0 || page >= kPageCount) return Hand("[]");
+  std::string out = "[";
+  bool first = true;
+  for (std::size_t r = 0; r < kPageTable[page].fields->rows.size(); ++r) {
+    if (!RowOf(page, static_cast<int>(r))) continue;
+    if (!first) out += ',';
+    first = false;
+    AppendControls(out, page, static_cast<int>(r));
+  }
+  out += ']';
+  return Hand(std::move(out));
+}
+
+// Every field's shown value, keyed by its key, as JSON.
+EMSCRIPTEN_KEEPALIVE const char* ost_values() {
+  std::string out;
+  AppendShownValues(out, E().pages);
+  return Hand(std::move(out));
+}
+
+// The user changed edit `part` (0, or 1 for the tenths of a decimal) of
+// field `row` of page `page` to `text` with the selection start-end: the
+// page's filter runs as for a keystroke. Returns the field's controls.
+EMSCRIPTEN_KEEPALIVE const char* ost_edit(int page, int row, int part, const char* text,
+                                          int start, int end) {
+  const FieldRow* r = RowOf(page, row);
+  if (!r || IsBox(r->kind) || IsList(r->kind)) return Hand("null");
+  const int control = part ? r->control2 : r->control;
+  if (!control) return Hand("null");
+  std::optional<std::u16string> value = FromUtf8(text);
+  if (!value) return Hand("null");
+  HeadlessPageDialog& dialog = E().pages.Dialog(page);
+  // The control takes the text and the caret as the user left them, without
+  // telling the page; then the page hears of it as of a keystroke.
+  dialog.Attach(nullptr);
+  dialog.SetText(control, *value);
+  dialog.SetSelection(control, start, end);
+  dialog.Attach(E().pages.Page(page));
+  dialog.Notify(control, kEnUpdate);
+  std::string out;
+  AppendControls(out, page, row);
+  return Hand(std::move(out));
+}
+
+// A click on the check box of field `row`.
+EMSCRIPTEN_KEEPALIVE void ost_click(int page, int row) {
+  const FieldRow* r = RowOf(page, row);
+  if (r && IsBox(r->kind)) E().pages.Dialog(page).Click(r->control);
+}
+
+// Entry `index` picked in the list of field `row`.
+EMSCRIPTEN_KEEPALIVE void ost_choose(int page, int row, int index) {
+  const FieldRow* r = RowOf(page, row);
+  if (r && IsList(r->kind)) E().pages.Dialog(page).Choose(r->control, index);
+}
+
+EMSCRIPTEN_KEEPALIVE int ost_modified() { return modifiedFlag; }
+
+// Opens a configuration file given as its bytes (`readable` 0 when the
+// browser could not read it): a ConfigFileResult. Only a file that passes
+// every check reaches the pages, and clears the modified flag.
+EMSCRIPTEN_KEEPALIVE int ost_open_file(const std::uint8_t* data, int size, int readable) {
+  MemoryFile file;
+  file.data = data;
+  file.size = size < 0 ? 0 : static_cast<std::size_t>(size);
+  file.readable = readable != 0;
+  Engine& e = E();
+  std::uint8_t loaded[kImageSize];
+  const ConfigFileResult result = LoadConfigFile(file, u"", loaded);
+  if (result != Loaded) return result;
+  std::memcpy(e.image, loaded, kImageSize);
+  e.pages.LoadFromImage(e.image);
+  modifiedFlag = 0;
+  return result;
+}
+
+// The file for the pages' values, as the desktop writes it; its size goes
+// to `size`. The modified flag is left to ost_saved, once the browser has
+// written the bytes.
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_save_file(int* size) {
+  Engine& e = E();
+  e.pages.StoreToImage(e.image);
+  MemoryFile file;
+  *size = 0;
+  if (!SaveConfigFile(file, u"file.osr", e.image)) return nullptr;
+  e.saved = std::move(file.written);
+  *size = static_cast<int>(e.saved.size());
+  return e.saved.data();
+}
+
+EMSCRIPTEN_KEEPALIVE void ost_saved() { modifiedFlag = 0; }
+
+// ---- The device: the desktop's requests, in the desktop's order ----
+
+// Whether a device is attached and answers Hello: 1 or 0.
+EMSCRIPTEN_KEEPALIVE int ost_check() {
+  Engine& e = E();
+  if (e.deviceBusy) return -1;
+  e.deviceBusy = true;
+  const bool ok = Run(CheckDevice);
+  e.deviceBusy = false;
+  return ok ? 1 : 0;
+}
+
+// A read of the device into the pages: 1 done, 0 failed, -1 busy. The
+// parameter memory, then the current flash record; when what the pages
+// showed differs from what the device holds, the configuration counts as
+// modified.
+EMSCRIPTEN_KEEPALIVE int ost_read() {
+  Engine& e = E();
+  if (e.deviceBusy) return -1;
+  e.deviceBusy = true;
+  bool ok = Run(ReadParamMemory) && Run(ReadFlashRecord);
+  if (ok) {
+    e.worker.CopyImage(e.image, kParamAreaSize);
+    e.pages.StoreToImage(e.image);
+    if (!e.worker.ImageEquals(e.image)) modifiedFlag = 1;
+    e.worker.CopyImage(e.image, kImageSize);
+    e.pages.LoadFromImage(e.image);
+  }
+  e.deviceBusy = false;
+  return ok ? 1 : 0;
+}
+
+// A write of the pages to the device: 1 done, 0 failed, 2 the read before
+// it failed, -1 busy. The pages' values go over the device's own parameter
+// memory, so bytes that no page owns are written back as the device holds
+// them.
+EMSCRIPTEN_KEEPALIVE int ost_write() {
+  Engine& e = E();
+  if (e.deviceBusy) return -1;
+  e.deviceBusy = true;
+  int result = 2;
+  if (Run(ReadParamMemory)) {
+    e.worker.CopyImage(e.image, kParamAreaSize);
+    e.pages.StoreToImage(e.image);
+    e.worker.SetImage(e.image);
+    result = Run(WriteParamMemory) && Run(WriteFlashRecord) ? 1 : 0;
+  }
+  e.deviceBusy = false;
+  return result;
+}
+
+// What a write would change on the device: the device is read (parameter
+// memory and record) and its values compared field by field with the
+// pages'. JSON: {"ok":true,"changes":[{"page":..,"key":..,"device":..,"pages":..}]}
+// or {"ok":false} when the read failed or a request runs.
+EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
+  Engine& e = E();
+  if (e.deviceBusy) return Hand("{\"ok\":false}");
+  e.deviceBusy = true;
+  const bool ok = Run(ReadParamMemory) && Run(ReadFlashRecord);
+  e.deviceBusy = false;
+  if (!ok) return Hand("{\"ok\":false}");
+  std::uint8_t device[kDeviceImageSize];
+  e.worker.CopyImage(device, kDeviceImageSize);
+  // Loading the device's values on pages of their own touches neither the
+  // user's pages nor the modified flag.
+  const int flag = modifiedFlag;
+  HeadlessPages onDevice;
+  onDevice.LoadFromImage(device);
+  modifiedFlag = flag;
+  std::string out = "{\"ok\":true,\"changes\":[";
+  bool first = true;
+  for (int p = 0; p < kPageCount; ++p) {
+    const PageEntry& entry = kPageTable[p];
+    for (std::size_t r = 0; r < entry.fields->rows.size(); ++r) {
+      if (!RowOf(p, static_cast<int>(r))) continue;
+      const std::u16string before = Shown(onDevice, p, static_cast<int>(r));
+      const std::u16string after = Shown(e.pages, p, static_cast<int>(r));
+      if (before == after) continue;
+      if (!first) out += ',';
+      first = false;
+      out += "{\"page\":" + std::to_string(p) + ",\"key\":";
+      AppendQuoted(out, FieldKey(entry.fields->rows[r], entry.member));
+      out += ",\"device\":";
+      AppendQuoted(out, before);
+      out += ",\"pages\":";
+      AppendQuoted(out, after);
+      out += '}';
+    }
+  }
+  out += "]}";
+  return Hand(std::move(out));
+}
+
+// ---- The emulated alarm, for the demo and the tests ----
+
+// A new emulated alarm holding the demonstration configuration; its
+// handle for the calls below.
+EMSCRIPTEN_KEEPALIVE EmulatedDevice* ost_emu_new() {
+  auto* device = new EmulatedDevice;
+  LoadDemoDevice(*device);
+  return device;
+}
+EMSCRIPTEN_KEEPALIVE void ost_emu_delete(EmulatedDevice* device) { delete device; }
+
+// Sets the faults (see EmulatedFaults) from a list of integers: command,
+// silent, late, lateMs, stale, staleCount, wrongSignature, failStatus,
+// removeAfter.
+EMSCRIPTEN_KEEPALIVE void ost_emu_faults(EmulatedDevice* device, const int* v) {
+  EmulatedFaults& f = device->faults;
+  f = EmulatedFaults{};
+  f.command = v[0];
+  f.silent = v[1];
+  f.late = v[2];
+  f.lateMs = static_cast<unsigned>(v[3]);
+  f.stale = v[4];
+  f.staleCount = v[5];
+  f.wrongSignature = v[6];
+  f.failStatus = v[7];
+  f.removeAfter = v[8];
+}
+
+// Handles one 65-byte output report; the answers, each 65 bytes followed by
+// its extra delay (4 bytes, little-endian), are written to `out` (room for
+// `room` answers). Returns the number of answers, or -1 when the device has
+// been unplugged.
+EMSCRIPTEN_KEEPALIVE int ost_emu_handle(EmulatedDevice* device, const std::uint8_t* request,
+                                        std::uint8_t* out, int room) {
+  if (device->removed()) return -1;
+  const std::vector<EmulatedReply> replies = device->Handle(request);
+  int n = 0;
+  for (const EmulatedReply& reply : replies) {
+    if (n == room) break;
+    std::uint8_t* slot = out + n * (kReportSize + 4);
+    std::memcpy(slot, reply.report.data(), kReportSize);
+    for (int i = 0; i < 4; ++i) slot[kReportSize + i] = static_cast<std::uint8_t>(reply.extraDelayMs >> (8 * i));
+    ++n;
+  }
+  return device->removed() && replies.empty() ? -1 : n;
+}
+
+EMSCRIPTEN_KEEPALIVE int ost_emu_removed(EmulatedDevice* device) { return device->removed() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int ost_emu_seen(EmulatedDevice* device, int command) {
+  return command < 0 ? static_cast<int>(device->log().size()) : device->CountSeen(static_cast<std::uint8_t>(command));
+}
+// The device's parameter memory (2048 bytes) and its record area.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* ost_emu_param(EmulatedDevice* device) { return device->paramMemory(); }
+EMSCRIPTEN_KEEPALIVE std::uint8_t* ost_emu_flash(EmulatedDevice* device) { return device->flash(); }
+
+EMSCRIPTEN_KEEPALIVE void* ost_alloc(int size) { return new std::uint8_t[size > 0 ? size : 1]; }
+EMSCRIPTEN_KEEPALIVE void ost_free(void* p) { delete[] static_cast<std::uint8_t*>(p); }
+
+}  // extern "C"
