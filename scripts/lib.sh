@@ -7,7 +7,8 @@ WINE_SERVER=/usr/lib/wine/wineserver
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev wine64 fonts-wine xvfb xdotool imagemagick
           clang libclang-rt-14-dev libfuzzer-14-dev
-          libcli11-dev nlohmann-json3-dev libhidapi-dev)
+          libcli11-dev nlohmann-json3-dev libhidapi-dev
+          emscripten nodejs chromium)
 
 # Installs the Debian packages that are missing; quick and silent when all are there.
 ensure_packages() {

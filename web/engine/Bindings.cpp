@@ -79,7 +79,9 @@ class WebHidDevice : public IHidDevice {
   bool GetAttributes(HidAttributes& attributes) override {
     std::uint16_t ids[3];
     if (!js_hid_attributes(handle_, ids)) return false;
-    attributes = {ids[0], ids[1], ids[2]};
+    // The browser does not tell a device's release number (0xFFFF): the
+    // device is taken as the release the program knows, and Hello decides.
+    attributes = {ids[0], ids[1], ids[2] == 0xFFFF ? kDeviceVersion : ids[2]};
     return true;
   }
   // The browser queues input reports itself; the page keeps as many as the

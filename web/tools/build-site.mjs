@@ -110,6 +110,9 @@ for (const name of readdirSync(sources)) {
   copyFileSync(join(sources, name), join(site, name));
 }
 
+// The toolbar's pictures are the desktop's own.
+for (const name of ['open.bmp', 'save.bmp', 'read.bmp', 'write.bmp']) copyFileSync(join(res, name), join(site, name));
+
 // The offline copy: every file of the site, under a version made from all
 // of their contents.
 const files = readdirSync(site).filter((n) => n !== 'sw.js' && statSync(join(site, n)).isFile()).sort();

@@ -1,0 +1,289 @@
+// The device link of the browser, as the engine's exchange uses it: open
+// one of the usable HID devices, write one output report, read one input
+// report with a time-out, cancel, and the abort that ends every wait. The
+// exchange's rules (waits of 230 ms, retries, stale answers skipped) are
+// the engine's; this file only carries reports.
+//
+// A device is a WebHID HIDDevice or anything with the same surface
+// (vendorId, productId, opened, open(), sendReport(), 'inputreport'
+// events): the demo's and the tests' emulated alarm is one.
+
+export const IoStart = { Completed: 0, Pending: 1, Failed: 2 };
+export const WaitResult = { Aborted: -1, Failed: 0, Done: 1, TimedOut: 2 };
+export const REPORT_SIZE = 65; // report id, then 64 bytes
+export const VENDOR_ID = 0x04d8;
+export const PRODUCT_ID = 0xe0e7;
+// Input reports kept while no read is outstanding, as the desktop's driver
+// keeps them.
+const QUEUE_LIMIT = 32;
+const WRITE = 0;
+const READ = 1;
+
+// One open handle: its own queue of input reports, as a new handle on the
+// desktop starts with an empty one.
+class Handle {
+  constructor(device, heap) {
+    this.device = device;
+    this.heap = heap;
+    this.queue = [];
+    this.gone = false;
+    this.write = null; // { state: 'pending' | 'done' | 'failed', settled: Promise }
+    this.read = null; // { ptr, state: 'pending' | 'done' }
+    this.wake = null; // resolves the wait in progress
+    this.onReport = (event) => this.take(event);
+    device.addEventListener('inputreport', this.onReport);
+  }
+
+  take(event) {
+    const report = new Uint8Array(REPORT_SIZE);
+    report[0] = event.reportId;
+    const data = new Uint8Array(event.data.buffer, event.data.byteOffset, event.data.byteLength);
+    report.set(data.subarray(0, REPORT_SIZE - 1), 1);
+    if (this.read && this.read.state === 'pending') {
+      this.heap().set(report, this.read.ptr);
+      this.read.state = 'done';
+      this.poke();
+      return;
+    }
+    this.queue.push(report);
+    if (this.queue.length > QUEUE_LIMIT) this.queue.shift();
+  }
+
+  poke() {
+    const wake = this.wake;
+    this.wake = null;
+    if (wake) wake();
+  }
+
+  close() {
+    this.device.removeEventListener('inputreport', this.onReport);
+    this.gone = true;
+    this.poke();
+  }
+}
+
+export class HidLink {
+  // heap: a function giving the engine's memory as bytes.
+  constructor(heap) {
+    this.heap = heap;
+    this.devices = [];
+    this.handles = new Map();
+    this.nextHandle = 1;
+    this.aborted = false;
+  }
+
+  // The devices the engine may search, in order.
+  setDevices(devices) {
+    this.devices = devices.slice();
+  }
+
+  // A device that went away: its handles fail their waits at once.
+  unplugged(device) {
+    for (const handle of this.handles.values()) if (handle.device === device) {
+      handle.gone = true;
+      handle.poke();
+    }
+  }
+
+  // The abort of the desktop's worker: every wait ends with Aborted until
+  // the next request resets it.
+  abort() {
+    this.aborted = true;
+    for (const handle of this.handles.values()) handle.poke();
+  }
+  resetAbort() {
+    this.aborted = false;
+  }
+
+  count() {
+    return this.devices.length;
+  }
+
+  async open(index) {
+    const device = this.devices[index];
+    if (!device) return 0;
+    try {
+      if (!device.opened) await device.open();
+    } catch {
+      return 0; // another program holds it, or it went away
+    }
+    const id = this.nextHandle++;
+    this.handles.set(id, new Handle(device, this.heap));
+    return id;
+  }
+
+  attributes(id, out) {
+    const handle = this.handles.get(id);
+    if (!handle) return 0;
+    const words = new Uint16Array(this.heap().buffer, out, 3);
+    words[0] = handle.device.vendorId;
+    words[1] = handle.device.productId;
+    // WebHID does not tell a device's release number: 0xFFFF says so, and
+    // the engine takes the release it knows; Hello still has to answer.
+    words[2] = handle.device.version ?? 0xffff;
+    return 1;
+  }
+
+  startWrite(id, ptr) {
+    const handle = this.handles.get(id);
+    if (!handle || handle.gone) return IoStart.Failed;
+    const report = this.heap().slice(ptr, ptr + REPORT_SIZE);
+    const write = { state: 'pending' };
+    handle.write = write;
+    let sent;
+    try {
+      sent = handle.device.sendReport(report[0], report.subarray(1));
+    } catch {
+      handle.write = null;
+      return IoStart.Failed;
+    }
+    write.settled = Promise.resolve(sent).then(
+      () => { write.state = 'done'; },
+      () => { write.state = 'failed'; },
+    ).then(() => { if (handle.write === write) handle.poke(); });
+    return IoStart.Pending;
+  }
+
+  startRead(id, ptr) {
+    const handle = this.handles.get(id);
+    if (!handle || handle.gone) return IoStart.Failed;
+    if (handle.queue.length) {
+      this.heap().set(handle.queue.shift(), ptr);
+      handle.read = null;
+      return IoStart.Completed;
+    }
+    handle.read = { ptr, state: 'pending' };
+    return IoStart.Pending;
+  }
+
+  // The abort first, then the operation; a time-out after `ms`.
+  wait(id, op, ms) {
+    const handle = this.handles.get(id);
+    const state = () => {
+      if (this.aborted) return WaitResult.Aborted;
+      if (!handle) return WaitResult.Failed;
+      const operation = op === WRITE ? handle.write : handle.read;
+      if (!operation) return WaitResult.Failed;
+      if (operation.state === 'done') return WaitResult.Done;
+      if (operation.state === 'failed' || handle.gone) return WaitResult.Failed;
+      return null;
+    };
+    const now = state();
+    if (now !== null) return Promise.resolve(now);
+    return new Promise((resolve) => {
+      const timer = setTimeout(() => {
+        handle.wake = null;
+        resolve(state() ?? WaitResult.TimedOut);
+      }, ms);
+      const check = () => {
+        const result = state();
+        if (result === null) {
+          handle.wake = check;
+          return;
+        }
+        clearTimeout(timer);
+        resolve(result);
+      };
+      handle.wake = check;
+    });
+  }
+
+  cancel(id, op) {
+    const handle = this.handles.get(id);
+    if (!handle) return;
+    if (op === WRITE) handle.write = null;
+    else handle.read = null;
+  }
+
+  close(id) {
+    const handle = this.handles.get(id);
+    if (!handle) return;
+    handle.close();
+    this.handles.delete(id);
+  }
+}
+
+// The alarm emulated by the engine (the core's emulated device, holding the
+// demonstration configuration) behind the surface of a WebHID device: every
+// output report is handed to the model, and its answers come back as input
+// reports after `answerDelayMs` (plus what a fault adds). Used for the demo
+// and by the tests, which switch its faults on.
+export class EmulatedHidDevice extends EventTarget {
+  constructor(engine, { answerDelayMs = 1, productName = 'emulated' } = {}) {
+    super();
+    this.engine = engine;
+    this.vendorId = VENDOR_ID;
+    this.productId = PRODUCT_ID;
+    this.productName = productName;
+    this.collections = [];
+    this.opened = false;
+    this.answerDelayMs = answerDelayMs;
+    this.model = engine._ost_emu_new();
+    this.request = engine._ost_alloc(REPORT_SIZE);
+    this.room = 8;
+    this.answers = engine._ost_alloc(this.room * (REPORT_SIZE + 4));
+    this.onUnplug = null; // called once when a fault unplugs the device
+    this.stalled = false; // output reports are not taken: sendReport never ends
+  }
+
+  async open() {
+    if (this.removed) throw new DOMException('The device was removed.', 'NotFoundError');
+    this.opened = true;
+  }
+
+  async close() {
+    this.opened = false;
+  }
+
+  get removed() {
+    return this.engine._ost_emu_removed(this.model) === 1;
+  }
+
+  // Faults of the model: see EmulatedFaults in the core.
+  setFaults({ command = -1, silent = 0, late = 0, lateMs = 0, stale = 0, staleCount = 1,
+    wrongSignature = 0, failStatus = 0, removeAfter = -1 } = {}) {
+    const values = [command, silent, late, lateMs, stale, staleCount, wrongSignature, failStatus, removeAfter];
+    const ptr = this.engine._ost_alloc(values.length * 4);
+    new Int32Array(this.engine.HEAPU8.buffer, ptr, values.length).set(values);
+    this.engine._ost_emu_faults(this.model, ptr);
+    this.engine._ost_free(ptr);
+  }
+
+  // Requests the model has seen (all, or of one command).
+  seen(command = -1) {
+    return this.engine._ost_emu_seen(this.model, command);
+  }
+
+  // The model's parameter memory (2048 bytes) and record area, as copies.
+  paramMemory() {
+    return this.engine.HEAPU8.slice(this.engine._ost_emu_param(this.model), this.engine._ost_emu_param(this.model) + 2048);
+  }
+
+  async sendReport(reportId, data) {
+    if (!this.opened || this.removed) throw new DOMException('The device is not open.', 'InvalidStateError');
+    if (this.stalled) return new Promise(() => {});
+    const heap = this.engine.HEAPU8;
+    heap[this.request] = reportId;
+    heap.fill(0, this.request + 1, this.request + REPORT_SIZE);
+    heap.set(new Uint8Array(data.buffer ?? data, data.byteOffset ?? 0, Math.min(data.byteLength ?? data.length, 64)), this.request + 1);
+    const n = this.engine._ost_emu_handle(this.model, this.request, this.answers, this.room);
+    for (let i = 0; i < n; ++i) {
+      const at = this.answers + i * (REPORT_SIZE + 4);
+      const report = this.engine.HEAPU8.slice(at, at + REPORT_SIZE);
+      const extra = new DataView(this.engine.HEAPU8.buffer, at + REPORT_SIZE, 4).getUint32(0, true);
+      setTimeout(() => {
+        if (!this.opened) return;
+        const event = new Event('inputreport');
+        event.device = this;
+        event.reportId = report[0];
+        event.data = new DataView(report.buffer, 1, REPORT_SIZE - 1);
+        this.dispatchEvent(event);
+      }, this.answerDelayMs + extra);
+    }
+    if (this.removed && this.onUnplug) {
+      const unplug = this.onUnplug;
+      this.onUnplug = null;
+      setTimeout(() => unplug(this), 0);
+    }
+  }
+}

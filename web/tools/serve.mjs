@@ -1,0 +1,57 @@
+// A static server for the built site on localhost (a secure context, so
+// WebHID and the service worker work):
+//   node serve.mjs SITE_FOLDER [PORT]
+// Prints the address once it listens. Also imported by the tests and the
+// benchmark, which serve the site on a free port of their own.
+import { createServer } from 'node:http';
+import { readFile } from 'node:fs/promises';
+import { extname, join, normalize, sep } from 'node:path';
+import { pathToFileURL } from 'node:url';
+
+const TYPES = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.mjs': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8',
+  '.wasm': 'application/wasm',
+  '.webmanifest': 'application/manifest+json',
+  '.svg': 'image/svg+xml',
+  '.bmp': 'image/bmp',
+  '.osr': 'application/octet-stream',
+};
+
+// Serves `folder`; `extra` maps paths to [type, body] for pages that are not
+// files of the site. Resolves with the server once it listens.
+export function serve(folder, port = 0, extra = {}) {
+  const root = normalize(folder + sep);
+  const server = createServer(async (req, res) => {
+    const path = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
+    if (extra[path]) {
+      res.writeHead(200, { 'Content-Type': extra[path][0], 'Cache-Control': 'no-cache' });
+      res.end(extra[path][1]);
+      return;
+    }
+    const file = normalize(join(root, path.endsWith('/') ? path + 'index.html' : path));
+    if (!file.startsWith(root)) {
+      res.writeHead(403).end();
+      return;
+    }
+    try {
+      const body = await readFile(file);
+      res.writeHead(200, { 'Content-Type': TYPES[extname(file)] ?? 'application/octet-stream', 'Cache-Control': 'no-cache' });
+      res.end(body);
+    } catch {
+      res.writeHead(404).end();
+    }
+  });
+  return new Promise((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(port, '127.0.0.1', () => resolve(server));
+  });
+}
+
+if (import.meta.url === pathToFileURL(process.argv[1]).href) {
+  const [folder, port = '8080'] = process.argv.slice(2);
+  const server = await serve(folder, Number(port));
+  console.log(`The browser configurator: http://localhost:${server.address().port}/`);
+}
