@@ -290,6 +290,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                "alarm (.osr files).",
                "ostrel-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "ostrel-cli " OSTREL_VERSION, "print the version and exit");
   Options o;
   auto emulated = [&](CLI::App* c) {
     c->add_flag("--emulated", o.emulated,
