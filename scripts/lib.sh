@@ -9,6 +9,9 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w
           clang libclang-rt-14-dev libfuzzer-14-dev
           libcli11-dev nlohmann-json3-dev libhidapi-dev
           emscripten nodejs chromium)
+# scripts/package and its tests: Debian package tools, the manual page's
+# generator, the zip, and dpkg run as another user than root in the tests.
+PACKAGES+=(dpkg-dev lintian help2man zip unzip fakeroot)
 
 # Installs the Debian packages that are missing; quick and silent when all are there.
 ensure_packages() {
