@@ -76,6 +76,7 @@ complete_words() {
 completion_cases() {
   local row words offered absent w reply bad=0
   while IFS='|' read -r words offered absent; do
+    words=${words%"${words##*[! ]}"}
     [ -n "$words" ] || continue
     eval "local argv=($words)"
     reply=$(complete_words "${argv[@]}")
