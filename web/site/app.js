@@ -617,14 +617,18 @@ async function refreshGranted() {
 }
 
 if (hasHid) {
+  // Arrival and removal start a check, except while a transfer runs (its
+  // outcome stands in the status line), as on the desktop.
   navigator.hid.addEventListener('connect', async () => {
+    const check = !transferRuns();
     await refreshGranted();
-    startCheck();
+    if (check) startCheck();
   });
   navigator.hid.addEventListener('disconnect', async (event) => {
+    const check = !transferRuns();
     link.unplugged(event.device);
     await refreshGranted();
-    startCheck();
+    if (check) startCheck();
   });
 } else {
   $('notice').hidden = false;
@@ -730,6 +734,7 @@ setProgress(IMAGE_SIZE);
 selectPage(0);
 showModified();
 offerDevices();
+window.ostrelReadyAt = performance.now();
 document.body.dataset.ready = 'true';
 refreshGranted().then(startCheck);
 if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js').catch(() => {});

@@ -1,0 +1,105 @@
+// Figures of the browser configurator, in headless Chromium on this machine:
+//   node tests/web/bench.mjs [RUNS]
+// - cold load until the first page can be edited, against the same page
+//   with an empty module (median of RUNS fresh browser contexts, no cache);
+// - the size of the WebAssembly module and the JavaScript, before compression;
+// - a full read and a full write of the emulated alarm answering after 1 ms,
+//   through the page's WebHID link, against the desktop's figure for the same
+//   exchanges (tools/link_benchmark of the native build, when it is built).
+import { execFileSync } from 'node:child_process';
+import { existsSync, readdirSync, statSync } from 'node:fs';
+import { join } from 'node:path';
+import { Browser, ROOT, SITE } from './support.mjs';
+import { serve } from '../../web/tools/serve.mjs';
+
+const runs = Number(process.argv[2] ?? 15);
+const median = (v) => [...v].sort((a, b) => a - b)[Math.floor(v.length / 2)];
+
+// The baseline: the configurator's HTML head and style, a module that only
+// says it is ready.
+const EMPTY_PAGE = `<!DOCTYPE html><html lang="ru"><head><meta charset="utf-8">
+<link rel="stylesheet" href="style.css"><script type="module" src="empty.js"></script></head><body></body></html>`;
+const EMPTY_MODULE = 'window.ostrelReadyAt = performance.now(); document.body.dataset.ready = "true";';
+
+const server = await serve(SITE, 0, {
+  '/empty.html': ['text/html; charset=utf-8', EMPTY_PAGE],
+  '/empty.js': ['text/javascript', EMPTY_MODULE],
+});
+const base = `http://localhost:${server.address().port}/`;
+const browser = await Browser.start();
+
+async function coldLoad(url) {
+  const context = await browser.browser.createBrowserContext();
+  const page = await context.newPage();
+  await page.setCacheEnabled(false);
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready]');
+  const ms = await page.evaluate(() => window.ostrelReadyAt);
+  await context.close();
+  return ms;
+}
+
+// Warm the browser itself up, then alternate the two pages.
+await coldLoad(base + 'empty.html');
+await coldLoad(base);
+const app = [];
+const empty = [];
+for (let i = 0; i < runs; ++i) {
+  app.push(await coldLoad(base));
+  empty.push(await coldLoad(base + 'empty.html'));
+}
+const appMs = median(app);
+const emptyMs = median(empty);
+console.log(`cold load until the first page can be edited (median of ${runs}):`);
+console.log(`  configurator ${appMs.toFixed(1)} ms, empty module ${emptyMs.toFixed(1)} ms, ratio ${(appMs / emptyMs).toFixed(2)}` +
+  `  (goal: under 300 ms and within 1.5 times)`);
+
+const sizes = readdirSync(SITE).filter((n) => /\.(wasm|m?js)$/.test(n) && n !== 'sw.js')
+  .map((n) => [n, statSync(join(SITE, n)).size]);
+const total = sizes.reduce((s, [, n]) => s + n, 0);
+console.log(`WebAssembly and JavaScript: ${(total / 1024).toFixed(1)} KB before compression (goal: under 600 KB)`);
+console.log('  ' + sizes.map(([n, s]) => `${n} ${(s / 1024).toFixed(1)} KB`).join(', '));
+
+// Transfers through the page's link against the emulated alarm answering
+// after 1 ms: the engine's own requests, without the window around them.
+const page = await browser.open();
+const transfers = await page.evaluate(async (runs) => {
+  const { EmulatedHidDevice, engine, link, E } = window.ostrel;
+  const device = new EmulatedHidDevice(engine, { answerDelayMs: 1 });
+  link.setDevices([device]);
+  const result = {};
+  for (const [name, run] of [['full read', E.read], ['full write', E.write]]) {
+    const times = [];
+    let exchanges = 0;
+    for (let i = 0; i < runs; ++i) {
+      const before = device.seen();
+      const start = performance.now();
+      if ((await run()) !== 1) throw new Error(`${name} failed`);
+      times.push(performance.now() - start);
+      exchanges = device.seen() - before;
+    }
+    times.sort((a, b) => a - b);
+    result[name] = { ms: times[Math.floor(times.length / 2)], exchanges };
+  }
+  return result;
+}, 5);
+await page.close();
+
+let desktop = {};
+const tool = join(ROOT, 'build/native/tools/link_benchmark');
+if (existsSync(tool)) {
+  for (const line of execFileSync(tool, { encoding: 'utf8' }).split('\n')) {
+    const m = line.match(/^(full read|full write)\s+(\d+) exchanges\s+([\d.]+) ms/);
+    if (m) desktop[m[1]] = { exchanges: Number(m[2]), ms: Number(m[3]) };
+  }
+}
+console.log('the emulated alarm answering after 1 ms (median of 5):');
+for (const [name, { ms, exchanges }] of Object.entries(transfers)) {
+  const d = desktop[name];
+  console.log(`  ${name}: ${exchanges} exchanges ${ms.toFixed(1)} ms` + (d
+    ? `; desktop ${d.exchanges} exchanges ${d.ms.toFixed(1)} ms, ratio ${(ms / d.ms).toFixed(2)} (goal: within 1.2)`
+    : '; desktop figure: build tools/link_benchmark (native preset)'));
+}
+
+await browser.close();
+server.close();

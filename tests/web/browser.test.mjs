@@ -1,0 +1,89 @@
+// The browser around the configurator: a browser without WebHID, the
+// offline copy, printing, and leaving with unsaved changes.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import { Browser, S, SITE, demoFile, openFile, saveFile, shownByCli, shownByPage, status, waitStatus, writeTemp } from './support.mjs';
+import { serve } from '../../web/tools/serve.mjs';
+
+let browser;
+before(async () => { browser = await Browser.start(); });
+after(async () => { await browser?.close(); });
+
+test('without WebHID: a clear notice, no Read or Write, files still open, edit and save', async () => {
+  const page = await browser.open({ hid: 'none' });
+  assert.equal(await page.$eval('#notice', (n) => !n.hidden && n.textContent), S.IDS_WEB_NO_HID);
+  assert.equal(await page.$eval('#cmd-read', (b) => b.disabled), true);
+  assert.equal(await page.$eval('#cmd-write', (b) => b.disabled), true);
+  await openFile(page, 'plain.osr', demoFile());
+  assert.deepEqual(await shownByPage(page), shownByCli(writeTemp('plain.osr', demoFile())));
+  await page.click('#tree [role=treeitem]:nth-child(23)');
+  await page.click('#f-temperature-upper', { clickCount: 3 });
+  await page.keyboard.type('40');
+  const saved = await saveFile(page, 'plain.osr');
+  assert.equal(saved.length, 2316);
+  // The demo alarm needs no WebHID: chosen, it reads as an alarm does.
+  await page.click('#cmd-demo');
+  assert.equal(await page.$eval('#demo-badge', (b) => !b.hidden && b.textContent), S.IDS_WEB_DEMO_BADGE);
+  await waitStatus(page, 'IDS_CONNECTED');
+  assert.equal(await page.$eval('#cmd-read', (b) => b.disabled), false);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('offline: once loaded, a reload with the server gone comes from the service worker', async () => {
+  const server = await serve(SITE, 0);
+  const url = `http://localhost:${server.address().port}/`;
+  const page = await browser.open({ url });
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await new Promise((resolve) => server.close(resolve));
+  server.closeAllConnections?.();
+  await page.reload();
+  await page.waitForSelector('body[data-ready]');
+  await openFile(page, 'offline.osr', demoFile());
+  assert.equal(await status(page), S.IDS_FILE_READ_DONE + 'offline.osr');
+  await page.close();
+});
+
+test('print: every page and field, the password masked', async () => {
+  const page = await browser.open();
+  await openFile(page, 'print.osr', demoFile());
+  await page.emulateMediaType('print');
+  await page.evaluate(() => window.dispatchEvent(new Event('beforeprint')));
+  const printed = await page.$eval('#print', (p) => ({
+    visible: getComputedStyle(p).display !== 'none',
+    app: getComputedStyle(document.getElementById('app')).display,
+    pages: p.querySelectorAll('section').length,
+    rows: [...p.querySelectorAll('tr')].filter((r) => r.cells.length === 2).map((r) => [r.cells[0].textContent, r.cells[1].textContent]),
+  }));
+  assert.equal(printed.visible, true);
+  assert.equal(printed.app, 'none');
+  assert.equal(printed.pages, 23);
+  const shown = shownByCli(writeTemp('print.osr', demoFile()));
+  assert.equal(printed.rows.length, Object.keys(shown).length);
+  const password = printed.rows.find(([label]) => label === S.IDS_SECUR_PASSWORD)[1];
+  assert.ok(shown['security.password'].length > 0);
+  assert.equal(password, '\u2022'.repeat(shown['security.password'].length));
+  assert.ok(!printed.rows.some(([, value]) => value === shown['security.password']));
+  const pdf = await page.pdf({ format: 'A4' });
+  assert.ok(pdf.length > 1000);
+  await page.close();
+});
+
+test('leaving with unsaved changes: the browser asks', async () => {
+  const page = await browser.open();
+  const clean = await page.evaluate(() => {
+    const e = new Event('beforeunload', { cancelable: true });
+    window.dispatchEvent(e);
+    return e.defaultPrevented;
+  });
+  assert.equal(clean, false);
+  await page.click('#tree [role=treeitem]:nth-child(21)');
+  await page.click('#f-security-caller_id_protection');
+  const dirty = await page.evaluate(() => {
+    const e = new Event('beforeunload', { cancelable: true });
+    window.dispatchEvent(e);
+    return e.defaultPrevented;
+  });
+  assert.equal(dirty, true);
+  await page.close();
+});
