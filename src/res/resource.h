@@ -12,6 +12,15 @@
 #define IDD_MAIN 191
 #define IDB_WRITE 1004
 #define IDB_READ 1005
+// The toolbar bitmaps drawn at 24 and 32 pixels (those above are 16).
+#define IDB_OPEN_24 2152
+#define IDB_SAVE_24 2153
+#define IDB_WRITE_24 2004
+#define IDB_READ_24 2005
+#define IDB_OPEN_32 3152
+#define IDB_SAVE_32 3153
+#define IDB_WRITE_32 3004
+#define IDB_READ_32 3005
 
 // Controls of the main window
 #define IDC_TREE 1001

@@ -58,7 +58,16 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 HyperlinkLabel::HyperlinkLabel(HWND control) : control_(control) {
-  normalFont_ = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  TakeFont(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  cursor_ = LoadCursorW(nullptr, IDC_HAND);
+}
+
+void HyperlinkLabel::TakeFont(HFONT font) {
+  // The underlined font is the dialog's font with an underline, so it has
+  // the size the dialog's font has at the screen's DPI.
+  if (underlinedFont_) DeleteObject(underlinedFont_);
+  underlinedFont_ = nullptr;
+  normalFont_ = font;
   if (normalFont_) {
     LOGFONTW description;
     if (GetObjectW(normalFont_, sizeof description, &description)) {
@@ -66,7 +75,6 @@ HyperlinkLabel::HyperlinkLabel(HWND control) : control_(control) {
       underlinedFont_ = CreateFontIndirectW(&description);
     }
   }
-  cursor_ = LoadCursorW(nullptr, IDC_HAND);
 }
 
 void HyperlinkLabel::Attach(HWND dialog, int control) {
@@ -96,7 +104,9 @@ HyperlinkLabel* HyperlinkLabel::Of(HWND control) {
 
 void HyperlinkLabel::SwitchFont(HFONT font) {
   if (!font) return;
+  switching_ = true;
   SendMessageW(control_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  switching_ = false;
   InvalidateRect(control_, nullptr, TRUE);
   UpdateWindow(control_);
 }
@@ -126,6 +136,18 @@ LRESULT CALLBACK HyperlinkLabel::HyperlinkProc(HWND window, UINT message, WPARAM
         self->SwitchFont(self->normalFont_);
       }
       return 0;
+    case WM_SETFONT:
+      // A font from outside (the dialog manager's, scaled for a new DPI)
+      // replaces both fonts; the label keeps showing the one that fits
+      // whether the mouse rests on it.
+      if (!self->switching_) {
+        self->TakeFont(reinterpret_cast<HFONT>(wParam));
+        HFONT shown = self->hovering_ && self->underlinedFont_ ? self->underlinedFont_
+                                                               : self->normalFont_;
+        return CallWindowProcW(self->previousProc_, window, message,
+                               reinterpret_cast<WPARAM>(shown), lParam);
+      }
+      return CallWindowProcW(self->previousProc_, window, message, wParam, lParam);
     default:
       return CallWindowProcW(self->previousProc_, window, message, wParam, lParam);
   }

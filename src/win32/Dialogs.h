@@ -19,10 +19,13 @@ class HyperlinkLabel {
   explicit HyperlinkLabel(HWND control);
   static LRESULT CALLBACK HyperlinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void SwitchFont(HFONT font);
+  // Makes `font` the normal font and an underlined copy of it the other.
+  void TakeFont(HFONT font);
 
   HWND control_;
   WNDPROC previousProc_ = nullptr;
   int hovering_ = 0;
+  bool switching_ = false;
   HFONT normalFont_ = nullptr;
   HFONT underlinedFont_ = nullptr;
   HCURSOR cursor_ = nullptr;

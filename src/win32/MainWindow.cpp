@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include <initguid.h>
 extern "C" {
 #include <hidsdi.h>
@@ -22,10 +25,54 @@ namespace {
 // with creation parameter 0).
 WorkerFactory pendingWorkerFactory = nullptr;
 
-void SetButtonBitmap(HWND button, int bitmapId) {
-  HANDLE bitmap = LoadImageW(appInstance, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
-                             LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);
-  SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+// Posted to the window by itself once the dialog manager has laid it out
+// again for a new DPI.
+constexpr UINT kDpiLayoutDone = WM_APP + 1;
+
+// The toolbar bitmaps: one drawing at each size, its height in pixels
+// (open and save are square, read and write twice as wide as high).
+constexpr int kToolbarImageSizes[] = {16, 24, 32};
+struct ToolbarImages {
+  int button;
+  int widthPerHeight;
+  int bitmaps[std::size(kToolbarImageSizes)];
+};
+constexpr ToolbarImages kToolbarImages[] = {
+    {IDC_OPEN, 1, {IDB_OPEN, IDB_OPEN_24, IDB_OPEN_32}},
+    {IDC_SAVE, 1, {IDB_SAVE, IDB_SAVE_24, IDB_SAVE_32}},
+    {IDC_READ, 2, {IDB_READ, IDB_READ_24, IDB_READ_32}},
+    {IDC_WRITE, 2, {IDB_WRITE, IDB_WRITE_24, IDB_WRITE_32}},
+};
+// Pixels between a button's edge and its image: the 3-D border and the
+// focus rectangle inside it.
+constexpr int kButtonImageMargin = 3;
+
+// The index into kToolbarImageSizes of the largest drawing that fits every
+// toolbar button as the dialog manager has sized them for the screen's DPI
+// (the smallest when none fits); all four buttons show the same size.
+std::size_t ToolbarImageSize(HWND window) {
+  std::size_t chosen = std::size(kToolbarImageSizes);
+  for (const ToolbarImages& images : kToolbarImages) {
+    RECT client = {};
+    GetClientRect(GetDlgItem(window, images.button), &client);
+    const int roomHigh = client.bottom - client.top - 2 * kButtonImageMargin;
+    const int roomWide = client.right - client.left - 2 * kButtonImageMargin;
+    std::size_t fits = 0;
+    for (std::size_t i = 0; i < std::size(kToolbarImageSizes); ++i)
+      if (kToolbarImageSizes[i] <= roomHigh &&
+          kToolbarImageSizes[i] * images.widthPerHeight <= roomWide)
+        fits = i;
+    chosen = std::min(chosen, fits);
+  }
+  return chosen;
+}
+
+// The application icon at the size the system draws it for `metric`
+// (SM_CXICON or SM_CXSMICON) at the screen's DPI.
+HICON LoadAppIcon(int metric) {
+  const int size = GetSystemMetrics(metric);
+  return static_cast<HICON>(
+      LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, size, size, 0));
 }
 }  // namespace
 
@@ -53,16 +100,15 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
                                              std::move(folder));
   startup_trace::Mark("worker");
 
-  HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_APP));
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  // Each icon drawn at its own size rather than one scaled by the system.
+  bigIcon_ = LoadAppIcon(SM_CXICON);
+  smallIcon_ = LoadAppIcon(SM_CXSMICON);
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   controller_->ShowInitialState();
   startup_trace::Mark("icon, title, progress");
 
-  SetButtonBitmap(openButton_, IDB_OPEN);
-  SetButtonBitmap(saveButton_, IDB_SAVE);
-  SetButtonBitmap(readButton_, IDB_READ);
-  SetButtonBitmap(writeButton_, IDB_WRITE);
+  LoadToolbarBitmaps();
   startup_trace::Mark("bitmaps");
 
   // The window is shown with the tree and the first page; the other pages
@@ -98,7 +144,47 @@ void MainWindow::FinishStartup() {
   startup_trace::Mark("presence check posted");
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  for (HBITMAP bitmap : toolbarBitmaps_)
+    if (bitmap) DeleteObject(bitmap);
+  if (bigIcon_) DestroyIcon(bigIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+void MainWindow::LoadToolbarBitmaps() {
+  const std::size_t size = ToolbarImageSize(window_);
+  for (std::size_t i = 0; i < std::size(kToolbarImages); ++i) {
+    // Grey tones become the system's 3-D colours, the top-left pixel's
+    // colour the button's face.
+    auto bitmap = static_cast<HBITMAP>(
+        LoadImageW(appInstance, MAKEINTRESOURCEW(kToolbarImages[i].bitmaps[size]), IMAGE_BITMAP,
+                   0, 0, LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT));
+    SendMessageW(GetDlgItem(window_, kToolbarImages[i].button), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(bitmap));
+    // The button does not own its image: the one it showed goes now.
+    if (toolbarBitmaps_[i]) DeleteObject(toolbarBitmaps_[i]);
+    toolbarBitmaps_[i] = bitmap;
+  }
+}
+
+void MainWindow::OnDpiLayoutDone() {
+  // The dialog manager has scaled the dialogs, their controls and their
+  // fonts; what it does not know about follows: the toolbar images, the
+  // icons and the rectangles of the tooltips' tools.
+  LoadToolbarBitmaps();
+  HICON big = LoadAppIcon(SM_CXICON);
+  HICON small = LoadAppIcon(SM_CXSMICON);
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (bigIcon_) DestroyIcon(bigIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  bigIcon_ = big;
+  smallIcon_ = small;
+  if (rectTips_) {
+    rectTips_->UpdateRectTool(status_, IDS_TIP_STATUS);
+    rectTips_->UpdateRectTool(modified_, IDS_TIP_MODIFIED);
+  }
+}
 
 void MainWindow::AddToolTips() {
   ToolTip& controlTips = controlTips_.emplace(window_);
@@ -277,6 +363,16 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return TRUE;
     case WM_APP:
       if (self) self->controller().OnWorkerMessage(static_cast<unsigned>(wParam), lParam);
+      return TRUE;
+    case WM_DPICHANGED:
+      // The window has moved to a monitor of another DPI. Not handled here:
+      // the dialog manager then places the window in the rectangle the
+      // system suggests and scales the dialogs, their controls and fonts;
+      // the rest follows once it has.
+      if (self) PostMessageW(window, kDpiLayoutDone, 0, 0);
+      return FALSE;
+    case kDpiLayoutDone:
+      if (self) self->OnDpiLayoutDone();
       return TRUE;
     case WM_CLOSE:
       if (!self || self->controller().ConfirmDiscard()) DestroyWindow(window);

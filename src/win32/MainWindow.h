@@ -40,6 +40,9 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   // presence check (after a failed first half only the tooltips). Runs
   // once; later calls do nothing.
   void FinishStartup();
+  // The window has been laid out again for a new DPI: reloads what the
+  // dialog manager does not scale.
+  void OnDpiLayoutDone();
 
   // IMainView
   void ShowStatus(int stringId) override;
@@ -63,6 +66,8 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
 
  private:
   void AddToolTips();
+  // Gives the toolbar buttons the largest drawing that fits them.
+  void LoadToolbarBitmaps();
   void BuildTreeAndFirstPage();
   void BuildPage(int index);
   // Runs one step of the start-up; false (after the "Exception" box) when
@@ -74,6 +79,10 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   HWND window_;
   HWND openButton_, saveButton_, readButton_, writeButton_, progress_;
   HWND status_, modified_;
+  // Open, save, read, write; deleted with the window.
+  HBITMAP toolbarBitmaps_[4] = {};
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
   // Made by FinishStartup, once the window is on the screen.
   std::optional<ToolTip> controlTips_;
   std::optional<ToolTip> rectTips_;

@@ -21,10 +21,27 @@ void ToolTip::AddControlTool(HWND control, int stringId) {
   SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
-void ToolTip::AddRectTool(HWND control, int stringId) {
+namespace {
+// The rectangle a control covers, in its owner's client coordinates.
+RECT RectIn(HWND owner, HWND control) {
   RECT rect;
   GetWindowRect(control, &rect);
-  MapWindowPoints(HWND_DESKTOP, owner_, reinterpret_cast<POINT*>(&rect), 2);
+  MapWindowPoints(HWND_DESKTOP, owner, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+}  // namespace
+
+void ToolTip::UpdateRectTool(HWND control, int stringId) {
+  TTTOOLINFOW info = {};
+  info.cbSize = TTTOOLINFOW_V1_SIZE;
+  info.hwnd = owner_;
+  info.uId = static_cast<UINT_PTR>(stringId);
+  info.rect = RectIn(owner_, control);
+  SendMessageW(tip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void ToolTip::AddRectTool(HWND control, int stringId) {
+  const RECT rect = RectIn(owner_, control);
   TTTOOLINFOW info = {};
   info.cbSize = TTTOOLINFOW_V1_SIZE;
   info.uFlags = TTF_SUBCLASS;

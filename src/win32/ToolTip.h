@@ -10,6 +10,8 @@ class ToolTip {
   // A tool for the rectangle the control covers, for controls that do not
   // receive mouse messages themselves; the tooltip subclasses the owner.
   void AddRectTool(HWND control, int stringId);
+  // Moves a rectangle tool to where its control is now.
+  void UpdateRectTool(HWND control, int stringId);
   HWND window() const { return tip_; }
 
  private:
