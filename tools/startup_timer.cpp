@@ -4,9 +4,11 @@
 // with nothing left to do ("idle": its first paint is done), and the
 // processor time its main thread had used when the window became visible
 // ("cpu"; less disturbed by other work on the machine than the two wall
-// times, though it leaves out what Wine's server did for the program), and
-// how many windows the top-level window holds once idle ("windows": its
-// controls, the page dialogs and theirs).
+// times, though it leaves out what Wine's server did for the program), how
+// many windows the top-level window holds once idle ("windows": its
+// controls, the page dialogs and theirs), and the time until the window
+// answers a message sent to it the moment it is visible ("answer": what a
+// user's first click or key waits for, seen from outside the program).
 //
 //   startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]
 //
@@ -14,8 +16,9 @@
 // started in turn, RUNS times each. Each run ends (WM_CLOSE to the window,
 // the process killed if it is still there after 10 s) before the next
 // starts, so a single-instance program always starts as the first copy.
-// Prints one line per run, "run NAME SHOWN IDLE CPU WINDOWS", then one line
-// per program, "median NAME SHOWN IDLE CPU WINDOWS" (milliseconds, count).
+// Prints one line per run, "run NAME SHOWN IDLE CPU WINDOWS ANSWER", then
+// one line per program, "median NAME SHOWN IDLE CPU WINDOWS ANSWER"
+// (milliseconds, count).
 #include <windows.h>
 
 #include <algorithm>
@@ -33,6 +36,7 @@ struct Program {
   std::vector<double> idle;
   std::vector<double> cpu;
   std::vector<double> windows;
+  std::vector<double> answer;
 };
 
 // A visible top-level window without an owner (so no tooltip or pop-up).
@@ -64,7 +68,7 @@ double ThreadCpuMs(HANDLE thread) {
 
 // One start of `program`; false when it showed no window within 20 s.
 bool RunOnce(Program& program, bool record) {
-  LARGE_INTEGER frequency, start, shown, idle;
+  LARGE_INTEGER frequency, start, shown, answered, idle;
   QueryPerformanceFrequency(&frequency);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -96,6 +100,12 @@ bool RunOnce(Program& program, bool record) {
   }
   bool ok = found != nullptr;
   if (ok) {
+    // The probe: a message that every window answers at once, sent the
+    // moment the window is seen; it is answered when the program's thread
+    // next takes its messages.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
+    QueryPerformanceCounter(&answered);
     WaitForInputIdle(process.hProcess, 5000);
     QueryPerformanceCounter(&idle);
     if (record) {
@@ -105,8 +115,10 @@ bool RunOnce(Program& program, bool record) {
       int windows = 0;
       EnumChildWindows(found, CountWindow, reinterpret_cast<LPARAM>(&windows));
       program.windows.push_back(windows);
-      std::wprintf(L"run %ls %.1f %.1f %.1f %d\n", program.name.c_str(), program.shown.back(),
-                   program.idle.back(), program.cpu.back(), windows);
+      program.answer.push_back(Milliseconds(start, answered, frequency));
+      std::wprintf(L"run %ls %.1f %.1f %.1f %d %.1f\n", program.name.c_str(),
+                   program.shown.back(), program.idle.back(), program.cpu.back(), windows,
+                   program.answer.back());
       std::fflush(stdout);
     }
     PostMessageW(found, WM_CLOSE, 0, 0);
@@ -144,7 +156,7 @@ int wmain(int argc, wchar_t** argv) {
       std::fwprintf(stderr, L"not NAME=PROGRAM: %ls\n", argv[i]);
       return 2;
     }
-    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}, {}});
+    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}, {}, {}});
   }
   // The first start of each program loads its files into the caches.
   for (Program& program : programs)
@@ -153,8 +165,8 @@ int wmain(int argc, wchar_t** argv) {
     for (Program& program : programs)
       if (!RunOnce(program, true)) return 1;
   for (const Program& program : programs)
-    std::wprintf(L"median %ls %.1f %.1f %.1f %.0f\n", program.name.c_str(),
+    std::wprintf(L"median %ls %.1f %.1f %.1f %.0f %.1f\n", program.name.c_str(),
                  Median(program.shown), Median(program.idle), Median(program.cpu),
-                 Median(program.windows));
+                 Median(program.windows), Median(program.answer));
   return 0;
 }
