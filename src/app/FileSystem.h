@@ -1,15 +1,57 @@
-// File access for the configuration files, so that the file logic runs
-// against the real file system on every platform and against injected
-// failures in the tests.
+// File access for the configuration files and the other files the programs
+// write, so that the file logic runs against the real file system on every
+// platform and against injected failures in the tests.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+// Why a file could not be read or written, for the messages.
+enum class FileError {
+  None,
+  Missing,       // no such file, or no such folder on the way
+  Folder,        // the name is that of a folder
+  NotAFile,      // not a regular file (a pipe, a device, a socket)
+  NoPermission,  // the user may not open it, or may not make files in its folder
+  ReadOnly,      // the file or its file system is read-only
+  NameTooLong,
+  NoSpace,       // the disk or the user's quota is full
+  Busy,          // another program holds it
+  TooLarge,      // larger than the caller reads
+  BadName,       // a name no file of the platform can have (no UTF-8 form, a NUL)
+  Io,            // the disk failed
+  Other,
+};
+
+// "it is a folder": the reason as the messages give it; empty for None and Other.
+inline const char* FileErrorText(FileError error) {
+  switch (error) {
+    case FileError::Missing: return "no such file or folder";
+    case FileError::Folder: return "it is a folder";
+    case FileError::NotAFile: return "not a regular file";
+    case FileError::NoPermission: return "no permission";
+    case FileError::ReadOnly: return "the file is read-only";
+    case FileError::NameTooLong: return "the name is too long";
+    case FileError::NoSpace: return "no space left on the device";
+    case FileError::Busy: return "the file is busy (another program holds it)";
+    case FileError::TooLarge: return "the file is too large";
+    case FileError::BadName: return "no file can have this name";
+    case FileError::Io: return "input/output error";
+    case FileError::None:
+    case FileError::Other: break;
+  }
+  return "";
+}
 
 class IFileSystem {
  public:
   virtual ~IFileSystem() = default;
+
+  // Why the last call that failed did so; Other where the file system
+  // cannot tell.
+  FileError LastError() const { return lastError_; }
 
   enum class ReadOutcome { Failed, WrongSize, Done };
   // Opens an existing file for reading (others may read it too) and gets
@@ -19,6 +61,13 @@ class IFileSystem {
   // never blocks the call.
   virtual ReadOutcome ReadExactly(const std::u16string& path, std::uint8_t* buffer,
                                   std::size_t size) = 0;
+  // The same for a file of any size up to `limit` bytes, read whole into
+  // `out`; WrongSize when it is larger. The default is for a file system
+  // that holds only files of known sizes.
+  virtual ReadOutcome ReadUpTo(const std::u16string&, std::size_t, std::vector<std::uint8_t>&) {
+    lastError_ = FileError::Other;
+    return ReadOutcome::Failed;
+  }
 
   enum class CreateOutcome {
     Written,     // the file was created and holds all bytes on the disk
@@ -27,14 +76,22 @@ class IFileSystem {
     NotCreated,  // the file could not be created at all (no right to create
                  // files in the folder, a name too long); nothing was left
   };
-  // Creates `path` only if it does not exist yet, writes all bytes, flushes
-  // them to the disk and closes the file.
+  // Creates `path` only if it does not exist yet (never through a link at
+  // that name), writes all bytes and flushes them to the disk. A file
+  // system with locks holds the new file locked until it is moved or
+  // removed, so that no other save takes it for a leftover.
   virtual CreateOutcome WriteNewFile(const std::u16string& path, const std::uint8_t* data,
                                      std::size_t size) = 0;
   // Puts `from` in the place of `to` in one step, replacing `to` if it
   // exists; a replaced file's attributes and permissions stay with its name.
   virtual bool MoveOver(const std::u16string& from, const std::u16string& to) = 0;
   virtual void RemoveFile(const std::u16string& path) = 0;
+  // Removes a temporary file that a save of process `writer` (0: unknown)
+  // left behind, only when it is the user's own and no process holds it.
+  // The default is for a file system where a file in use cannot be removed.
+  virtual void RemoveLeftover(const std::u16string& path, unsigned long /*writer*/) {
+    RemoveFile(path);
+  }
 
   // The file that a save to `path` writes: `path` itself or, when `path` is
   // a symbolic link, the file it points to (the link stays as it is). The
@@ -44,9 +101,11 @@ class IFileSystem {
   enum class TargetState {
     Writable,  // a plain file that may be replaced, or no file yet
     ReadOnly,  // a file that may not be written
-    NotAFile,  // a folder, a pipe, a device: nothing to save into
+    NotAFile,  // a folder, a device: nothing to save into (LastError says which)
     InPlace,   // a writable file that a replacement would part from its other
                // names or its owner: it is written in place
+    Stream,    // a pipe, a terminal, a character device or an open file of
+               // the process (/dev/stdout): written to as it is, never replaced
   };
   // What a save may do with `path`. The default is for a file system
   // without attributes, where every name may be written.
@@ -57,6 +116,13 @@ class IFileSystem {
   // where no temporary file can be made beside the target. The default is
   // for a file system that cannot write in place.
   virtual bool WriteInPlace(const std::u16string&, const std::uint8_t*, std::size_t) {
+    lastError_ = FileError::Other;
+    return false;
+  }
+  // Writes all bytes to a stream target (see Stream) as they come, after
+  // whatever it holds. The default is for a file system without streams.
+  virtual bool WriteStream(const std::u16string&, const std::uint8_t*, std::size_t) {
+    lastError_ = FileError::NotAFile;
     return false;
   }
 
@@ -64,6 +130,24 @@ class IFileSystem {
   // begin with `prefix`. The default is for a file system that cannot list
   // its folders.
   virtual std::vector<std::u16string> FilesStartingWith(const std::u16string&) { return {}; }
+
+  // Held while a program reads, changes and saves a file again, so that two
+  // such changes of one file never run at the same time. Let go when it goes.
+  class Lock {
+   public:
+    virtual ~Lock() = default;
+  };
+  // Takes the lock of `path` (the file itself, through links), waiting up
+  // to `waitMs` milliseconds while another program holds it. Nothing, with
+  // LastError Busy, when it is still held then. A file that cannot be
+  // opened gets a lock that holds nothing: reading it fails by itself. The
+  // default is for a file system without locks.
+  virtual std::unique_ptr<Lock> LockForChange(const std::u16string&, int /*waitMs*/) {
+    return std::make_unique<Lock>();
+  }
+
+ protected:
+  FileError lastError_ = FileError::Other;
 };
 
 // The operating system's own file system: one class, implemented once per
@@ -74,8 +158,15 @@ class IFileSystem {
 // command-line programs.
 class OsFileSystem : public IFileSystem {
  public:
+  OsFileSystem();
+  ~OsFileSystem() override;
+  OsFileSystem(const OsFileSystem&) = delete;
+  OsFileSystem& operator=(const OsFileSystem&) = delete;
+
   ReadOutcome ReadExactly(const std::u16string& path, std::uint8_t* buffer,
                           std::size_t size) override;
+  ReadOutcome ReadUpTo(const std::u16string& path, std::size_t limit,
+                       std::vector<std::uint8_t>& out) override;
   CreateOutcome WriteNewFile(const std::u16string& path, const std::uint8_t* data,
                              std::size_t size) override;
   bool MoveOver(const std::u16string& from, const std::u16string& to) override;
@@ -84,8 +175,25 @@ class OsFileSystem : public IFileSystem {
   TargetState Inspect(const std::u16string& path) override;
   bool WriteInPlace(const std::u16string& path, const std::uint8_t* data,
                     std::size_t size) override;
+  bool WriteStream(const std::u16string& path, const std::uint8_t* data,
+                   std::size_t size) override;
   std::vector<std::u16string> FilesStartingWith(const std::u16string& prefix) override;
+#ifndef _WIN32
+  void RemoveLeftover(const std::u16string& path, unsigned long writer) override;
+  std::unique_ptr<Lock> LockForChange(const std::u16string& path, int waitMs) override;
+
+ private:
+  // The new file that WriteNewFile made and still holds locked: its name
+  // and descriptor, until MoveOver or RemoveFile of that name.
+  std::string heldName_;
+  int heldFd_ = -1;
+  void LetGo();
+#endif
 };
 #ifndef _WIN32
 using StdFileSystem = OsFileSystem;
+// Makes SIGINT, SIGTERM and SIGHUP remove the new file of a save that is
+// under way before the program ends as the signal would end it. For the
+// command-line programs; the target is always the old or the new file.
+void RemoveUnfinishedSaveOnSignal();
 #endif

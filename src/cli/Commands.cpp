@@ -21,9 +21,15 @@ struct Failure {
   std::string message;
 };
 
+// A file name as messages show it.
+std::string Shown(const std::string& path) { return Printable(path, std::string::npos); }
+
+// Every file name of every command goes through here: a name that is not
+// UTF-8 is refused alike everywhere, since no file of such a name can be
+// opened through the file layer.
 std::u16string Path16(const std::string& path) {
   std::optional<std::u16string> p = FromUtf8(path);
-  if (!p) throw Failure{ExitInvalid, "the file name is not UTF-8: " + path};
+  if (!p) throw Failure{ExitInvalid, "the file name is not UTF-8: " + Shown(path)};
   return *p;
 }
 
@@ -31,47 +37,59 @@ std::filesystem::path FsPath(const std::string& path) {
   return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
+// ": no permission" where the reason is known.
+std::string Why(FileError error) {
+  const std::string text = FileErrorText(error);
+  return text.empty() ? "" : ": " + text;
+}
+
 Image LoadFile(CliEnvironment& env, const std::string& path) {
   Image image(kImageSize);
-  switch (LoadConfigFile(env.files, Path16(path), image.data())) {
+  LoadDetail detail;
+  switch (LoadConfigFile(env.files, Path16(path), image.data(), &detail)) {
     case Loaded:
       return image;
     case BadFormat:
-      throw Failure{ExitInvalid, path + ": not a configuration file"};
+      if (detail.version != 0)
+        throw Failure{ExitInvalid,
+                      Shown(path) + ": not a configuration file this program can read: it has " +
+                          (detail.version > kConfigFileVersion ? "the newer" : "the older") +
+                          " format version " + std::to_string(detail.version) +
+                          ", this program reads version " + std::to_string(kConfigFileVersion)};
+      throw Failure{ExitInvalid, Shown(path) + ": not a configuration file"};
     case Corrupt:
-      throw Failure{ExitInvalid, path + ": damaged (its CRC does not match its contents)"};
+      throw Failure{ExitInvalid, Shown(path) + ": damaged (its CRC does not match its contents)"};
     default:
-      throw Failure{ExitInvalid, path + ": cannot be read"};
+      throw Failure{ExitInvalid, Shown(path) + ": cannot be read" + Why(detail.error)};
   }
 }
+
+std::string WaitText(int ms) {
+  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+// Standard output, for the outputs that are text.
+constexpr char kStandardOutput[] = "-";
 
 void SaveFile(CliEnvironment& env, const std::string& path, const Image& image) {
-  if (!SaveConfigFile(env.files, Path16(path), image.data()))
-    throw Failure{ExitInvalid, path + ": cannot be written"};
+  if (path == kStandardOutput)
+    throw Failure{ExitInvalid, "-: a configuration file is written to a file, not to standard output"};
+  FileError why = FileError::None;
+  if (!SaveConfigFile(env.files, Path16(path), image.data(), &why))
+    throw Failure{ExitInvalid, Shown(path) + ": cannot be written" + Why(why)};
 }
 
-// Writes a text file through a temporary file beside it, so that a failure
-// leaves an existing file as it was.
-void SaveText(const std::string& path, const std::string& text) {
-  const std::filesystem::path target = FsPath(path);
-  std::filesystem::path temporary = target;
-  temporary += ".~tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.flush();
-    if (!file) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw Failure{ExitInvalid, path + ": cannot be written"};
-    }
+// Writes a text file through the one save of every file ("-": standard
+// output), so that a failure leaves an existing file as it was.
+void SaveText(CliEnvironment& env, const std::string& path, const std::string& text) {
+  if (path == kStandardOutput) {
+    env.out << text << std::flush;
+    return;
   }
-  std::error_code error;
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw Failure{ExitInvalid, path + ": cannot be written"};
-  }
+  const FileError why =
+      SaveFileBytes(env.files, Path16(path), reinterpret_cast<const std::uint8_t*>(text.data()),
+                    text.size(), true);
+  if (why != FileError::None) throw Failure{ExitInvalid, Shown(path) + ": cannot be written" + Why(why)};
 }
 
 std::string FileDate(const std::string& path) {
@@ -196,7 +214,7 @@ int Report(CliEnvironment& env, const Options& o) {
   info.fileName.assign(name.begin(), name.end());
   info.date = FileDate(o.file);
   info.crc = FileCrc(env, o.file);
-  SaveText(o.output, ReportHtml(image, info));
+  SaveText(env, o.output, ReportHtml(image, info));
   return ExitDone;
 }
 
@@ -215,22 +233,28 @@ int Diff(CliEnvironment& env, const Options& o) {
 
 int Export(CliEnvironment& env, const Options& o) {
   const std::string text = ExportJson(LoadFile(env, o.file)).dump(2) + "\n";
-  if (o.output.empty())
-    env.out << text;
-  else
-    SaveText(o.output, text);
+  SaveText(env, o.output.empty() ? kStandardOutput : o.output, text);
   return ExitDone;
 }
 
 int Import(CliEnvironment& env, const Options& o) {
-  std::ifstream in(FsPath(o.file), std::ios::binary);
-  if (!in) throw Failure{ExitInvalid, o.file + ": cannot be read"};
-  Json document;
-  try {
-    document = Json::parse(in);
-  } catch (const Json::exception& e) {
-    throw Failure{ExitInvalid, o.file + ": broken JSON: " + e.what()};
+  std::vector<std::uint8_t> text;
+  switch (env.files.ReadUpTo(Path16(o.file), kMaxJsonBytes, text)) {
+    case IFileSystem::ReadOutcome::Done:
+      break;
+    case IFileSystem::ReadOutcome::WrongSize:
+      throw Failure{ExitInvalid, Shown(o.file) + ": too large for a configuration: more than " +
+                                     std::to_string(kMaxJsonBytes) +
+                                     " bytes are not read; nothing was written"};
+    case IFileSystem::ReadOutcome::Failed:
+      throw Failure{ExitInvalid, Shown(o.file) + ": cannot be read" + Why(env.files.LastError())};
   }
+  Json document;
+  std::string error;
+  if (!ParseImportJson(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                       document, error))
+    throw Failure{ExitInvalid, Shown(o.file) + ": " + error + "; nothing was written"};
+  if (!o.output.empty()) Path16(o.output);  // a name refused before anything is read
   const Image base = o.base.empty() ? InitialImage() : LoadFile(env, o.base);
   Image image;
   std::vector<std::string> errors;
@@ -240,17 +264,24 @@ int Import(CliEnvironment& env, const Options& o) {
 }
 
 int Set(CliEnvironment& env, const Options& o) {
+  // Read, changed and saved again under the file's lock: two sets of one
+  // file run one after the other, and neither change is lost.
+  const std::unique_ptr<IFileSystem::Lock> lock =
+      env.files.LockForChange(Path16(o.file), env.lockWaitMs);
+  if (!lock)
+    throw Failure{ExitInvalid, Shown(o.file) + ": cannot be written" + Why(FileError::Busy) +
+                                   "; waited " + WaitText(env.lockWaitMs) + " for it; it was not changed"};
   const Image base = LoadFile(env, o.file);
   FieldValues values;
   for (const std::string& a : o.assignments) {
     const std::size_t eq = a.find('=');
     if (eq == std::string::npos || eq == 0)
-      throw Failure{ExitInvalid, "\"" + a + "\": KEY=VALUE expected"};
+      throw Failure{ExitInvalid, "\"" + Printable(a) + "\": KEY=VALUE expected"};
     values.emplace_back(a.substr(0, eq), Json(a.substr(eq + 1)));
   }
   Image image;
   std::vector<std::string> errors;
-  if (!ApplyValues(base, values, nullptr, image, errors)) Fail(errors, o.file + " was not changed");
+  if (!ApplyValues(base, values, nullptr, image, errors)) Fail(errors, Shown(o.file) + " was not changed");
   SaveFile(env, o.file, image);
   return ExitDone;
 }
@@ -304,7 +335,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
   CLI::App* report = app.add_subcommand("report", "write a printable HTML page");
   report->add_option("FILE", o.file, "configuration file")->required();
-  report->add_option("-o,--output", o.output, "the HTML file")->required();
+  report->add_option("-o,--output", o.output, "the HTML file (- for standard output)")->required();
 
   CLI::App* diff = app.add_subcommand(
       "diff", "compare two configurations field by field; exit status 1 when they differ");
@@ -315,7 +346,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
   CLI::App* exp = app.add_subcommand("export", "write the configuration as JSON");
   exp->add_option("FILE", o.file, "configuration file")->required();
-  exp->add_option("-o,--output", o.output, "the JSON file (default: standard output)");
+  exp->add_option("-o,--output", o.output, "the JSON file (default, or -: standard output)");
 
   CLI::App* imp = app.add_subcommand("import", "build a configuration file from JSON");
   imp->add_option("IN", o.file, "the JSON file")->required();
@@ -325,6 +356,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                   "initial values)");
 
   CLI::App* set = app.add_subcommand("set", "change fields of a file in place");
+  set->footer(
+      "The file is locked while it is read, changed and saved. When another program holds it "
+      "(another set of the same file), set waits up to 10 seconds for it to finish, then "
+      "fails with exit status 2 and leaves the file unchanged.");
   set->add_option("FILE", o.file, "configuration file")->required();
   set->add_option("ASSIGNMENTS", o.assignments, "KEY=VALUE, e.g. input2.entry_delay=10")
       ->required();

@@ -25,6 +25,8 @@ struct CliEnvironment {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;  // a progress bar goes to `err`
+  // How long `set` waits for another program that holds its file.
+  int lockWaitMs = 10000;
 };
 
 // Runs one command line (`args` without the program name, UTF-8).

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <unordered_set>
 
 #include "app/StringTable.h"
 #include "app/Utf8.h"
@@ -18,6 +19,9 @@ constexpr char kReportCrc[] = "Контрольная сумма (CRC-32)";
 
 constexpr char kFormatName[] = "ostrel-configuration";
 constexpr int kFormatVersion = 1;
+// An export nests three levels deep (the document, "pages", a page); a
+// value one level deeper still gets a message of its field.
+constexpr std::size_t kMaxJsonDepth = 4;
 
 std::string Hex(int value, int width) {
   char buffer[16];
@@ -61,6 +65,121 @@ int HexDigit(char c) {
   return -1;
 }
 
+// Builds the document of a JSON text as the parser reads it: every key put
+// at the end of its object without a search (the ordered object would look
+// through all keys before it), duplicates found through a set of each open
+// object's keys, and no container opened deeper than kMaxJsonDepth.
+class DocumentBuilder : public nlohmann::json_sax<Json> {
+ public:
+  explicit DocumentBuilder(Json& root) : root_(root) {}
+  std::string error;
+
+  bool null() override { return Add(Json(nullptr)) != nullptr; }
+  bool boolean(bool value) override { return Add(Json(value)) != nullptr; }
+  bool number_integer(number_integer_t value) override { return Add(Json(value)) != nullptr; }
+  bool number_unsigned(number_unsigned_t value) override { return Add(Json(value)) != nullptr; }
+  bool number_float(number_float_t value, const string_t&) override {
+    return Add(Json(value)) != nullptr;
+  }
+  bool string(string_t& value) override { return Add(Json(std::move(value))) != nullptr; }
+  bool binary(binary_t& value) override { return Add(Json::binary(std::move(value))) != nullptr; }
+  bool start_object(std::size_t) override { return Open(Json::object(), true); }
+  bool start_array(std::size_t) override { return Open(Json::array(), false); }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& key) override {
+    Level& level = levels_.back();
+    if (!level.keys.insert(key).second) {
+      error = "the key " + Brief(Json(key)) + " appears twice in " + Where();
+      return false;
+    }
+    level.key = std::move(key);
+    return true;
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+    // "[json.exception.parse_error.101] parse error at line 1, column 5:
+    // ...; last read: '<the token>'": without the tag, and the token cut.
+    std::string what = e.what();
+    const std::size_t tag = what.find("] ");
+    if (what.rfind("[json.exception.", 0) == 0 && tag != std::string::npos) what.erase(0, tag + 2);
+    const std::string lastRead = "; last read: '";
+    const std::size_t at = what.find(lastRead);
+    if (at != std::string::npos && what.size() > at + lastRead.size()) {
+      const std::string token = what.substr(at + lastRead.size(), what.size() - at - lastRead.size() - 1);
+      what = what.substr(0, at) + "; last read: " + Printable(token);
+    }
+    error = "broken JSON: " + Printable(what, std::string::npos);
+    return false;
+  }
+
+ private:
+  struct Level {
+    Json* container;
+    bool object;
+    std::unordered_set<std::string> keys;
+    std::string key;
+  };
+
+  Json* Add(Json&& value) {
+    if (levels_.empty()) {
+      root_ = std::move(value);
+      return &root_;
+    }
+    Level& level = levels_.back();
+    if (!level.object) {
+      level.container->push_back(std::move(value));
+      return &level.container->back();
+    }
+    auto& entries =
+        static_cast<Json::object_t::Container&>(level.container->get_ref<Json::object_t&>());
+    entries.emplace_back(std::move(level.key), std::move(value));
+    return &entries.back().second;
+  }
+  bool Open(Json&& container, bool object) {
+    if (levels_.size() >= kMaxJsonDepth) {
+      error = "nested deeper than " + std::to_string(kMaxJsonDepth) + " levels in " + Where() +
+              "; a configuration nests 3";
+      return false;
+    }
+    // Its name in Where(): its key, or [] for an item of an array.
+    std::string name = levels_.empty()          ? ""
+                       : levels_.back().object ? Printable(levels_.back().key, 40)
+                                               : "[]";
+    Json* added = Add(std::move(container));
+    levels_.push_back({added, object, {}, {}});
+    parents_.push_back(std::move(name));
+    return true;
+  }
+  bool Close() {
+    levels_.pop_back();
+    parents_.pop_back();
+    return true;
+  }
+  // "pages.input1_1": the place of the innermost open container.
+  std::string Where() const {
+    std::string where;
+    for (std::size_t i = 1; i < parents_.size(); ++i)
+      where += (where.empty() || parents_[i] == "[]" ? "" : ".") + parents_[i];
+    return where.empty() ? "the document" : where;
+  }
+
+  Json& root_;
+  std::vector<Level> levels_;
+  std::vector<std::string> parents_;  // the key (or "[]") of each open container
+};
+
+// The key of a message: `key` printable and cut.
+std::string KeyText(const std::string& key) { return Printable(key, 40); }
+
+// A broken value's message, cut and escaped: a checker names the whole
+// value, which may be long.
+std::string Shortened(const std::string& message, const std::string& key, const Json& value) {
+  const std::string whole = key + ": " + value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  std::string out = message;
+  if (out.rfind(whole, 0) == 0) out = key + ": " + Brief(value) + out.substr(whole.size());
+  return Printable(out, std::string::npos);
+}
+
 // Puts the runs of an export's "bytes" object into `image`.
 bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& errors) {
   if (!bytes.is_object()) {
@@ -73,7 +192,7 @@ bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& error
                         key.find_first_not_of("0123456789") == std::string::npos;
     const long offset = number ? std::stol(key) : -1;
     if (offset < 0 || offset >= static_cast<long>(kImageSize)) {
-      errors.push_back("bytes: \"" + key + "\" is not an offset from 0 to " +
+      errors.push_back("bytes: \"" + KeyText(key) + "\" is not an offset from 0 to " +
                        std::to_string(kImageSize - 1));
       ok = false;
       continue;
@@ -82,7 +201,7 @@ bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& error
     bool valid = hex.size() % 2 == 0 && offset + hex.size() / 2 <= kImageSize;
     for (char c : hex) valid = valid && HexDigit(c) >= 0;
     if (!valid) {
-      errors.push_back("bytes." + key + ": " + run.dump() +
+      errors.push_back("bytes." + key + ": " + Brief(run) +
                        " is not allowed; pairs of hex digits that end within the image are");
       ok = false;
       continue;
@@ -95,6 +214,62 @@ bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& error
 }
 
 }  // namespace
+
+std::string Printable(std::string_view text, std::size_t limit) {
+  std::string out;
+  std::size_t characters = 0, i = 0;
+  for (; i < text.size() && characters < limit; ++characters) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    // The length of a well-formed UTF-8 sequence starting here; 0 if none.
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n > 1) {
+      if (i + n > text.size()) n = 0;
+      for (std::size_t k = 1; n && k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) n = 0;
+      if (n && !FromUtf8(std::string(text.substr(i, n)))) n = 0;
+    }
+    if (n == 1 && c >= 0x20 && c != 0x7F) {
+      out += text[i];
+    } else if (n > 1) {
+      out.append(text.data() + i, n);
+    } else {
+      n = 1;
+      switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: out += "\\x" + Hex(c, 2);
+      }
+    }
+    i += n;
+  }
+  if (i < text.size())
+    out += "... (" + std::to_string(text.size()) + " bytes in all)";
+  return out;
+}
+
+std::string Brief(const Json& value) {
+  const std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return Printable(text);
+}
+
+bool ParseImportJson(std::string_view text, Json& document, std::string& error) {
+  if (text.size() > kMaxJsonBytes) {
+    error = "too large for a configuration: " + std::to_string(text.size()) +
+            " bytes, of which at most " + std::to_string(kMaxJsonBytes) + " are read";
+    return false;
+  }
+  Json parsed;
+  DocumentBuilder builder(parsed);
+  if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
+    error = builder.error.empty() ? "broken JSON" : builder.error;
+    // Whatever was built is taken apart here, without recursing deeper
+    // than the builder allowed.
+    return false;
+  }
+  document = std::move(parsed);
+  return true;
+}
 
 void RenderShow(const Image& image, int page, std::ostream& out) {
   ConfigModel model;
@@ -144,14 +319,19 @@ bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes
   for (const auto& [key, value] : values) {
     const std::optional<FieldRef> field = FindField(key);
     if (!field) {
-      errors.push_back(key + ": unknown key");
+      errors.push_back(KeyText(key) + ": unknown key");
+      continue;
+    }
+    if (value.is_string() && !FromUtf8(value.get<std::string>())) {
+      errors.push_back(key + ": " + Printable(value.get<std::string>()) +
+                       " is not allowed; it is not UTF-8 text");
       continue;
     }
     std::string error;
     if (std::optional<ConfigModel::Holder> h = model.Parse(*field, value, error))
       parsed.emplace_back(*field, *h);
     else
-      errors.push_back(error);
+      errors.push_back(Shortened(error, key, value));
   }
   if (!errors.empty()) return false;
   for (const auto& [field, holder] : parsed) model.Assign(field, holder);
@@ -177,9 +357,9 @@ bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes
     bad = mismatches(image);
   }
   for (const auto& [field, shown] : bad)
-    errors.push_back(field.Key() + ": " + ToUtf8(model.Shown(field)) +
+    errors.push_back(field.Key() + ": " + Printable(ToUtf8(model.Shown(field))) +
                      " cannot be stored as given; the device would read it as \"" +
-                     ToUtf8(shown) + "\"");
+                     Printable(ToUtf8(shown)) + "\"");
   if (!errors.empty()) return false;
   out = image;
   return true;
@@ -231,14 +411,20 @@ bool ImportJson(const Json& document, const Image& base, Image& out,
   }
   FieldValues values;
   const Json* bytes = nullptr;
+  bool format = false, version = false;
   for (const auto& [key, value] : document.items()) {
     if (key == "format") {
+      format = true;
       if (value != kFormatName)
-        errors.push_back("format: " + value.dump() + " is not allowed; \"" + kFormatName +
+        errors.push_back("format: " + Brief(value) + " is not allowed; \"" + kFormatName +
                          "\" is");
     } else if (key == "version") {
-      if (value != kFormatVersion)
-        errors.push_back("version: " + value.dump() + " is not allowed; " +
+      version = true;
+      if (value.is_number_integer() && value.get<long long>() > kFormatVersion)
+        errors.push_back("version: " + Brief(value) + " is a newer format than this program reads (" +
+                         std::to_string(kFormatVersion) + ")");
+      else if (value != kFormatVersion)
+        errors.push_back("version: " + Brief(value) + " is not allowed; " +
                          std::to_string(kFormatVersion) + " is");
     } else if (key == "bytes") {
       bytes = &value;
@@ -250,7 +436,10 @@ bool ImportJson(const Json& document, const Image& base, Image& out,
       for (const auto& [pageKey, fields] : value.items()) {
         const int page = FindPage(pageKey);
         if (page < 0 || PageKeyOf(page) != pageKey) {
-          errors.push_back("pages." + pageKey + ": unknown page");
+          errors.push_back("pages." + KeyText(pageKey) + ": unknown page" +
+                           (page >= 0 ? " (pages are named by key here, this one \"" +
+                                            PageKeyOf(page) + "\")"
+                                      : ""));
           continue;
         }
         if (!fields.is_object()) {
@@ -260,15 +449,21 @@ bool ImportJson(const Json& document, const Image& base, Image& out,
         for (const auto& [fieldKey, fieldValue] : fields.items()) {
           const std::optional<FieldRef> field = FindField(fieldKey);
           if (!field || field->page != page)
-            errors.push_back(fieldKey + ": unknown key on page " + pageKey);
+            errors.push_back(KeyText(fieldKey) + ": unknown key on page " + pageKey);
           else
             values.emplace_back(fieldKey, fieldValue);
         }
       }
     } else {
-      errors.push_back(key + ": unknown key");
+      errors.push_back(KeyText(key) + ": unknown key");
     }
   }
+  // A file without them is no export, whatever else it holds.
+  if (!format)
+    errors.insert(errors.begin(), std::string("format: missing; \"") + kFormatName + "\" is expected");
+  if (!version)
+    errors.insert(errors.begin() + (format ? 0 : 1),
+                  "version: missing; " + std::to_string(kFormatVersion) + " is expected");
   if (!errors.empty()) return false;
   return ApplyValues(base, values, bytes, out, errors);
 }

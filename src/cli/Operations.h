@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,7 +33,23 @@ using FieldValues = std::vector<std::pair<std::string, Json>>;
 // what is allowed) when anything is wrong; `out` is then untouched.
 bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes, Image& out,
                  std::vector<std::string>& errors);
-// An export (or any JSON of its form) built into an image over `base`.
+// The largest JSON input an import reads: far more than any export.
+constexpr std::size_t kMaxJsonBytes = 10 * 1024 * 1024;
+// Parses the text of a JSON file to import, in time linear in its length:
+// refuses, with `error` saying why, text longer than kMaxJsonBytes, broken
+// JSON, nesting deeper than an export's (before anything else recurses
+// over it), and an object that has a key twice (naming the key).
+bool ParseImportJson(std::string_view text, Json& document, std::string& error);
+
+// `text` (UTF-8) as a message may show it: control characters and bytes
+// that are not UTF-8 escaped, and cut after `limit` characters, saying
+// how long it was.
+std::string Printable(std::string_view text, std::size_t limit = 80);
+// A JSON value as a message shows it: its JSON text, cut like Printable's.
+std::string Brief(const Json& value);
+
+// An export (or any JSON of its form, with its "format" and "version")
+// built into an image over `base`.
 bool ImportJson(const Json& document, const Image& base, Image& out,
                 std::vector<std::string>& errors);
 

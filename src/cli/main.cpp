@@ -55,6 +55,9 @@ bool ErrIsTerminal() { return isatty(2) != 0; }
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // Interrupted in the middle of a save, the program leaves no new file
+  // behind (the target is the old or the new file in any case).
+  RemoveUnfinishedSaveOnSignal();
 #endif
   PlatformFileSystem files;
   CliEnvironment env{files,

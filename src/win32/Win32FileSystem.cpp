@@ -34,15 +34,49 @@ bool WriteAndFlush(HANDLE file, const std::uint8_t* data, std::size_t size) {
          FlushFileBuffers(file);
 }
 
+FileError ErrorOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      return FileError::Missing;
+    case ERROR_ACCESS_DENIED:
+      return FileError::NoPermission;
+    case ERROR_WRITE_PROTECT:
+      return FileError::ReadOnly;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return FileError::NameTooLong;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FileError::NoSpace;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileError::Busy;
+    case ERROR_INVALID_NAME:
+      return FileError::BadName;
+    default:
+      return FileError::Other;
+  }
+}
+
 }  // namespace
+
+OsFileSystem::OsFileSystem() = default;
+OsFileSystem::~OsFileSystem() = default;
 
 IFileSystem::ReadOutcome Win32FileSystem::ReadExactly(const std::u16string& path,
                                                       std::uint8_t* buffer, std::size_t size) {
   FileHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return ReadOutcome::Failed;
+  if (!file.valid()) {
+    lastError_ = ErrorOf(GetLastError());
+    return ReadOutcome::Failed;
+  }
   // Only a file on a disk: a pipe or a device is not a configuration file.
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) return ReadOutcome::Failed;
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    lastError_ = FileError::NotAFile;
+    return ReadOutcome::Failed;
+  }
   LARGE_INTEGER length;
   if (!GetFileSizeEx(file.get(), &length)) return ReadOutcome::Failed;
   if (static_cast<ULONGLONG>(length.QuadPart) != size) return ReadOutcome::WrongSize;
@@ -59,10 +93,12 @@ IFileSystem::CreateOutcome Win32FileSystem::WriteNewFile(const std::u16string& p
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
+    lastError_ = ErrorOf(error);
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::Exists
                                                                        : CreateOutcome::NotCreated;
   }
   const bool ok = WriteAndFlush(file.get(), data, size);
+  if (!ok) lastError_ = ErrorOf(GetLastError());
   const bool closed = file.Close();
   return ok && closed ? CreateOutcome::Written : CreateOutcome::Failed;
 }
@@ -76,7 +112,9 @@ bool Win32FileSystem::MoveOver(const std::u16string& from, const std::u16string&
       return true;
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
   }
-  return MoveFileExW(Wide(from), Wide(to), MOVEFILE_WRITE_THROUGH) != 0;
+  if (MoveFileExW(Wide(from), Wide(to), MOVEFILE_WRITE_THROUGH)) return true;
+  lastError_ = ErrorOf(GetLastError());
+  return false;
 }
 
 void Win32FileSystem::RemoveFile(const std::u16string& path) { DeleteFileW(Wide(path)); }
@@ -110,8 +148,14 @@ std::u16string Win32FileSystem::SaveTarget(const std::u16string& path) {
 IFileSystem::TargetState Win32FileSystem::Inspect(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) return TargetState::Writable;  // no file yet
-  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return TargetState::NotAFile;
-  if (attributes & FILE_ATTRIBUTE_READONLY) return TargetState::ReadOnly;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+    lastError_ = attributes & FILE_ATTRIBUTE_DIRECTORY ? FileError::Folder : FileError::NotAFile;
+    return TargetState::NotAFile;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    lastError_ = FileError::ReadOnly;
+    return TargetState::ReadOnly;
+  }
   FileHandle file(CreateFileW(Wide(path), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr));
@@ -129,12 +173,59 @@ bool Win32FileSystem::WriteInPlace(const std::u16string& path, const std::uint8_
   FileHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+  if (!file.valid()) {
+    lastError_ = ErrorOf(GetLastError());
+    return false;
+  }
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    lastError_ = FileError::NotAFile;
+    return false;
+  }
   DWORD written = 0;
   const bool ok = WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
                   written == size && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
   const bool closed = file.Close();
   return ok && closed;
+}
+
+IFileSystem::ReadOutcome Win32FileSystem::ReadUpTo(const std::u16string& path, std::size_t limit,
+                                                   std::vector<std::uint8_t>& out) {
+  out.clear();
+  FileHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    lastError_ = ErrorOf(GetLastError());
+    return ReadOutcome::Failed;
+  }
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    lastError_ = FileError::NotAFile;
+    return ReadOutcome::Failed;
+  }
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(file.get(), &length)) {
+    lastError_ = ErrorOf(GetLastError());
+    return ReadOutcome::Failed;
+  }
+  if (static_cast<ULONGLONG>(length.QuadPart) > limit) {
+    lastError_ = FileError::TooLarge;
+    return ReadOutcome::WrongSize;
+  }
+  out.resize(static_cast<std::size_t>(length.QuadPart));
+  DWORD read = 0;
+  if (!out.empty() && (!ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &read,
+                                 nullptr) ||
+                       read != out.size())) {
+    lastError_ = ErrorOf(GetLastError());
+    out.clear();
+    return ReadOutcome::Failed;
+  }
+  return ReadOutcome::Done;
+}
+
+bool Win32FileSystem::WriteStream(const std::u16string&, const std::uint8_t*, std::size_t) {
+  // Inspect never finds a stream here: devices are refused.
+  lastError_ = FileError::NotAFile;
+  return false;
 }
 
 std::vector<std::u16string> Win32FileSystem::FilesStartingWith(const std::u16string& prefix) {
