@@ -118,9 +118,13 @@ std::uint32_t FileCrc(CliEnvironment& env, const std::string& path) {
 }
 
 void Fail(const std::vector<std::string>& errors, const std::string& what) {
-  // Every broken value on a line of its own; the last also says what was not done.
+  // Every broken value on a line of its own, up to a screenful; the last
+  // line also says what was not done.
+  constexpr std::size_t kShown = 20;
   std::string message;
-  for (const std::string& e : errors) message += (message.empty() ? "" : "\n") + e;
+  for (std::size_t i = 0; i < errors.size() && i < kShown; ++i)
+    message += (message.empty() ? "" : "\n") + errors[i];
+  if (errors.size() > kShown) message += "\nand " + std::to_string(errors.size() - kShown) + " more";
   throw Failure{ExitInvalid, message + " (" + what + ")"};
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Operations.h"
 
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <set>
 #include <unordered_set>
@@ -71,7 +72,7 @@ int HexDigit(char c) {
 // object's keys, and no container opened deeper than kMaxJsonDepth.
 class DocumentBuilder : public nlohmann::json_sax<Json> {
  public:
-  explicit DocumentBuilder(Json& root) : root_(root) {}
+  explicit DocumentBuilder(Json& root) : root_(root) { levels_.reserve(kMaxJsonDepth); }
   std::string error;
 
   bool null() override { return Add(Json(nullptr)) != nullptr; }
@@ -89,7 +90,7 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   bool end_array() override { return Close(); }
   bool key(string_t& key) override {
     Level& level = levels_.back();
-    if (!level.keys.insert(key).second) {
+    if (level.keys.count(key)) {
       error = "the key " + Brief(Json(key)) + " appears twice in " + Where();
       return false;
     }
@@ -116,8 +117,11 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   struct Level {
     Json* container;
     bool object;
-    std::unordered_set<std::string> keys;
-    std::string key;
+    // An object's members until it closes (a deque: its values stay where
+    // they are while members are added), and a set of their keys.
+    std::deque<std::pair<std::string, Json>> members;
+    std::unordered_set<std::string_view> keys;
+    std::string key;  // the key of the value to come
   };
 
   Json* Add(Json&& value) {
@@ -130,10 +134,9 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
       level.container->push_back(std::move(value));
       return &level.container->back();
     }
-    auto& entries =
-        static_cast<Json::object_t::Container&>(level.container->get_ref<Json::object_t&>());
-    entries.emplace_back(std::move(level.key), std::move(value));
-    return &entries.back().second;
+    level.members.emplace_back(std::move(level.key), std::move(value));
+    level.keys.insert(level.members.back().first);
+    return &level.members.back().second;
   }
   bool Open(Json&& container, bool object) {
     if (levels_.size() >= kMaxJsonDepth) {
@@ -146,11 +149,20 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
                        : levels_.back().object ? Printable(levels_.back().key, 40)
                                                : "[]";
     Json* added = Add(std::move(container));
-    levels_.push_back({added, object, {}, {}});
+    levels_.push_back({added, object, {}, {}, {}});
     parents_.push_back(std::move(name));
     return true;
   }
   bool Close() {
+    Level& level = levels_.back();
+    if (level.object) {
+      // Put at the end of the object one after the other, without a search.
+      auto& entries =
+          static_cast<Json::object_t::Container&>(level.container->get_ref<Json::object_t&>());
+      entries.reserve(level.members.size());
+      level.keys.clear();
+      for (auto& [key, value] : level.members) entries.emplace_back(std::move(key), std::move(value));
+    }
     levels_.pop_back();
     parents_.pop_back();
     return true;

@@ -3,6 +3,7 @@
 // file, where it must write in place, where it must refuse, and the names
 // that an open must refuse without blocking.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -18,7 +19,9 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
+#include <csignal>
 
 #include "app/ConfigFile.h"
 #include "pages/ImageMap.h"
@@ -76,6 +79,17 @@ bool AsUser(const std::function<bool()>& body) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The id of a process that has ended.
+pid_t EndedProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+// Descriptors the cases hold open (and locked) during a save.
+std::vector<int> gHeld;
+
 class SaveOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -120,8 +134,24 @@ TEST_F(SaveOnDisk, EachKindOfTarget) {
          WriteAll(t, old);
          for (const char* n : {".~0.tmp", ".~15.tmp", ".~5d0b1e2f.tmp", ".~notmine.tmp", ".bak"})
            WriteAll(t.string() + n, {1, 2});
+         // Of a program that has ended.
+         WriteAll(t.string() + ".~" + std::to_string(EndedProcess()) + "-0123abcd.tmp", {1});
        },
        true, {"a.osr", "a.osr.bak", "a.osr.~notmine.tmp"}, nullptr},
+      {"a save's file that a process holds, or whose program still runs, stays",
+       [&](const fs::path& t) {
+         WriteAll(t, old);
+         // Of this process, held locked as a save under way holds it.
+         const std::string held = t.string() + ".~" + std::to_string(getpid()) + "-0000beef.tmp";
+         WriteAll(held, {1});
+         gHeld.push_back(open(held.c_str(), O_RDONLY));
+         flock(gHeld.back(), LOCK_EX);
+         // Of a program that runs (the first one), not held.
+         WriteAll(t.string() + ".~1-0000cafe.tmp", {1});
+       },
+       true,
+       {"a.osr", "a.osr.~1-0000cafe.tmp", "a.osr.~" + std::to_string(getpid()) + "-0000beef.tmp"},
+       nullptr},
       {"a read-only file is refused, as its own write would be",
        [&](const fs::path& t) { WriteAll(t, old); chmod(t.c_str(), 0444); }, false, {"a.osr"},
        [&](const fs::path& t) { EXPECT_EQ(ReadAll(t), old); }},
@@ -147,6 +177,13 @@ TEST_F(SaveOnDisk, EachKindOfTarget) {
        [&](const fs::path& t) { WriteAll(t, old); fs::create_hard_link(t, t.parent_path() / "twin.osr"); },
        true, {"a.osr", "twin.osr"},
        [&](const fs::path& t) { EXPECT_EQ(ReadAll(t.parent_path() / "twin.osr"), written); }},
+      {"a longer file with a second name is written in place and cut to the new end",
+       [&](const fs::path& t) {
+         WriteAll(t, Bytes(3 * kConfigFileSize, 0x77));
+         fs::create_hard_link(t, t.parent_path() / "twin.osr");
+       },
+       true, {"a.osr", "twin.osr"},
+       [&](const fs::path& t) { EXPECT_EQ(ReadAll(t.parent_path() / "twin.osr"), written); }},
       {"a folder is refused", [](const fs::path& t) { fs::create_directory(t); }, false,
        {"a.osr"}, nullptr},
       {"a pipe is refused without blocking", [](const fs::path& t) { mkfifo(t.c_str(), 0666); },
@@ -165,7 +202,11 @@ TEST_F(SaveOnDisk, EachKindOfTarget) {
     });
     ASSERT_EQ(save.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "blocked";
     EXPECT_EQ(save.get(), c.saved);
-    EXPECT_EQ(Names(folder), c.names);
+    std::vector<std::string> names = c.names;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(Names(folder), names);
+    for (int fd : gHeld) close(fd);
+    gHeld.clear();
     if (c.saved) {
       EXPECT_EQ(ReadAll(target), written);
     }
@@ -251,6 +292,144 @@ TEST_F(SaveOnDisk, OpensOfWhatIsNoPlainFileFailWithoutBlocking) {
   // Nor does a save to such a name get anywhere.
   EXPECT_FALSE(SaveConfigFile(files, folder.u16string() + u"/\xDC00.osr", Image(1).data()));
   EXPECT_FALSE(SaveConfigFile(files, u"/dev/null", Image(1).data()));
+}
+
+// Every other file a program writes goes through the same save, with
+// bytes of any length; a pipe or a device is written to as it is, and each
+// refusal says why.
+TEST_F(SaveOnDisk, BytesOfAnyLengthAndTheReasonOfEachRefusal) {
+  auto text = [](std::size_t n) {
+    Bytes bytes(n);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>('a' + i % 26);
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path& target)> prepare;
+    std::size_t size;
+    FileError result;
+  };
+  const Case cases[] = {
+      {"no bytes", [](const fs::path&) {}, 0, FileError::None},
+      {"three megabytes over a shorter file",
+       [](const fs::path& t) { WriteAll(t, Bytes(10, 1)); }, 3 << 20, FileError::None},
+      {"a few bytes over a longer file with a second name",
+       [](const fs::path& t) {
+         WriteAll(t, Bytes(100000, 1));
+         fs::create_hard_link(t, t.parent_path() / "twin");
+       },
+       5, FileError::None},
+      {"a read-only file", [](const fs::path& t) { WriteAll(t, {1}); chmod(t.c_str(), 0444); }, 5,
+       FileError::ReadOnly},
+      {"a folder", [](const fs::path& t) { fs::create_directory(t); }, 5, FileError::Folder},
+      {"a folder that does not exist", [](const fs::path&) {}, 5, FileError::Missing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    fs::path target = folder / "out.txt";
+    if (c.result == FileError::Missing) target = folder / "none" / "out.txt";
+    c.prepare(target);
+    const Bytes bytes = text(c.size);
+    EXPECT_EQ(SaveFileBytes(files, target.u16string(), bytes.data(), bytes.size(), true), c.result);
+    if (c.result == FileError::None) {
+      EXPECT_EQ(ReadAll(target), bytes);
+      if (fs::exists(folder / "twin")) EXPECT_EQ(ReadAll(folder / "twin"), bytes);
+    }
+  }
+  // A pipe: written to as it is, for its reader, and never replaced; a
+  // configuration file is not saved into one.
+  SetUp();
+  const fs::path pipe = folder / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+  auto reader = std::async(std::launch::async, [&] { return ReadAll(pipe); });
+  const Bytes bytes = text(100000);
+  EXPECT_EQ(SaveFileBytes(files, pipe.u16string(), bytes.data(), bytes.size(), true), FileError::None);
+  EXPECT_EQ(reader.get(), bytes);
+  struct stat st;
+  ASSERT_EQ(stat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(SaveFileBytes(files, pipe.u16string(), bytes.data(), bytes.size(), false),
+            FileError::NotAFile);
+  // A device: the same.
+  EXPECT_EQ(SaveFileBytes(files, u"/dev/null", bytes.data(), bytes.size(), true), FileError::None);
+  EXPECT_EQ(SaveFileBytes(files, u"/dev/full", bytes.data(), bytes.size(), true), FileError::NoSpace);
+  FileError why = FileError::None;
+  EXPECT_FALSE(SaveConfigFile(files, u"/dev/null", Image(1).data(), &why));
+  EXPECT_EQ(why, FileError::NotAFile);
+  // Where no file may be made.
+  SetUp();
+  chmod(folder.c_str(), 0555);
+  EXPECT_TRUE(AsUser([&] {
+    StdFileSystem own;
+    return SaveFileBytes(own, (folder / "new").u16string(), bytes.data(), 1, true) ==
+           FileError::NoPermission;
+  }));
+}
+
+// A save under way holds its new file; another save of the same target in
+// the meantime leaves it alone, and the first save still completes.
+TEST_F(SaveOnDisk, ASaveUnderWayKeepsItsFileWhileAnotherSaveEnds) {
+  const fs::path target = folder / "a.osr";
+  const std::u16string temporary =
+      target.u16string() + u".~" + fs::path(std::to_string(getpid())).u16string() + u"-00001234.tmp";
+  const Bytes first = FileOf(Image(1));
+  StdFileSystem writing;
+  ASSERT_EQ(writing.WriteNewFile(temporary, first.data(), first.size()),
+            IFileSystem::CreateOutcome::Written);
+  EXPECT_TRUE(SaveConfigFile(files, target.u16string(), Image(2).data()));
+  EXPECT_TRUE(fs::exists(fs::path(temporary)));
+  ASSERT_TRUE(writing.MoveOver(temporary, target.u16string()));
+  EXPECT_EQ(ReadAll(target), first);
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"a.osr"});
+}
+
+// Ended by SIGINT or SIGTERM in the middle of a save, a program leaves no
+// new file behind; the signal still ends it.
+TEST_F(SaveOnDisk, ASignalDuringASaveRemovesItsNewFile) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const fs::path target = folder / "a.osr";
+    const std::u16string temporary = target.u16string() + u".~1-00000001.tmp";
+    const pid_t child = fork();
+    if (child == 0) {
+      RemoveUnfinishedSaveOnSignal();
+      StdFileSystem own;
+      const Bytes bytes(100, 1);
+      if (own.WriteNewFile(temporary, bytes.data(), bytes.size()) !=
+          IFileSystem::CreateOutcome::Written)
+        _exit(3);
+      raise(signal);
+      _exit(4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(Names(folder), std::vector<std::string>{});
+  }
+}
+
+// set's lock: a second holder waits for the first, and the lock of a file
+// that the first holder's save replaced is taken on the new file.
+TEST_F(SaveOnDisk, ALockIsHeldUntilLetGoAndFollowsAReplacedFile) {
+  const fs::path target = folder / "a.osr";
+  WriteAll(target, FileOf(Image(1)));
+  StdFileSystem other;
+  auto first = files.LockForChange(target.u16string(), 0);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(other.LockForChange(target.u16string(), 100));
+  EXPECT_EQ(other.LastError(), FileError::Busy);
+  auto waiting = std::async(std::launch::async, [&] {
+    StdFileSystem own;
+    return own.LockForChange(target.u16string(), 5000) != nullptr;
+  });
+  ASSERT_TRUE(SaveConfigFile(files, target.u16string(), Image(2).data()));  // a new file
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  first.reset();
+  EXPECT_TRUE(waiting.get());
+  // Nobody holds the new file now; a missing file gets a lock of nothing.
+  EXPECT_TRUE(other.LockForChange(target.u16string(), 0));
+  EXPECT_TRUE(other.LockForChange((folder / "missing").u16string(), 0));
 }
 
 }  // namespace

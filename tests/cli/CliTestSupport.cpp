@@ -45,7 +45,8 @@ EmulatedMachine::EmulatedMachine(bool attached) {
   if (attached) bus.Add(device);
 }
 
-CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine, bool terminal) {
+CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine, bool terminal,
+                  int lockWaitMs) {
   StdFileSystem files;
   std::ostringstream out, err;
   CliEnvironment env{files,
@@ -53,7 +54,7 @@ CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine
                        if (machine) return std::make_unique<BorrowedAccess>(*machine->hid);
                        return std::make_unique<MachineAccess>();
                      },
-                     out, err, terminal};
+                     out, err, terminal, lockWaitMs};
   CliRun run;
   run.status = RunCli(args, env);
   run.out = out.str();

@@ -44,8 +44,9 @@ struct CliRun {
 // Runs one command line against the real file system and, for device
 // commands, against `machine` (a fresh demonstration alarm when null,
 // whether or not --emulated is given); `terminal`: standard error is one.
+// `lockWaitMs`: how long set waits for a file another program holds.
 CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine = nullptr,
-                  bool terminal = false);
+                  bool terminal = false, int lockWaitMs = 10000);
 
 Image ReadImage(const std::string& path);  // empty when the file does not load
 void WriteImage(const std::string& path, const Image& image);

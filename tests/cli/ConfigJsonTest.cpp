@@ -6,6 +6,7 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
@@ -126,7 +127,8 @@ TEST(CliImport, FieldsLeftOutKeepTheBaseAndNoFollowUpRuleRuns) {
   ScratchFolder dir;
   const Image demo = DemoImage();
   WriteImage(dir / "base.osr", demo);
-  std::ofstream(dir / "in.json") << R"({"pages": {"input2_1": {
+  std::ofstream(dir / "in.json") << R"({"format": "ostrel-configuration", "version": 1,
+      "pages": {"input2_1": {
       "input2.change_only": true, "input2.entry_delay": 17}}})";
   ASSERT_EQ(RunCommand({"import", dir / "in.json", "-o", dir / "out.osr", "--base", dir / "base.osr"})
                 .status,
@@ -158,13 +160,28 @@ TEST(CliImport, AnEditedFieldWinsOverTheExportedBytesUnderIt) {
   EXPECT_EQ(d.fields[0].field.Key(), "input1.entry_delay");
 }
 
+// The head every export has.
+std::string WithHead(const std::string& json) {
+  return R"({"format": "ostrel-configuration", "version": 1, )" + json.substr(1);
+}
+
+// JSON text nested `depth` arrays deep in a value.
+std::string Nested(int depth) {
+  return WithHead(R"({"pages": {"input1_1": {"input1.entry_delay": )" + std::string(depth, '[') +
+                  std::string(depth, ']') + "}}}");
+}
+
 // A value that breaks a page's rule, and every other broken input, exits 2
-// with a line naming it and writes nothing.
+// with a line naming it and writes nothing. Hostile input is refused
+// without recursing over it, and no message line shows more than a short
+// cut of a value or a key, nor any control character raw.
 TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
   struct Case {
-    const char* json;
-    const char* named;  // what the message must name
+    std::string json;
+    std::string named;  // what the message must name
+    bool head = true;   // with "format" and "version" put in front
   };
+  const std::string longText(100000, 'x');
   const Case cases[] = {
       {R"({"pages": {"input1_1": {"input1.entry_delay": 75}}})", "input1.entry_delay"},
       {R"({"pages": {"input1_1": {"input1.entry_delay": "5a"}}})", "input1.entry_delay"},
@@ -185,21 +202,68 @@ TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
       {R"({"bytes": {"2299": "0102"}})", "bytes"},
       {R"({"colour": "red"})", "colour"},
       {R"({"pages": {"input1_1": {"input1.entry_delay": 5})", "broken JSON"},
-      {R"([1, 2])", "not an object"},
+      {R"([1, 2])", "not an object", false},
+      // A page named by its number, not its key.
+      {R"({"pages": {"3": {}}})", "pages.3: unknown page"},
+      // No export without its head.
+      {R"({"pages": {}})", "format: missing", false},
+      {R"({"format": "ostrel-configuration", "pages": {}})", "version: missing", false},
+      {R"({"format": "ostrel-configuration", "version": 2})", "newer format", false},
+      // A key given twice is refused, naming it, whatever its place.
+      {R"({"pages": {}, "pages": {}})", "\"pages\" appears twice", true},
+      {R"({"version": 1})", "\"version\" appears twice"},
+      {R"({"pages": {"input1_1": {"input1.entry_delay": 99, "input1.entry_delay": 5}}})",
+       "\"input1.entry_delay\" appears twice in pages.input1_1"},
+      // Nesting deeper than an export's is refused before anything recurses.
+      {Nested(100000), "nested deeper than 4 levels", false},
+      {Nested(2), "nested deeper than 4 levels", false},
+      // Long values and keys are cut in the messages, control characters
+      // escaped.
+      {R"({"pages": {"input1_2": {"input1.alarm_text": ")" + longText + "\"}}}", "100002 bytes in all"},
+      {R"({"pages": {"input1_1": {")" + longText + "\": 1}}}", "100000 bytes in all"},
+      {R"({"pages": {"input1_2": {"input1.alarm_text": "A\u0000B\u0007"}}})", R"("A\u0000B\u0007")"},
+      {R"({"pages": {"input1_2": {"input1.alarm_text": "A\u0001B"}}})", R"(character 2 "\x01")"},
+      {R"({"pages": {"k\u0001": {}}})", "pages.k\\x01: unknown page"},
+      {"{\"pages\": {\"input1_2\": {\"input1.alarm_text\": \"A\x01\"}}}", "broken JSON"},
+      {"{\"colour\" " + longText + "}", "broken JSON"},
   };
   ScratchFolder dir;
   WriteImage(dir / "existing.osr", DemoImage());
   const std::string before = ReadText(dir / "existing.osr");
   for (const Case& c : cases) {
-    std::ofstream(dir / "in.json", std::ios::trunc) << c.json;
+    const std::string json = c.head ? WithHead(c.json) : c.json;
+    const std::string what = json.substr(0, 120);
+    std::ofstream(dir / "in.json", std::ios::trunc | std::ios::binary) << json;
     const CliRun absent = RunCommand({"import", dir / "in.json", "-o", dir / "new.osr"});
-    EXPECT_EQ(absent.status, ExitInvalid) << c.json;
-    EXPECT_NE(absent.err.find(c.named), std::string::npos) << c.json << "\n" << absent.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "new.osr")) << c.json;
+    EXPECT_EQ(absent.status, ExitInvalid) << what;
+    EXPECT_NE(absent.err.find(c.named), std::string::npos) << what << "\n" << absent.err;
+    std::istringstream lines(absent.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_LT(line.size(), 400u) << what;
+      EXPECT_TRUE(std::none_of(line.begin(), line.end(),
+                               [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }))
+          << what << "\n" << line;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.osr")) << what;
     const CliRun present = RunCommand({"import", dir / "in.json", "-o", dir / "existing.osr"});
-    EXPECT_EQ(present.status, ExitInvalid) << c.json;
-    EXPECT_EQ(ReadText(dir / "existing.osr"), before) << c.json;
+    EXPECT_EQ(present.status, ExitInvalid) << what;
+    EXPECT_EQ(ReadText(dir / "existing.osr"), before) << what;
   }
+  // Input beyond the limit is refused before it is parsed.
+  {
+    std::ofstream big(dir / "big.json", std::ios::binary);
+    big << WithHead(R"({"pages": {}, "padding": ")") << std::string(kMaxJsonBytes, ' ') << "\"}";
+  }
+  const CliRun big = RunCommand({"import", dir / "big.json", "-o", dir / "new.osr"});
+  EXPECT_EQ(big.status, ExitInvalid);
+  EXPECT_NE(big.err.find("too large for a configuration"), std::string::npos) << big.err;
+  // Many keys: the first messages and a count of the rest.
+  std::string many = R"({"pages": {"input1_1": {)";
+  for (int k = 0; k < 1000; ++k) many += (k ? ", \"k" : "\"k") + std::to_string(k) + "\": 1";
+  std::ofstream(dir / "in.json", std::ios::trunc) << WithHead(many + "}}}");
+  const CliRun flood = RunCommand({"import", dir / "in.json", "-o", dir / "new.osr"});
+  EXPECT_EQ(std::count(flood.err.begin(), flood.err.end(), '\n'), 21) << flood.err;
+  EXPECT_NE(flood.err.find("and 980 more"), std::string::npos) << flood.err;
 }
 
 // A field changed by set is the one field diff reports, in both directions.
@@ -240,6 +304,35 @@ TEST(CliDiff, BytesThatNoFieldShowsAreCountedWithTheirOffsets) {
   const CliRun d = RunCommand({"diff", dir / "a.osr", dir / "b.osr"});
   EXPECT_EQ(d.status, ExitDifferent);
   EXPECT_EQ(d.out, "3 bytes that no field shows differ: 0x0834-0x0835, 0x0898\n");
+}
+
+// Texts of different lengths differ in their field alone: the bytes after
+// the shorter text's end belong to the field too.
+TEST(CliDiff, TextsOfDifferentLengthsShowTheFieldOnly) {
+  ScratchFolder dir;
+  const struct {
+    const char* key;
+    const char* a;
+    const char* b;
+  } cases[] = {
+      {"input1.alarm_text", "AB", "ABCDEFGH"},
+      {"input1.alarm_text", "ABCDEFGH", "AB"},
+      {"input1.alarm_text", "", "A"},
+      {"phone1.number", "+7", "+79161234567"},
+  };
+  for (const auto& c : cases) {
+    WriteImage(dir / "a.osr", DemoImage());
+    WriteImage(dir / "b.osr", DemoImage());
+    ASSERT_EQ(RunCommand({"set", dir / "a.osr", std::string(c.key) + "=" + c.a}).status, ExitDone);
+    ASSERT_EQ(RunCommand({"set", dir / "b.osr", std::string(c.key) + "=" + c.b}).status, ExitDone);
+    const CliRun d = RunCommand({"diff", dir / "a.osr", dir / "b.osr"});
+    EXPECT_EQ(d.status, ExitDifferent) << c.a << " " << c.b;
+    EXPECT_EQ(std::count(d.out.begin(), d.out.end(), '\n'), 1) << c.a << " " << c.b << "\n" << d.out;
+    EXPECT_NE(d.out.find(std::string("(") + c.key + ") | " + c.a + " | " + c.b + "\n"),
+              std::string::npos)
+        << d.out;
+    EXPECT_EQ(d.out.find("no field shows"), std::string::npos) << d.out;
+  }
 }
 
 TEST(CliSet, RefusesBrokenValuesAndLeavesTheFile) {
