@@ -1,7 +1,7 @@
 // Writes the seed inputs of the fuzz targets into FOLDER/<target>/, each
 // made by the project's own writers: configuration files saved by the
-// file writer, images of the initial and the demonstration configuration,
-// and the answers of the emulated alarm.
+// file writer, images of the initial and the demonstration configuration
+// and their JSON exports, and the answers of the emulated alarm.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +14,9 @@
 #include "app/ConfigFile.h"
 #include "device/DemoConfiguration.h"
 #include "pages/ImageMap.h"
+#ifdef OSTREL_SEEDS_OF_IMPORT
+#include "cli/Operations.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -53,6 +56,14 @@ int main(int argc, char** argv) {
     if (!SaveConfigFile(files, files.path, image.data())) return 1;
     Put(folder, "fuzz_config_file", "saved-" + std::to_string(n), files.content);
     Put(folder, "fuzz_pages", "image-" + std::to_string(n), image);
+#ifdef OSTREL_SEEDS_OF_IMPORT
+    // The export of the image, as the program writes it, and compact.
+    for (int indent : {2, -1}) {
+      const std::string json = ExportJson(image).dump(indent);
+      Put(folder, "fuzz_import_json", "export-" + std::to_string(n) + (indent < 0 ? "-compact" : ""),
+          std::vector<std::uint8_t>(json.begin(), json.end()));
+    }
+#endif
   }
   int k = 0;
   for (const auto& seed : FilterSeeds()) Put(folder, "fuzz_filters", "edits-" + std::to_string(++k), seed);

@@ -89,12 +89,13 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   bool end_object() override { return Close(); }
   bool end_array() override { return Close(); }
   bool key(string_t& key) override {
+    // The member is made here, its value put in by the value that follows.
     Level& level = levels_.back();
-    if (level.keys.count(key)) {
-      error = "the key " + Brief(Json(key)) + " appears twice in " + Where();
+    level.members.emplace_back(std::move(key), Json());
+    if (!level.keys.insert(level.members.back().first).second) {
+      error = "the key " + Brief(Json(level.members.back().first)) + " appears twice in " + Where();
       return false;
     }
-    level.key = std::move(key);
     return true;
   }
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
@@ -121,7 +122,6 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
     // they are while members are added), and a set of their keys.
     std::deque<std::pair<std::string, Json>> members;
     std::unordered_set<std::string_view> keys;
-    std::string key;  // the key of the value to come
   };
 
   Json* Add(Json&& value) {
@@ -134,8 +134,7 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
       level.container->push_back(std::move(value));
       return &level.container->back();
     }
-    level.members.emplace_back(std::move(level.key), std::move(value));
-    level.keys.insert(level.members.back().first);
+    level.members.back().second = std::move(value);
     return &level.members.back().second;
   }
   bool Open(Json&& container, bool object) {
@@ -146,10 +145,10 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
     }
     // Its name in Where(): its key, or [] for an item of an array.
     std::string name = levels_.empty()          ? ""
-                       : levels_.back().object ? Printable(levels_.back().key, 40)
+                       : levels_.back().object ? Printable(levels_.back().members.back().first, 40)
                                                : "[]";
     Json* added = Add(std::move(container));
-    levels_.push_back({added, object, {}, {}, {}});
+    levels_.push_back({added, object, {}, {}});
     parents_.push_back(std::move(name));
     return true;
   }
