@@ -357,6 +357,21 @@ TEST_F(SaveOnDisk, BytesOfAnyLengthAndTheReasonOfEachRefusal) {
   FileError why = FileError::None;
   EXPECT_FALSE(SaveConfigFile(files, u"/dev/null", Image(1).data(), &why));
   EXPECT_EQ(why, FileError::NotAFile);
+  // The name of a file the process has open (as /dev/stdout is when the
+  // output goes to a file): added to where it ends, never replaced.
+  SetUp();
+  const fs::path log = folder / "log";
+  WriteAll(log, {'-'});
+  const int fd = open(log.c_str(), O_WRONLY | O_APPEND);
+  struct stat before, after;
+  ASSERT_EQ(fstat(fd, &before), 0);
+  const std::string name = "/proc/self/fd/" + std::to_string(fd);
+  EXPECT_EQ(SaveFileBytes(files, std::u16string(name.begin(), name.end()), bytes.data(), 3, true),
+            FileError::None);
+  EXPECT_EQ(ReadAll(log), (Bytes{'-', 'a', 'b', 'c'}));
+  ASSERT_EQ(stat(log.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  close(fd);
   // Where no file may be made.
   SetUp();
   chmod(folder.c_str(), 0555);
