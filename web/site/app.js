@@ -20,11 +20,14 @@ const FILE_TYPES = [{ description: S.IDS_FILE_FILTER, accept: { 'application/oct
 
 // ---- The engine ----
 
+performance.mark('app');
 const link = new HidLink(() => engine.HEAPU8);
 const engine = await createEngine({
   hidLink: link,
   onNotify: (code, value) => { if (code === PROGRESS) $('progress').value = value; },
 });
+
+performance.mark('engine');
 
 // Calls that return text; never through ccall, which must stay free for the
 // one device request that may be waiting.
@@ -37,7 +40,9 @@ function withString(value, use) {
   try { return use(ptr); } finally { engine._ost_free(ptr); }
 }
 const E = {
-  pages: json(engine._ost_describe()),
+  // The page tree and the field tables, as the engine described them when
+  // the site was built (ost_describe).
+  pages: texts.pages,
   controls: (page) => json(engine._ost_page(page)),
   values: () => json(engine._ost_values()),
   edit: (page, row, part, value, start, end) =>
@@ -76,7 +81,7 @@ const state = {
   device: -1, // unknown, 0 absent, 1 present
   pendingFile: null, // a file command asked for during a transfer
   checkAgain: false,
-  baseline: E.values(), // the values at the last open, read or save
+  baseline: null, // the values at the last open, read or save (first: the initial ones)
   demo: null, // the emulated alarm, while the demo is chosen
   granted: [], // the WebHID devices the user allowed
 };
@@ -133,8 +138,10 @@ function selectPage(index, focusTree = false) {
     item.setAttribute('aria-selected', String(i === index));
     item.tabIndex = i === index ? 0 : -1;
   });
-  if (focusTree) treeItems[index].focus();
-  treeItems[index].scrollIntoView({ block: 'nearest' });
+  if (focusTree) {
+    treeItems[index].focus();
+    treeItems[index].scrollIntoView({ block: 'nearest' });
+  }
   renderPage();
 }
 
@@ -192,6 +199,7 @@ function renderField(index, page, field) {
     box.type = 'checkbox';
     box.id = fieldId(field.key);
     box.addEventListener('change', () => {
+      initialBaseline();
       E.click(index, field.row);
       afterChange();
     });
@@ -205,6 +213,7 @@ function renderField(index, page, field) {
     select.id = fieldId(field.key);
     for (const entry of field.list) select.append(new Option(entry));
     select.addEventListener('change', () => {
+      initialBaseline();
       E.choose(index, field.row, select.selectedIndex);
       afterChange();
     });
@@ -227,6 +236,7 @@ function renderField(index, page, field) {
       if (input.className !== 'text') input.inputMode = 'numeric';
       if (part) input.setAttribute('aria-label', `${field.label} ${S.IDS_DECIMAL_POINT}`);
       input.addEventListener('input', () => {
+        initialBaseline();
         const result = E.edit(index, field.row, part, input.value, input.selectionStart, input.selectionEnd);
         if (result) {
           const edit = part ? result.edit2 : result.edit;
@@ -277,6 +287,7 @@ function afterChange(typing = null) {
 // Fields whose values differ from the last open, read or save: marked on
 // the page and, by page, in the tree.
 function markChanges() {
+  if (!state.baseline) return; // nothing has changed yet
   const now = E.values();
   const changedPages = new Set();
   for (const [index, page] of E.pages.entries())
@@ -291,6 +302,12 @@ function markChanges() {
     row.classList.toggle('changed', changed);
     row.title = changed ? S.IDS_WEB_CHANGED : '';
   }
+}
+
+// The initial values are taken once the page is idle, or before the first
+// change if that comes first.
+function initialBaseline() {
+  state.baseline ??= E.values();
 }
 
 function takeBaseline() {
@@ -731,11 +748,14 @@ window.addEventListener('beforeunload', (event) => {
 
 updateTitle();
 setProgress(IMAGE_SIZE);
+performance.mark('texts');
 selectPage(0);
+performance.mark('page');
 showModified();
 offerDevices();
 window.ostrelReadyAt = performance.now();
 document.body.dataset.ready = 'true';
+(window.requestIdleCallback ?? setTimeout)(initialBaseline);
 refreshGranted().then(startCheck);
 if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js').catch(() => {});
 

@@ -203,6 +203,35 @@ export class HidLink {
   }
 }
 
+// Runs `run` `ms` after now, as a device's answer arrives: close waits are
+// met by yielding task after task until the time has come (a timer of the
+// browser takes a quarter of a millisecond more at best, and 4 ms once timers
+// are set from timers), longer ones by a timer first. Answers due at the
+// same time run in the order they were given.
+const channel = new MessageChannel();
+const due = [];
+let sequence = 0;
+let scheduled = false;
+function pump() {
+  scheduled = false;
+  const now = performance.now();
+  due.sort((a, b) => a.at - b.at || a.n - b.n);
+  while (due.length && due[0].at <= now) due.shift().run();
+  if (!due.length) return;
+  scheduled = true;
+  const wait = due[0].at - performance.now();
+  if (wait > 3) setTimeout(() => channel.port2.postMessage(0), wait - 2);
+  else channel.port2.postMessage(0);
+}
+channel.port1.onmessage = pump;
+function later(run, ms) {
+  due.push({ at: performance.now() + ms, n: sequence++, run });
+  if (!scheduled) {
+    scheduled = true;
+    channel.port2.postMessage(0);
+  }
+}
+
 // The alarm emulated by the engine (the core's emulated device, holding the
 // demonstration configuration) behind the surface of a WebHID device: every
 // output report is handed to the model, and its answers come back as input
@@ -271,7 +300,7 @@ export class EmulatedHidDevice extends EventTarget {
       const at = this.answers + i * (REPORT_SIZE + 4);
       const report = this.engine.HEAPU8.slice(at, at + REPORT_SIZE);
       const extra = new DataView(this.engine.HEAPU8.buffer, at + REPORT_SIZE, 4).getUint32(0, true);
-      setTimeout(() => {
+      later(() => {
         if (!this.opened) return;
         const event = new Event('inputreport');
         event.device = this;

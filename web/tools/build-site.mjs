@@ -3,7 +3,8 @@
 //   node build-site.mjs SOURCE_ROOT SITE_FOLDER
 // - texts.js: every text the page shows, taken from the files the desktop
 //   program is built from (its string tables, its dialogs) and from the
-//   browser's own table (web/strings_web.inc), never written twice;
+//   browser's own table (web/strings_web.inc), never written twice; and the
+//   page tree with every page's field table as the engine describes it;
 // - the static files of web/site, copied;
 // - sw.js: the service worker, with the list of the site's files and a
 //   version made from their contents, so that a new build replaces the
@@ -11,6 +12,7 @@
 import { createHash } from 'node:crypto';
 import { copyFileSync, readdirSync, readFileSync, writeFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
+import { pathToFileURL } from 'node:url';
 
 const [root, site] = process.argv.slice(2);
 if (!root || !site) {
@@ -97,11 +99,19 @@ const discard = {
     (m) => ({ choice: m[2].replace('IDC_DISCARD_', '').toLowerCase(), label: m[1], note: m[3] })),
 };
 
-const texts = { strings, pageTitles, units, discard };
+// The page tree and every page's field table, as the engine describes
+// them: asked once here, so that the page does not build them at every
+// start.
+globalThis.window ??= globalThis;
+const { default: createEngine } = await import(pathToFileURL(join(site, 'engine.mjs')).href);
+const engine = await createEngine({ hidLink: {}, onNotify() {}, wasmBinary: readFileSync(join(site, 'engine.wasm')) });
+const pages = JSON.parse(engine.UTF8ToString(engine._ost_describe()));
+
+const texts = { strings, pageTitles, units, discard, pages };
 writeFileSync(join(site, 'texts.js'),
   '// Generated at build time from the desktop\'s string tables and dialogs and\n' +
   '// from web/strings_web.inc. Do not edit.\n' +
-  `export default ${JSON.stringify(texts, null, 1)};\n`);
+  `export default ${JSON.stringify(texts)};\n`);
 
 // Static files.
 const sources = join(root, 'web/site');
