@@ -3,11 +3,12 @@
 // the desktop's status texts, and what is typed, pasted, clicked and chosen
 // is saved byte for byte as the tool's "set" of the same values saves it.
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
   Browser, FILE_SIZE, S, cli, demoFile, fileOf, modifiedMark, openFile, randomImage, saveFile,
-  shownByCli, shownByPage, status, writeTemp,
+  shownByCli, shownByPage, status, tmp, writeTemp,
 } from './support.mjs';
 
 let browser;
@@ -77,6 +78,19 @@ describe('opening a file', () => {
     await chooser.accept([path]);
     await page.waitForFunction((t) => document.getElementById('status').value === t, {}, S.IDS_FILE_READ_DONE + 'picked.osr');
     assert.deepEqual(await shownByPage(page), shownByCli(path));
+    // Save as asks for a name and downloads the file under it.
+    const folder = mkdtempSync(join(tmp, 'download-'));
+    const session = await page.createCDPSession();
+    await session.send('Page.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+    page.once('dialog', (dialog) => dialog.accept('копия'));
+    await page.click('#cmd-saveas');
+    await page.waitForFunction((t) => document.getElementById('status').value === t, {}, S.IDS_FILE_WRITE_DONE + 'копия.osr');
+    const target = join(folder, 'копия.osr');
+    for (let i = 0; i < 100 && !existsSync(target); ++i) await new Promise((r) => setTimeout(r, 50));
+    const box = 'connection.listen_after_alarm';
+    cli('set', path, `${box}=${shownByCli(path)[box]}`);
+    assert.deepEqual(readFileSync(target), readFileSync(path));
+    assert.equal(await page.title(), `${S.IDS_TITLE} - копия.osr`);
     await page.close();
   });
 });

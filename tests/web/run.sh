@@ -6,6 +6,12 @@
 # Prints the runner's output; the last line is "web: N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")"
+if ! command -v npm >/dev/null; then
+  # Debian's node comes without npm.
+  sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm >/dev/null >&2 || {
+    echo "web: 0 passed, 1 failed"; exit 1; }
+fi
 if [ ! -d node_modules/puppeteer-core ]; then
   PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >&2 || {
     echo "web: 0 passed, 1 failed"; exit 1; }

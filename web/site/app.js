@@ -432,6 +432,12 @@ async function saveFileAs() {
       throw error;
     }
     name = handle.name;
+  } else {
+    // No file system access: the name is asked for, and the browser
+    // downloads the file under it.
+    const answer = window.prompt(S.IDS_SAVE_TITLE, suggested);
+    if (answer === null || !answer.trim()) return -1;
+    name = /\.osr$/i.test(answer.trim()) ? answer.trim() : `${answer.trim()}.osr`;
   }
   if ((await writeFile(handle, name)) !== 1) return 0;
   state.fileHandle = handle;
