@@ -70,6 +70,8 @@ describe('reading', () => {
   // time the exchange's waits allow.
   const fatal = [
     ['the alarm does not answer at all', { silent: -1 }, [SILENT_EXCHANGE_MS, SILENT_EXCHANGE_MS + 1500]],
+    // Output reports never taken: three writes, each given up after a wait.
+    ['the alarm takes no reports', { stalled: true }, [3 * WAIT_MS, 3 * WAIT_MS + 1500]],
     ['the alarm stops answering the flash reads', { command: COMMANDS.ReadFlash, silent: -1 }, [SILENT_EXCHANGE_MS, 2 * SILENT_EXCHANGE_MS + 2000]],
     ['the alarm says no', { command: COMMANDS.ReadParam, failStatus: 1 }, [0, 3000]],
     // Every pass of Hello damaged: the device is not taken as ours.
@@ -82,7 +84,7 @@ describe('reading', () => {
       await openFile(page, 'mine.osr', demoFile());
       const before = await shownByPage(page);
       await plugAlarm(page);
-      await page.evaluate((f) => window.__alarm.setFaults(f), faults);
+      await page.evaluate((f) => { if (f.stalled) window.__alarm.stalled = true; else window.__alarm.setFaults(f); }, faults);
       const took = await timed(page, '#cmd-read', 'IDS_READ_FAILED');
       assert.ok(took >= least * 0.9 && took <= most, `${took} ms, expected ${least}-${most}`);
       // A failed read leaves the pages as they were.
