@@ -8,7 +8,11 @@
 // many windows the top-level window holds once idle ("windows": its
 // controls, the page dialogs and theirs), and the time until the window
 // answers a message sent to it the moment it is visible ("answer": what a
-// user's first click or key waits for, seen from outside the program).
+// user's first click or key waits for, seen from outside the program), and
+// the time until the window holds all its windows ("complete": a program
+// that builds part of its window after it waits for input keeps adding
+// windows for a while; the count is taken once it has not changed for
+// 300 ms, and the time is when it last changed).
 //
 //   startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]
 //
@@ -16,9 +20,9 @@
 // started in turn, RUNS times each. Each run ends (WM_CLOSE to the window,
 // the process killed if it is still there after 10 s) before the next
 // starts, so a single-instance program always starts as the first copy.
-// Prints one line per run, "run NAME SHOWN IDLE CPU WINDOWS ANSWER", then
-// one line per program, "median NAME SHOWN IDLE CPU WINDOWS ANSWER"
-// (milliseconds, count).
+// Prints one line per run, "run NAME SHOWN IDLE CPU WINDOWS ANSWER
+// COMPLETE", then one line per program, "median NAME SHOWN IDLE CPU WINDOWS
+// ANSWER COMPLETE" (milliseconds, count).
 #include <windows.h>
 
 #include <algorithm>
@@ -37,6 +41,7 @@ struct Program {
   std::vector<double> cpu;
   std::vector<double> windows;
   std::vector<double> answer;
+  std::vector<double> complete;
 };
 
 // A visible top-level window without an owner (so no tooltip or pop-up).
@@ -56,6 +61,12 @@ BOOL CALLBACK CountWindow(HWND, LPARAM count) {
   return TRUE;
 }
 
+int CountWindows(HWND window) {
+  int windows = 0;
+  EnumChildWindows(window, CountWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
 // Processor time used by a thread so far, in milliseconds.
 double ThreadCpuMs(HANDLE thread) {
   FILETIME created, exited, kernel, user;
@@ -68,7 +79,7 @@ double ThreadCpuMs(HANDLE thread) {
 
 // One start of `program`; false when it showed no window within 20 s.
 bool RunOnce(Program& program, bool record) {
-  LARGE_INTEGER frequency, start, shown, answered, idle;
+  LARGE_INTEGER frequency, start, shown, answered, idle, complete;
   QueryPerformanceFrequency(&frequency);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -108,17 +119,29 @@ bool RunOnce(Program& program, bool record) {
     QueryPerformanceCounter(&answered);
     WaitForInputIdle(process.hProcess, 5000);
     QueryPerformanceCounter(&idle);
+    // Until the window's count of windows has stood still for 300 ms.
+    int windows = CountWindows(found);
+    complete = idle;
+    for (LARGE_INTEGER now = idle; Milliseconds(complete, now, frequency) < 300;) {
+      Sleep(20);
+      QueryPerformanceCounter(&now);
+      const int counted = CountWindows(found);
+      if (counted != windows) {
+        windows = counted;
+        complete = now;
+      }
+      if (Milliseconds(idle, now, frequency) > 20000) break;
+    }
     if (record) {
       program.shown.push_back(Milliseconds(start, shown, frequency));
       program.idle.push_back(Milliseconds(start, idle, frequency));
       program.cpu.push_back(cpu);
-      int windows = 0;
-      EnumChildWindows(found, CountWindow, reinterpret_cast<LPARAM>(&windows));
       program.windows.push_back(windows);
       program.answer.push_back(Milliseconds(start, answered, frequency));
-      std::wprintf(L"run %ls %.1f %.1f %.1f %d %.1f\n", program.name.c_str(),
+      program.complete.push_back(Milliseconds(start, complete, frequency));
+      std::wprintf(L"run %ls %.1f %.1f %.1f %d %.1f %.1f\n", program.name.c_str(),
                    program.shown.back(), program.idle.back(), program.cpu.back(), windows,
-                   program.answer.back());
+                   program.answer.back(), program.complete.back());
       std::fflush(stdout);
     }
     PostMessageW(found, WM_CLOSE, 0, 0);
@@ -156,7 +179,7 @@ int wmain(int argc, wchar_t** argv) {
       std::fwprintf(stderr, L"not NAME=PROGRAM: %ls\n", argv[i]);
       return 2;
     }
-    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}, {}, {}});
+    programs.push_back({arg.substr(0, equals), arg.substr(equals + 1), {}, {}, {}, {}, {}, {}});
   }
   // The first start of each program loads its files into the caches.
   for (Program& program : programs)
@@ -165,8 +188,8 @@ int wmain(int argc, wchar_t** argv) {
     for (Program& program : programs)
       if (!RunOnce(program, true)) return 1;
   for (const Program& program : programs)
-    std::wprintf(L"median %ls %.1f %.1f %.1f %.0f %.1f\n", program.name.c_str(),
+    std::wprintf(L"median %ls %.1f %.1f %.1f %.0f %.1f %.1f\n", program.name.c_str(),
                  Median(program.shown), Median(program.idle), Median(program.cpu),
-                 Median(program.windows), Median(program.answer));
+                 Median(program.windows), Median(program.answer), Median(program.complete));
   return 0;
 }
