@@ -10,7 +10,7 @@
 
 #include "FuzzSupport.h"
 #include "app/ConfigFile.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 namespace {
 

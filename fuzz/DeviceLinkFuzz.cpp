@@ -21,7 +21,7 @@
 #include "device/EmulatedHid.h"
 #include "device/Protocol.h"
 #include "device/Transfers.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 namespace {
 

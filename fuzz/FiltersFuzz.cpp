@@ -14,8 +14,8 @@
 #include "FilterSession.h"
 #include "FuzzSupport.h"
 #include "pages/FieldPage.h"
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
 #include "pages/PageTable.h"
 
 namespace {
@@ -37,16 +37,16 @@ void CheckNumber(const std::u16string& text, std::size_t digits, int min, int ma
 }
 
 void CheckPage(TypingDialog& dialog, FieldPage& page, int index) {
-  const PageEntry& entry = kPageTable[index];
+  const PageEntry& entry = kPages[index];
   // What the page stores, loaded into a fresh page: the same values.
   std::vector<std::uint8_t> image(kImageSize, 0xFF);
   page.StoreToImage(image.data());
   TypingDialog freshDialog;
   std::unique_ptr<DlgCtrlr> fresh(entry.makeFactory()->create(freshDialog));
   freshDialog.Attach(fresh.get());
-  const int flag = modifiedFlag;
+  const int flag = FlagOf(flag);
   fresh->LoadFromImage(image.data());
-  FUZZ_CHECK(modifiedFlag == flag);
+  FUZZ_CHECK(FlagOf(flag) == flag);
   auto& loaded = dynamic_cast<FieldPage&>(*fresh);
 
   const auto& rows = page.Fields().rows;
@@ -103,9 +103,9 @@ void CheckPage(TypingDialog& dialog, FieldPage& page, int index) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const int index = data[0] % kPageCount;
-  modifiedFlag = 0;
+  SetFlag(flag, 0);
   TypingDialog dialog;
-  std::unique_ptr<DlgCtrlr> controller(kPageTable[index].makeFactory()->create(dialog));
+  std::unique_ptr<DlgCtrlr> controller(kPages[index].makeFactory()->create(dialog));
   dialog.Attach(controller.get());
   auto& page = dynamic_cast<FieldPage&>(*controller);
   CheckPage(dialog, page, index);

@@ -13,7 +13,7 @@
 #include "Seeds.h"
 #include "app/ConfigFile.h"
 #include "device/DemoConfiguration.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 #ifdef OSTREL_SEEDS_OF_IMPORT
 #include "cli/Operations.h"
 #endif

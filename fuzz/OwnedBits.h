@@ -6,7 +6,7 @@
 #include <bitset>
 #include <utility>
 
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 inline std::bitset<kImageSize * 8> OwnedBits() {
   std::bitset<kImageSize * 8> bits;

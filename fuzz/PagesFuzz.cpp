@@ -9,18 +9,18 @@
 #include "FuzzSupport.h"
 #include "OwnedBits.h"
 #include "pages/HeadlessPageDialog.h"
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const auto owned = OwnedBits();
   std::vector<std::uint8_t> image(kImageSize, 0xFF);
   std::memcpy(image.data(), data, size < kImageSize ? size : kImageSize);
 
-  modifiedFlag = 0;
+  SetFlag(flag, 0);
   HeadlessPages pages;
   pages.LoadFromImage(image.data());
-  FUZZ_CHECK(modifiedFlag == 0);
+  FUZZ_CHECK(FlagOf(flag) == 0);
 
   // Stored over the very bytes it was loaded from, and over other bytes:
   // only owned bits may differ from what was there.
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The fixpoint: what was stored loads into fresh pages as it stands.
   HeadlessPages again;
   again.LoadFromImage(stored.data());
-  FUZZ_CHECK(modifiedFlag == 0);
+  FUZZ_CHECK(FlagOf(flag) == 0);
   std::vector<std::uint8_t> restored = stored;
   again.StoreToImage(restored.data());
   FUZZ_CHECK(restored == stored);
@@ -53,6 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> same = stored;
   pages.StoreToImage(same.data());
   FUZZ_CHECK(same == stored);
-  FUZZ_CHECK(modifiedFlag == 0);
+  FUZZ_CHECK(FlagOf(flag) == 0);
   return 0;
 }

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 namespace {
 constexpr std::uint32_t kMagic = 0x2DF1538C;

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "app/ConfigFile.h"
-#include "pages/ModifiedFlag.h"
-#include "pages/PageFramework.h"
+#include "config/Notifications.h"
+#include "config/PageFields.h"
 #include "res/resource.h"
 
 namespace {
@@ -15,10 +15,12 @@ constexpr std::uintptr_t kDeviceRemoveComplete = 0x8004;
 constexpr std::uint32_t kDeviceInterfaceType = 5;
 }  // namespace
 
-Controller::Controller(IMainView& view, IPageSet& pages, IFileSystem& files,
-                       std::unique_ptr<IDeviceWorker> worker, std::u16string workingFolder)
+Controller::Controller(IMainView& view, IPageSet& pages, IModifiedFlag& modified,
+                       IFileSystem& files, std::unique_ptr<IDeviceWorker> worker,
+                       std::u16string workingFolder)
     : view_(view),
       pages_(pages),
+      modified_(modified),
       files_(files),
       workingFolder_(std::move(workingFolder)),
       worker_(std::move(worker)) {
@@ -37,12 +39,12 @@ void Controller::ShowInitialState() {
 
 void Controller::StoreToImage(std::uint8_t* image) {
   for (int i = 0; i < kPageCount; ++i)
-    if (DlgCtrlr* page = pages_.Page(i)) page->StoreToImage(image);
+    if (SimpleCtrlr* page = pages_.Page(i)) page->StoreToImage(image);
 }
 
 void Controller::LoadFromImage(const std::uint8_t* image) {
   for (int i = 0; i < kPageCount; ++i)
-    if (DlgCtrlr* page = pages_.Page(i)) page->LoadFromImage(image);
+    if (SimpleCtrlr* page = pages_.Page(i)) page->LoadFromImage(image);
 }
 
 void Controller::HandleCommand(int id) {
@@ -190,7 +192,7 @@ void Controller::ReadRecordDone(std::intptr_t value) {
     worker_->CopyImage(image_, kParamAreaSize);
     StoreToImage(image_);
     if (!worker_->ImageEquals(image_)) {
-      modifiedFlag = 1;
+      modified_.Mark();
       ShowModifiedMark();
     }
     worker_->CopyImage(image_, kImageSize);
@@ -228,7 +230,7 @@ void Controller::RelayInputModeNotice(std::intptr_t input, bool changeOnly) {
   OfferInputModeNotice(pages_, input, changeOnly);
 }
 
-void Controller::ShowModifiedMark() { view_.ShowModifiedMark(modifiedFlag == 1); }
+void Controller::ShowModifiedMark() { view_.ShowModifiedMark(modified_.IsSet()); }
 
 // ---- configuration files ----
 
@@ -249,7 +251,7 @@ int Controller::ReadConfigFile(const std::u16string& path) {
   if (result != Loaded) return result;
   std::memcpy(image_, loaded, kImageSize);
   LoadFromImage(image_);
-  modifiedFlag = 0;
+  modified_.Clear();
   ShowModifiedMark();
   return result;
 }
@@ -258,7 +260,7 @@ int Controller::WriteConfigFile(const std::u16string& path, const std::u16string
   StoreToImage(image_);
   const bool written = SaveConfigFile(files_, path, image_);
   if (written) {
-    modifiedFlag = 0;
+    modified_.Clear();
     ShowModifiedMark();
   }
   view_.SetProgressPos(0);
@@ -326,7 +328,7 @@ int Controller::SaveFileAs() {
 }
 
 bool Controller::ConfirmDiscard() {
-  if (modifiedFlag == 0) return true;
+  if (!modified_.IsSet()) return true;
   switch (view_.AskDiscard()) {
     case IDC_DISCARD_SAVE:
       return SaveFile() == 1;

@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "app/DeviceWorker.h"
 #include "app/FileSystem.h"
 #include "app/MainView.h"
-#include "pages/Ctrlr.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
+#include "config/PageSet.h"
+#include "device/DeviceWorker.h"
 
 class Controller : public SimpleCtrlr {
  public:
@@ -23,7 +24,10 @@ class Controller : public SimpleCtrlr {
   static constexpr int kWriteScale = 4352;
   static constexpr unsigned kStopWaitMs = 2000;
 
-  Controller(IMainView& view, IPageSet& pages, IFileSystem& files,
+  // `pages`: the 23 pages' values (the configuration model) that files and
+  // transfers store and load; `modified`: the modified flag, whose owner is
+  // the configuration model.
+  Controller(IMainView& view, IPageSet& pages, IModifiedFlag& modified, IFileSystem& files,
              std::unique_ptr<IDeviceWorker> worker, std::u16string workingFolder);
   ~Controller() override;
 
@@ -31,7 +35,7 @@ class Controller : public SimpleCtrlr {
   // controls exist.
   void ShowInitialState();
 
-  // All 23 pages in page order; pages without a controller are skipped.
+  // All 23 pages in page order; pages without values are skipped.
   void StoreToImage(std::uint8_t* image) override;
   void LoadFromImage(const std::uint8_t* image) override;
 
@@ -82,6 +86,7 @@ class Controller : public SimpleCtrlr {
 
   IMainView& view_;
   IPageSet& pages_;
+  IModifiedFlag& modified_;
   IFileSystem& files_;
   std::uint8_t image_[kImageSize];
   std::u16string workingFolder_;

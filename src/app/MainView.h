@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <string>
 
-class DlgCtrlr;
-
 class IMainView {
  public:
   virtual ~IMainView() = default;
@@ -32,13 +30,4 @@ class IMainView {
   virtual void RequestClose() = 0;
   virtual void UnregisterDeviceNotification() = 0;
   virtual void PostQuit(int exitCode) = 0;
-};
-
-constexpr int kPageCount = 23;
-
-class IPageSet {
- public:
-  virtual ~IPageSet() = default;
-  // The controller of page `index` (0-22), or nullptr when it has none.
-  virtual DlgCtrlr* Page(int index) = 0;
 };

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "app/FileSystem.h"
-#include "app/Utf8.h"
+#include "config/Utf8.h"
 
 namespace {
 

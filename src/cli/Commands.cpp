@@ -11,7 +11,7 @@
 
 #include "app/ConfigFile.h"
 #include "cli/Operations.h"
-#include "app/Utf8.h"
+#include "config/Utf8.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
-// A configuration as the pages see it: the 23 page controllers over
-// window-less dialogs, and every field of the page table named by its key,
-// shown as its control shows it, given as a natural JSON value, and set
-// from text or JSON after the same checks as the page's own filters.
+// The configuration as the command-line tool sees it: the configuration
+// model (config/Configuration.h) with every field given as a natural JSON
+// value and set from JSON or from text after the checks of the field's kind.
 //
-// Single-threaded, like the pages.
+// Single-threaded, like the model.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -12,68 +11,51 @@
 
 #include <nlohmann/json.hpp>
 
-#include "pages/HeadlessPageDialog.h"
-#include "pages/ImageMap.h"
+#include "config/Configuration.h"
+#include "config/ImageMap.h"
 
 using Json = nlohmann::ordered_json;
 using Image = std::vector<std::uint8_t>;  // kImageSize bytes
 
-// One field: row `row` of the table of page `page` (an index into kPageTable).
-struct FieldRef {
-  int page;
-  int row;
-  const FieldRow& Row() const;
-  std::string Key() const;  // "input2.entry_delay"
-};
-
 // Every field that exists, in page order and then in table order.
-const std::vector<FieldRef>& AllFields();
-std::optional<FieldRef> FindField(const std::string& key);
+inline const std::vector<FieldRef>& AllFields() { return Configuration::AllFields(); }
+inline std::optional<FieldRef> FindField(const std::string& key) {
+  return Configuration::Find(key);
+}
 // The page with key `key` ("phone3") or number `key` (1-23); -1 when none.
-int FindPage(const std::string& key);
-std::string PageKeyOf(int page);
-std::u16string PageLabel(int page);
-std::u16string FieldLabel(const FieldRef& field);
-std::u16string GroupLabel(const FieldRef& field);  // empty when the field has no group
+inline int FindPage(const std::string& key) { return Configuration::FindPage(key); }
+inline std::string PageKeyOf(int page) { return PageKey(kPages[page]); }
 
 // The initial image (what a configuration holds before anything is set).
 Image InitialImage();
 
 class ConfigModel {
  public:
-  using Holder = FieldPage::Holder;
+  using Holder = FieldValue;
 
-  void Load(const Image& image) { pages_.LoadFromImage(image.data()); }
-  // The pages' values stored over `image`, whose other bytes stay.
-  void StoreOver(Image& image) { pages_.StoreToImage(image.data()); }
+  void Load(const Image& image) { config_.Load(image.data()); }
+  // The values stored over `image`, whose other bytes stay.
+  void StoreOver(Image& image) const { config_.StoreOver(image.data()); }
   // Page `page` alone stored over `image`.
-  void StorePageOver(int page, Image& image) { pages_.Page(page)->StoreToImage(image.data()); }
+  void StorePageOver(int page, Image& image) const {
+    config_.Values(page).StoreOver(image.data());
+  }
 
-  const Holder& Value(const FieldRef& field) { return pages_.Fields(field.page).Value(field.row); }
+  const Holder& Value(const FieldRef& field) const { return config_.Value(field); }
   // The value as its control shows it ("05", "6.0", a list entry, "да").
-  std::u16string Shown(const FieldRef& field);
+  std::u16string Shown(const FieldRef& field) const { return config_.Get(field); }
   // The value in its natural JSON type.
-  Json Natural(const FieldRef& field);
-  // Sets a holder as a tool does: no follow-up rules of the page run.
+  Json Natural(const FieldRef& field) const;
+  // Sets a value as a tool does: no follow-up rules of the page run.
   void Assign(const FieldRef& field, const Holder& value) {
-    pages_.Fields(field.page).Assign(field.row, value);
+    config_.Values(field.page).Value(field.row) = value;
   }
 
   // Checks `value` (its natural type, or text as on a command line) against
-  // the field's rules and gives the holder it stands for; nothing and a
+  // the field's rules and gives the value it stands for; nothing and a
   // message saying what is allowed when it breaks one.
-  std::optional<Holder> Parse(const FieldRef& field, const Json& value, std::string& error);
+  std::optional<Holder> Parse(const FieldRef& field, const Json& value, std::string& error) const;
 
  private:
-  // Whether the page's own filter keeps `text` as it is in the edit of
-  // `field` (entered on a scratch page, so this configuration's pages stay
-  // as they are).
-  bool FilterKeeps(const FieldRef& field, const std::u16string& text);
-
-  HeadlessPages pages_;
-  std::optional<HeadlessPages> scratch_;
+  Configuration config_;
 };
-
-// Text forms of the two box states.
-extern const char16_t kYes[];
-extern const char16_t kNo[];

@@ -6,9 +6,9 @@
 #include <set>
 #include <unordered_set>
 
-#include "app/StringTable.h"
-#include "app/Utf8.h"
-#include "pages/PageTable.h"
+#include "config/StringTable.h"
+#include "config/Utf8.h"
+#include "config/PageFields.h"
 #include "res/resource.h"
 
 namespace {
@@ -292,7 +292,7 @@ void RenderShow(const Image& image, int page, std::ostream& out) {
     out << ToUtf8(PageLabel(p)) << "  [" << PageKeyOf(p) << "]\n";
     int group = 0;
     for (const FieldRef& f : FieldsOf(p)) {
-      const int g = f.Row().groupId;
+      const int g = f.Row().group;
       if (g != group && g != 0) out << "  " << ToUtf8(GroupLabel(f)) << '\n';
       group = g;
       const std::string value = ToUtf8(model.Shown(f));
@@ -310,7 +310,7 @@ Json ShowJson(const Image& image, int page) {
     Json fields = Json::array();
     for (const FieldRef& f : FieldsOf(p)) {
       Json field = {{"key", f.Key()}, {"label", ToUtf8(FieldLabel(f))}};
-      if (f.Row().groupId) field["group"] = ToUtf8(GroupLabel(f));
+      if (f.Row().group) field["group"] = ToUtf8(GroupLabel(f));
       field["value"] = ToUtf8(model.Shown(f));
       fields.push_back(std::move(field));
     }
@@ -554,7 +554,7 @@ std::string ReportHtml(const Image& image, const ReportInfo& info) {
     html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n";
     int group = 0;
     for (const FieldRef& f : FieldsOf(p)) {
-      const int g = f.Row().groupId;
+      const int g = f.Row().group;
       if (g != group && g != 0)
         html += "<tr><th class=\"group\" colspan=\"2\">" + Escape(ToUtf8(GroupLabel(f))) +
                 "</th></tr>\n";

@@ -11,7 +11,7 @@
 
 #include <io.h>
 
-#include "app/Utf8.h"
+#include "config/Utf8.h"
 #include "win32/HidEnumerator.h"
 #include "win32/Win32FileSystem.h"
 

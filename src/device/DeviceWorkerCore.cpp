@@ -4,7 +4,7 @@
 
 #include "device/DeviceConnection.h"
 #include "device/Transfers.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 void GuardedSink::Post(unsigned code, std::intptr_t value) {
   LockHolder hold(lock_);

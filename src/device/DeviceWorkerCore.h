@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 #include "device/HidIo.h"
 
 // A mutual-exclusion lock (a critical section on the platform).

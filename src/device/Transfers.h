@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 #include "device/DeviceConnection.h"
 
 // DeviceImage layout: the ConfigImage, then the flash record's trailer.

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/Notifications.h"
-#include "app/StringTable.h"
+#include "config/Notifications.h"
+#include "config/StringTable.h"
 #include "pages/PageFramework.h"
 #include "pages/PageTable.h"
 
@@ -77,12 +77,12 @@ void HeadlessPageDialog::Notify(int control, int code) {
 
 HeadlessPages::HeadlessPages() {
   for (int i = 0; i < kPageCount; ++i) {
-    controllers_[i].reset(kPageTable[i].makeFactory()->create(dialogs_[i]));
+    controllers_[i].reset(MakePageFactory(i)->create(dialogs_[i], config_.Values(i)));
     dialogs_[i].Attach(controllers_[i].get());
     // The main window's part for the input pages' notices.
     dialogs_[i].SetParent([this](unsigned code, std::intptr_t value) {
       if (code == Notify::ChangeOnlyOn || code == Notify::ChangeOnlyOff)
-        OfferInputModeNotice(*this, value, code == Notify::ChangeOnlyOn);
+        OfferInputModeNotice(config_, value, code == Notify::ChangeOnlyOn);
     });
   }
 }
@@ -91,12 +91,4 @@ HeadlessPages::~HeadlessPages() = default;
 
 FieldPage& HeadlessPages::Fields(int index) {
   return dynamic_cast<FieldPage&>(*controllers_[index]);
-}
-
-void HeadlessPages::StoreToImage(std::uint8_t* image) {
-  for (auto& page : controllers_) page->StoreToImage(image);
-}
-
-void HeadlessPages::LoadFromImage(const std::uint8_t* image) {
-  for (auto& page : controllers_) page->LoadFromImage(image);
 }

@@ -2,9 +2,9 @@
 // behaving as the real controls do where the pages depend on it (setting an
 // edit's text sends EN_UPDATE back into the page at once; list and check box
 // writes send nothing; an automatic check box toggles itself before it
-// notifies). Tools and the command-line program run the page controllers
-// against them to show, compare, export and import configurations through
-// the pages' own codecs and filters; the tests add typing on top.
+// notifies). The tests and the fuzz targets that exercise the page dialog
+// glue run the page controllers against them; everything else uses the
+// configuration model without any dialog.
 //
 // Single-threaded: a HeadlessPages and its dialogs belong to the thread that
 // made them.
@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/MainView.h"
 #include "pages/FieldPage.h"
 
 class HeadlessPageDialog : public IPageDialog {
@@ -75,23 +74,27 @@ class HeadlessPageDialog : public IPageDialog {
   std::map<int, int> checks_;
 };
 
-// The 23 page controllers of the main window, each made by its page's
-// factory and bound to a headless dialog. The input pages' change-only
-// notices reach the pages that follow them, as the main window passes them
-// on; the modified flag is the process's own, as for the window.
+// The 23 page controllers of the main window over the configuration model,
+// each made by its page's factory and bound to a headless dialog. The input
+// pages' change-only notices reach the pages that follow them, as the main
+// window passes them on. As IPageSet it gives the model's pages, as the
+// main window gives them to its Controller.
 class HeadlessPages : public IPageSet {
  public:
   HeadlessPages();
   ~HeadlessPages() override;
-  DlgCtrlr* Page(int index) override { return controllers_[index].get(); }
-  // The page as the field engine runs it (every page is one).
+  SimpleCtrlr* Page(int index) override { return config_.Page(index); }
+  // The page's controller (every page is a field engine).
   FieldPage& Fields(int index);
   HeadlessPageDialog& Dialog(int index) { return dialogs_[index]; }
+  Configuration& Config() { return config_; }
+  IModifiedFlag& Modified() { return config_.Modified(); }
   // All pages in page order, as the main window stores and loads them.
-  void StoreToImage(std::uint8_t* image);
-  void LoadFromImage(const std::uint8_t* image);
+  void StoreToImage(std::uint8_t* image) { config_.StoreOver(image); }
+  void LoadFromImage(const std::uint8_t* image) { config_.Load(image); }
 
  private:
+  Configuration config_;
   HeadlessPageDialog dialogs_[kPageCount];
   std::unique_ptr<DlgCtrlr> controllers_[kPageCount];
 };

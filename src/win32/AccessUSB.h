@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 #include "device/DeviceWorkerCore.h"
 #include "device/HidIo.h"
 #include "win32/ActiveObject.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 
 // Makes the device worker for the main window; the real program and the
 // demo differ only in this.

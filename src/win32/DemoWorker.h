@@ -3,7 +3,7 @@
 #pragma once
 #include <memory>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 
 class EmulatedPipeDevice;
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <memory>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 
 // The worker that talks to the alarm over USB.
 std::unique_ptr<IDeviceWorker> MakeDeviceWorker(INotifySink& sink);

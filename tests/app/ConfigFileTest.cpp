@@ -9,7 +9,7 @@
 
 #include "app/Controller.h"
 #include "app/Fakes.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ModifiedFlag.h"
 
 namespace {
 
@@ -154,14 +154,15 @@ TEST(ConfigFile, RoundTripThroughTheRealFileSystem) {
 class FileCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    modifiedFlag = 0;
+    SetFlag(flag, 0);
     auto w = std::make_unique<FakeWorker>();
     worker = w.get();
-    controller = std::make_unique<Controller>(view, pages, files, std::move(w), u"C:\\start");
+    controller = std::make_unique<Controller>(view, pages, flag, files, std::move(w), u"C:\\start");
   }
-  void TearDown() override { modifiedFlag = 0; }
+  void TearDown() override { SetFlag(flag, 0); }
 
   FakeView view;
+  ModifiedFlag flag;
   FakePages pages;
   MemoryFileSystem files;
   FakeWorker* worker = nullptr;
@@ -170,7 +171,7 @@ class FileCommandTest : public ::testing::Test {
 
 TEST_F(FileCommandTest, SaveAsWritesThePagesOverTheInitialImage) {
   view.savePath = u"D:\\configs\\home.osr";
-  modifiedFlag = 1;
+  SetFlag(flag, 1);
   EXPECT_EQ(controller->SaveFileAs(), 1);
   const auto& f = files.files.at(u"D:\\configs\\home.osr");
   std::uint8_t expected[kImageSize];
@@ -183,7 +184,7 @@ TEST_F(FileCommandTest, SaveAsWritesThePagesOverTheInitialImage) {
   EXPECT_EQ(view.statuses.back(), (FakeView::Status{IDS_FILE_WRITE_DONE, u"home.osr"}));
   EXPECT_EQ(view.folders, std::vector<std::u16string>{u"D:\\configs"});
   EXPECT_EQ(controller->workingFolder(), u"D:\\configs");
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(flag), 0);
   EXPECT_FALSE(view.modifiedMark);
   // Save now writes to that file without a dialog.
   view.calls.clear();
@@ -205,12 +206,12 @@ TEST_F(FileCommandTest, AFailedWriteKeepsTheFlagAndTheCurrentFile) {
   ASSERT_EQ(controller->SaveFileAs(), 1);
   files.files.clear();
   files.failWriteAfter = 10;
-  modifiedFlag = 1;
+  SetFlag(flag, 1);
   view.savePath = u"D:\\b.osr";
   EXPECT_EQ(controller->SaveFileAs(), 0);
   EXPECT_EQ(controller->currentName(), u"a.osr");
   EXPECT_EQ(view.title, u"a.osr");
-  EXPECT_EQ(modifiedFlag, 1);
+  EXPECT_EQ(FlagOf(flag), 1);
   EXPECT_EQ(view.statuses.back(), (FakeView::Status{IDS_FILE_WRITE_FAILED, u"b.osr"}));
   EXPECT_TRUE(files.files.empty());
   // The folder follows the dialog even when the write failed.
@@ -236,7 +237,7 @@ TEST_F(FileCommandTest, OpenShowsTheReadersResultWithTheFileName) {
                {u"E:\\x\\good.osr", IDS_FILE_READ_DONE, u"good.osr"}};
   // Unsaved changes, dropped at the prompt before each open: only the file
   // that is loaded clears the flag and the mark.
-  modifiedFlag = 1;
+  SetFlag(flag, 1);
   view.ShowModifiedMark(true);
   for (const auto& c : cases) {
     view.openPath = c.path;
@@ -251,7 +252,7 @@ TEST_F(FileCommandTest, OpenShowsTheReadersResultWithTheFileName) {
       EXPECT_EQ(view.title, u"?") << "the title is not touched";
       EXPECT_EQ(pages.pages[0]->loads, 0);
       EXPECT_EQ(controller->currentPath(), u"");
-      EXPECT_EQ(modifiedFlag, 1);
+      EXPECT_EQ(FlagOf(flag), 1);
       EXPECT_TRUE(view.modifiedMark);
     }
   }
@@ -261,7 +262,7 @@ TEST_F(FileCommandTest, OpenShowsTheReadersResultWithTheFileName) {
   EXPECT_EQ(0, std::memcmp(controller->image(), image.data(), kImageSize));
   EXPECT_EQ(pages.pages[5]->loads, 1);
   EXPECT_EQ(pages.pages[5]->value, 0x33);
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(flag), 0);
   EXPECT_EQ(view.folders.size(), 4u);
 }
 
@@ -314,7 +315,7 @@ TEST_F(FileCommandTest, ConfirmDiscardForEachButton) {
     }
     view.savePath = c.savePath;
     files.failCreate = c.failWrite;
-    modifiedFlag = 1;
+    SetFlag(flag, 1);
     view.discardAnswers = {c.button};
     EXPECT_EQ(controller->ConfirmDiscard(), c.result) << c.what;
     EXPECT_EQ(!files.files.empty(), c.wrote) << c.what;
@@ -329,7 +330,7 @@ TEST_F(FileCommandTest, ConfirmDiscardForEachButton) {
 
 TEST_F(FileCommandTest, ASaveAskedForDuringATransferStopsTheOperationThatAsked) {
   controller->StartDeviceWrite();
-  modifiedFlag = 1;
+  SetFlag(flag, 1);
   view.discardAnswers = {IDC_DISCARD_SAVE};
   EXPECT_FALSE(controller->ConfirmDiscard());
   EXPECT_EQ(controller->pendingFileCommand(), Controller::SaveCommand);

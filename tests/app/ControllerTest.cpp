@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/Fakes.h"
-#include "app/StringTable.h"
-#include "pages/ModifiedFlag.h"
+#include "config/StringTable.h"
+#include "config/ModifiedFlag.h"
 
 namespace {
 
@@ -29,12 +29,12 @@ class ControllerTest : public ::testing::Test {
     view = FakeView();
     pages.Reset();
     files = MemoryFileSystem();
-    modifiedFlag = 0;
+    SetFlag(flag, 0);
     auto w = std::make_unique<FakeWorker>(&view.calls);
     worker = w.get();
-    controller = std::make_unique<Controller>(view, pages, files, std::move(w), u"C:\\start");
+    controller = std::make_unique<Controller>(view, pages, flag, files, std::move(w), u"C:\\start");
   }
-  void TearDown() override { modifiedFlag = 0; }
+  void TearDown() override { SetFlag(flag, 0); }
 
   void Notify(unsigned code, std::intptr_t value) { controller->OnWorkerMessage(code, value); }
   // Drives the controller into `state` from Idle.
@@ -74,6 +74,7 @@ class ControllerTest : public ::testing::Test {
   }
 
   FakeView view;
+  ModifiedFlag flag;
   FakePages pages;
   MemoryFileSystem files;
   FakeWorker* worker = nullptr;
@@ -226,10 +227,10 @@ TEST_F(ControllerTest, ReadMarksModifiedOnlyWhenTheDeviceDiffers) {
     // ...or one byte differs.
     if (!c.sameAsPages) worker->image[2100] = 0x55;
     Enter(Controller::Reading);
-    modifiedFlag = c.flagBefore;
+    SetFlag(flag, c.flagBefore);
     Notify(Notify::ReadParamDone, 1);
     Notify(Notify::ReadRecordDone, 1);
-    EXPECT_EQ(modifiedFlag, c.flagAfter) << c.sameAsPages << c.flagBefore;
+    EXPECT_EQ(FlagOf(flag), c.flagAfter) << c.sameAsPages << c.flagBefore;
     if (!c.sameAsPages) {
       EXPECT_TRUE(view.modifiedMark);
     }
@@ -292,7 +293,7 @@ TEST_F(ControllerTest, ReadAsksFirstOnlyWithUnsavedChanges) {
                {1, IDC_DISCARD_DONTSAVE, true, 1}};
   for (const auto& c : cases) {
     SetUp();
-    modifiedFlag = c.flag;
+    SetFlag(flag, c.flag);
     view.discardAnswers = {c.answer};
     controller->StartDeviceRead();
     EXPECT_EQ(view.prompts, c.prompts);
@@ -301,7 +302,7 @@ TEST_F(ControllerTest, ReadAsksFirstOnlyWithUnsavedChanges) {
   }
   // A write never asks, even with unsaved changes.
   SetUp();
-  modifiedFlag = 1;
+  SetFlag(flag, 1);
   controller->StartDeviceWrite();
   EXPECT_EQ(view.prompts, 0);
   EXPECT_EQ(controller->exchangeState(), Controller::PreReading);
@@ -414,7 +415,7 @@ TEST_F(ControllerTest, InputModeNoticeReachesEveryFollowingPage) {
     if (i != 7) {
       EXPECT_EQ(pages.pages[i]->notices, expected) << i;
     }
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(flag), 0);
   EXPECT_EQ(std::memcmp(before, controller->image(), kImageSize), 0);
 }
 
@@ -440,10 +441,10 @@ TEST_F(ControllerTest, ShutdownInOrder) {
 }
 
 TEST_F(ControllerTest, ModifiedNoticeShowsTheMark) {
-  modifiedFlag = 1;
+  SetFlag(flag, 1);
   Notify(Notify::ModifiedNotice, 0);
   EXPECT_TRUE(view.modifiedMark);
-  modifiedFlag = 0;
+  SetFlag(flag, 0);
   Notify(Notify::ModifiedNotice, 0);
   EXPECT_FALSE(view.modifiedMark);
   Notify(99, 1);  // unknown codes are ignored

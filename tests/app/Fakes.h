@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "app/ConfigFile.h"
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 #include "app/MainView.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
+#include "FlagHelpers.h"
 #include "pages/Ctrlr.h"
-#include "pages/ImageMap.h"
 #include "res/resource.h"
 
 class FakeView : public IMainView {
@@ -219,3 +221,4 @@ class MemoryFileSystem : public IFileSystem {
   }
   void RemoveFile(const std::u16string& path) override { files.erase(path); }
 };
+

@@ -24,7 +24,7 @@
 #include <csignal>
 
 #include "app/ConfigFile.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 namespace {
 

@@ -10,24 +10,24 @@
 #include "app/Controller.h"
 #include "app/Fakes.h"
 #include "pages/FakePageDialog.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ModifiedFlag.h"
 #include "pages/PageTable.h"
 
 namespace {
 
-// The 23 pages as the main window builds them: a controller from each
-// page's factory, none where a page has no factory.
+// The 23 pages as the main window builds them: the configuration model,
+// and a controller from each page's factory over its part.
 class RealPages : public IPageSet {
  public:
   RealPages() {
     for (int i = 0; i < kPageCount; ++i) {
-      if (!kPageTable[i].makeFactory) continue;
-      controllers[i].reset(kPageTable[i].makeFactory()->create(dialogs[i]));
+      controllers[i].reset(MakePageFactory(i)->create(dialogs[i], config.Values(i)));
       dialogs[i].Attach(controllers[i].get());
     }
   }
-  DlgCtrlr* Page(int index) override { return controllers[index].get(); }
+  SimpleCtrlr* Page(int index) override { return config.Page(index); }
 
+  Configuration config;
   FakePageDialog dialogs[kPageCount];
   std::unique_ptr<DlgCtrlr> controllers[kPageCount];
 };
@@ -37,11 +37,11 @@ std::uint32_t U32(const std::vector<std::uint8_t>& f, std::size_t at) {
 }
 
 TEST(StartupFile, HoldsThePageDefaultsOverTheInitialImage) {
-  modifiedFlag = 0;
   FakeView view;
   RealPages pages;
+  IModifiedFlag& flag = pages.config.Modified();
   MemoryFileSystem files;
-  Controller controller(view, pages, files, std::make_unique<FakeWorker>(), u"C:\\");
+  Controller controller(view, pages, flag, files, std::make_unique<FakeWorker>(), u"C:\\");
   view.savePath = u"C:\\new.osr";
   ASSERT_EQ(controller.SaveFileAs(), 1);
   const std::vector<std::uint8_t>& f = files.files.at(u"C:\\new.osr");

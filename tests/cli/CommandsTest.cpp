@@ -8,8 +8,8 @@
 
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
-#include "app/StringTable.h"
-#include "app/Utf8.h"
+#include "config/StringTable.h"
+#include "config/Utf8.h"
 #include "device/Protocol.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
-#include "app/StringTable.h"
-#include "app/Utf8.h"
+#include "config/StringTable.h"
+#include "config/Utf8.h"
 #include "pages/PageFramework.h"
 #include "pages/PageTable.h"
 

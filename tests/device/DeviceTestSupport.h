@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/DeviceWorker.h"
+#include "device/DeviceWorker.h"
 #include "device/EmulatedDevice.h"
 #include "device/EmulatedHid.h"
 

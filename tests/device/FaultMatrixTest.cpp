@@ -22,7 +22,7 @@
 #include "app/Fakes.h"
 #include "device/DemoConfiguration.h"
 #include "device/DeviceTestSupport.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ModifiedFlag.h"
 
 namespace {
 
@@ -266,8 +266,9 @@ class DeviceFaults : public ::testing::Test {
     std::vector<std::uint8_t> image;  // the window's image afterwards
   };
 
-  void SetUp() override { modifiedFlag = 0; }
-  void TearDown() override { modifiedFlag = 0; }
+  void SetUp() override { SetFlag(flag, 0); }
+
+  ModifiedFlag flag;
 
   Outcome Run(const FaultRow& row, Op op) {
     Outcome out;
@@ -282,7 +283,7 @@ class DeviceFaults : public ::testing::Test {
     MemoryFileSystem files;
     record = WorkerRecord();
     auto controller = std::make_unique<Controller>(
-        view, pages, files, std::make_unique<ThreadedWorker>(hub, device, queue, record),
+        view, pages, flag, files, std::make_unique<ThreadedWorker>(hub, device, queue, record),
         u"C:\\start");
     // The start-up check, before any fault.
     controller->StartDeviceCheck();
@@ -348,11 +349,11 @@ class DeviceFaults : public ::testing::Test {
         if (out.status == kReadOk) {
           EXPECT_EQ(0, std::memcmp(out.image.data(), demo, kImageSize));
           // The pages showed other values than the device's: the flag is set.
-          EXPECT_EQ(modifiedFlag, 1);
+          EXPECT_EQ(FlagOf(flag), 1);
           EXPECT_TRUE(view.modifiedMark);
         } else {
           EXPECT_EQ(0, std::memcmp(out.image.data(), initial, kImageSize));
-          EXPECT_EQ(modifiedFlag, 0);
+          EXPECT_EQ(FlagOf(flag), 0);
           EXPECT_FALSE(view.modifiedMark);
         }
       }
@@ -409,7 +410,7 @@ TEST_F(DeviceFaults, EveryFaultAgainstAReadAndAWrite) {
   for (const FaultRow& row : rows) {
     for (Op op : {Read, Write}) {
       SCOPED_TRACE(std::string(row.name) + (op == Read ? ", read" : ", write"));
-      modifiedFlag = 0;
+      SetFlag(flag, 0);
       const Outcome out = Run(row, op);
       ASSERT_FALSE(out.hung) << "no notification came";
       EXPECT_TRUE(record.stoppedInTime);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device/DeviceConnection.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 #include "device/DeviceTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "device/DemoConfiguration.h"
 #include "device/DeviceTestSupport.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 namespace {
 

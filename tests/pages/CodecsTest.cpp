@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "pages/Codecs.h"
-#include "pages/ImageMap.h"
+#include "config/Codecs.h"
+#include "config/ImageMap.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ TEST(Codecs, TenthsBcd) {
     Image image;
     image.bytes[40] = c.byte;
     std::u16string units, tenths;
-    LoadTenthsBcd(40, image.bytes, tenths, units);
+    LoadTenthsBcd(40, image.bytes, tenths, units, u"60");
     EXPECT_EQ(units, c.units) << "byte " << int(c.byte);
     EXPECT_EQ(tenths, c.tenths) << "byte " << int(c.byte);
   }

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "FlagHelpers.h"
+#include "config/Configuration.h"
 #include "pages/HeadlessPageDialog.h"
 
 class FakePageDialog : public HeadlessPageDialog {
@@ -37,4 +41,19 @@ class FakePageDialog : public HeadlessPageDialog {
  private:
   std::vector<Posted> posted_;
   int setTextCalls_ = 0;
+};
+
+// A page controller of class T as its dialog builds it: through its factory,
+// over its page of a configuration model of its own, bound to a test dialog
+// that then receives the dialog's notifications.
+template <class T>
+struct HostedPage {
+  Configuration config;
+  FakePageDialog dialog;
+  std::unique_ptr<DlgCtrlr> page;
+  IModifiedFlag& flag = config.Modified();
+  HostedPage() {
+    page.reset(ControllerFactory<T>().create(dialog, config.Values(T::kPageIndex)));
+    dialog.Attach(page.get());
+  }
 };

@@ -11,20 +11,14 @@
 
 #include "app/Controller.h"
 #include "app/Fakes.h"
-#include "app/Notifications.h"
+#include "config/Notifications.h"
 #include "device/DemoConfiguration.h"
 #include "pages/FakePageDialog.h"
 #include "pages/HeadlessPageDialog.h"
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
-#include "pages/PageBalans.h"
-#include "pages/PageConnect.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
+#include "pages/Pages.h"
 #include "pages/PageFramework.h"
-#include "pages/PageInputs.h"
-#include "pages/PagePhones.h"
-#include "pages/PageRelays.h"
-#include "pages/PageSecur.h"
-#include "pages/PageSetRes.h"
 #include "pages/PageTable.h"
 #include "res/resource.h"
 
@@ -40,14 +34,9 @@ Bytes Initial() {
 
 // A page built through its factory and attached to a test dialog.
 template <class T>
-struct Hosted {
-  FakePageDialog dialog;
-  std::unique_ptr<DlgCtrlr> page;
-  Hosted() {
-    modifiedFlag = 0;
-    page.reset(ControllerFactory<T>().create(dialog));
-    dialog.Attach(page.get());
-  }
+struct Hosted : HostedPage<T> {
+  using HostedPage<T>::page;
+  using HostedPage<T>::dialog;
   Bytes Stored(Bytes image = Initial()) {
     page->StoreToImage(image.data());
     return image;
@@ -107,7 +96,6 @@ TEST(InputPage1, LoadFallbacksAndAsymmetricThresholds) {
     image[InLowerThreshold(c.k)] = c.lower;
     image[InTriggerMode(c.k)] = c.mode;
     image[InRestoreTime(c.k)] = c.restore;
-    modifiedFlag = 0;
     pages.Fields(index).LoadFromImage(image.data());
     HeadlessPageDialog& d = pages.Dialog(index);
     EXPECT_EQ(d.GetText(IDC_IN1_ENTRY_DELAY), c.entryShown) << c.k;
@@ -125,7 +113,7 @@ TEST(InputPage1, LoadFallbacksAndAsymmetricThresholds) {
               (c.upperUnits[0] - u'0') * 16 + (c.upperTenths[0] - u'0'));
     EXPECT_EQ(stored[InLowerThreshold(c.k)],
               (c.lowerUnits[0] - u'0') * 16 + (c.lowerTenths[0] - u'0'));
-    EXPECT_EQ(modifiedFlag, 0);
+    EXPECT_EQ(FlagOf(pages.Modified()), 0);
   }
 }
 
@@ -137,10 +125,11 @@ TEST(InputPage1, ChangeOnlyRuleAndItsNotice) {
     std::vector<FakePageDialog::Posted> posted;
   };
   for (int k : {2, 3}) {
+    Configuration config;
     FakePageDialog dialog;
-    modifiedFlag = 0;
-    std::unique_ptr<DlgCtrlr> page(k == 2 ? ControllerFactory<CtrlPageIn2_1>().create(dialog)
-                                          : ControllerFactory<CtrlPageIn3_1>().create(dialog));
+    std::unique_ptr<DlgCtrlr> page(
+        k == 2 ? ControllerFactory<CtrlPageIn2_1>().create(dialog, config.Values(2))
+               : ControllerFactory<CtrlPageIn3_1>().create(dialog, config.Values(4)));
     dialog.Attach(page.get());
     // Values the rule leaves alone or overwrites.
     dialog.Enter(IDC_IN1_ENTRY_DELAY, u"30");
@@ -283,7 +272,6 @@ TEST(DeviceTextMend, AnUneditedTextIsWrittenBackAsLoaded) {
         HeadlessPages pages;
         const int page = key ? 11 : 3;
         const int edit = key ? IDC_SETRES_KEY_3 : IDC_IN2_ALARM_TEXT;
-        modifiedFlag = 0;
         pages.LoadFromImage(image.data());
         // The shown text ends where the bytes stop being storable.
         const std::u16string shown = pages.Dialog(page).GetText(edit);
@@ -295,7 +283,7 @@ TEST(DeviceTextMend, AnUneditedTextIsWrittenBackAsLoaded) {
         EXPECT_EQ(stored[flag], image[flag]) << int(b) << " " << at << " " << key;
         EXPECT_EQ(std::memcmp(&stored[field], &image[field], key ? 8 : 25), 0)
             << int(b) << " " << at << " " << key;
-        EXPECT_EQ(modifiedFlag, 0);
+        EXPECT_EQ(FlagOf(pages.Modified()), 0);
         // Once edited, the text is stored by the rule.
         pages.Dialog(page).Enter(edit, shown + u"x");
         pages.StoreToImage(stored.data());
@@ -605,11 +593,10 @@ TEST(BalancePage, RequestNumberForms) {
 // ---- The change-only notice through the real Controller ----
 
 TEST(InputModeNotice, ReachesPhonesAndSirenRelaysThroughTheController) {
-  modifiedFlag = 0;
   HeadlessPages pages;
   FakeView view;
   MemoryFileSystem files;
-  Controller controller(view, pages, files, std::make_unique<FakeWorker>(), u"C:\\");
+  Controller controller(view, pages, pages.Modified(), files, std::make_unique<FakeWorker>(), u"C:\\");
   for (int i = 0; i < kPageCount; ++i)
     pages.Dialog(i).SetParent([&controller](unsigned code, std::intptr_t value) {
       controller.OnWorkerMessage(code, value);
@@ -649,17 +636,16 @@ TEST(DeviceTextMend, ASecondReadOfAnUnchangedDeviceLeavesTheMarkClear) {
   MakeDemoImage(device.image);
   device.image[InAlarmText(1) + 4] = 0x80;
   device.image[KeyName(1) + 2] = 0x5D;
-  modifiedFlag = 0;
   HeadlessPages pages;
   FakeView view;
   MemoryFileSystem files;
-  Controller controller(view, pages, files, std::move(worker), u"C:\\");
+  Controller controller(view, pages, pages.Modified(), files, std::move(worker), u"C:\\");
   for (int read = 0; read < 2; ++read) {
-    modifiedFlag = 0;  // as after a save
+    SetFlag(pages.Modified(), 0);  // as after a save
     controller.StartDeviceRead();
     controller.OnWorkerMessage(Notify::ReadParamDone, 1);
     controller.OnWorkerMessage(Notify::ReadRecordDone, 1);
-    if (read == 1) EXPECT_EQ(modifiedFlag, 0);
+    if (read == 1) EXPECT_EQ(FlagOf(pages.Modified()), 0);
   }
   // And a write puts the texts back as they were.
   Bytes image(controller.image(), controller.image() + kImageSize);

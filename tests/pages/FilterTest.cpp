@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "pages/FakePageDialog.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ModifiedFlag.h"
 #include "pages/PageFramework.h"
 
 namespace {
@@ -11,10 +11,10 @@ namespace {
 constexpr int kEdit = 1015, kBox = 1019, kCombo = 1013;
 
 // A page with one field, filtered like the real pages' fields.
-class FieldPage : public DlgCtrlr {
+class StandInPage : public DlgCtrlr {
  public:
   enum Kind { Number, Text };
-  FieldPage(IPageDialog& dialog, Kind kind, std::u16string initial, int a, int b, int digits = 0)
+  StandInPage(IPageDialog& dialog, Kind kind, std::u16string initial, int a, int b, int digits = 0)
       : DlgCtrlr(dialog), kind_(kind), text(std::move(initial)), a_(a), b_(b), digits_(digits) {
     dialog_.SetText(kEdit, text);
   }
@@ -23,13 +23,13 @@ class FieldPage : public DlgCtrlr {
   void OnCommand(IPageDialog& dialog, int control, int code) override {
     if (control == kEdit && code == kEnUpdate) {
       if (kind_ == Number)
-        NumberEditFilter(kEdit, text, dialog, a_, b_, digits_);
+        NumberEditFilter(kEdit, text, dialog, flag, a_, b_, digits_);
       else
-        TextEditFilter(kEdit, text, dialog, a_, b_);
+        TextEditFilter(kEdit, text, dialog, flag, a_, b_);
     } else if (control == kBox && code == kBnClicked) {
-      changed = TakeCheckBox(kBox, check, dialog);
+      changed = TakeCheckBox(kBox, check, dialog, flag);
     } else if (control == kCombo && code == kCbnSelChange) {
-      TakeComboSelection(kCombo, index, dialog);
+      TakeComboSelection(kCombo, index, dialog, flag);
     }
   }
 
@@ -37,6 +37,7 @@ class FieldPage : public DlgCtrlr {
   std::u16string text;
   int a_, b_, digits_;
   int check = 0, index = 0, changed = -1;
+  ModifiedFlag flag;
 };
 
 // One user action on the edit.
@@ -63,7 +64,7 @@ void Apply(FakePageDialog& dialog, const Action& action) {
 
 struct FilterCase {
   const char* name;
-  FieldPage::Kind kind;
+  StandInPage::Kind kind;
   std::u16string initial;
   int a, b, digits;  // number: min, max, digits; text: mode, maxLen
   std::vector<Action> actions;
@@ -76,9 +77,8 @@ class EditFilter : public testing::TestWithParam<FilterCase> {};
 
 TEST_P(EditFilter, EditShowsWhatThePageHolds) {
   const FilterCase& c = GetParam();
-  modifiedFlag = 0;
   FakePageDialog dialog;
-  FieldPage page(dialog, c.kind, c.initial, c.a, c.b, c.digits);
+  StandInPage page(dialog, c.kind, c.initial, c.a, c.b, c.digits);
   dialog.Attach(&page);
   for (const Action& action : c.actions) {
     Apply(dialog, action);
@@ -88,10 +88,10 @@ TEST_P(EditFilter, EditShowsWhatThePageHolds) {
   EXPECT_EQ(page.text, c.shown);
   EXPECT_EQ(dialog.Caret(kEdit), c.caret);
   EXPECT_EQ(dialog.EditOf(kEdit).start, dialog.EditOf(kEdit).end);
-  EXPECT_EQ(modifiedFlag, c.modified ? 1 : 0);
+  EXPECT_EQ(FlagOf(page.flag), c.modified ? 1 : 0);
 }
 
-using K = FieldPage::Kind;
+using K = StandInPage::Kind;
 const FilterCase kNumberCases[] = {
     {"DigitBeforeFullFieldOutOfRange", K::Number, u"30", 0, 59, 2,
      {CaretAt(0), TypeText(u"7")}, u"30", 1, false},
@@ -178,9 +178,8 @@ INSTANTIATE_TEST_SUITE_P(Text, EditFilter, testing::ValuesIn(kTextCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EditFilterWriteBack, OnlyWhenTheEditShowsSomethingElse) {
-  modifiedFlag = 0;
   FakePageDialog dialog;
-  FieldPage page(dialog, K::Number, u"26", 0, 99, 2);
+  StandInPage page(dialog, K::Number, u"26", 0, 99, 2);
   dialog.Attach(&page);
   const int before = dialog.setTextCalls();
   // An accepted edit that the edit already shows is not written back.
@@ -197,37 +196,35 @@ TEST(EditFilterWriteBack, OnlyWhenTheEditShowsSomethingElse) {
 }
 
 TEST(MarkModified, PostsOnlyWhenTheFlagGetsSet) {
-  modifiedFlag = 0;
   FakePageDialog dialog;
-  FieldPage page(dialog, K::Number, u"26", 0, 99, 2);
+  StandInPage page(dialog, K::Number, u"26", 0, 99, 2);
   dialog.Attach(&page);
   dialog.PlaceCaret(kEdit, 2);
   dialog.Type(kEdit, u"1");
   dialog.Type(kEdit, u"2");
   dialog.Click(kBox);
   EXPECT_EQ(page.text, u"12");
-  EXPECT_EQ(modifiedFlag, 1);
+  EXPECT_EQ(FlagOf(page.flag), 1);
   ASSERT_EQ(dialog.posted().size(), 1u);
   EXPECT_EQ(dialog.posted()[0], (FakePageDialog::Posted{0, 0}));
 
   // Cleared by a file save: the next change tells the main window again.
-  modifiedFlag = 0;
+  SetFlag(page.flag, 0);
   dialog.Click(kBox);
   EXPECT_EQ(dialog.posted().size(), 2u);
 
   // Without a parent the flag is still set.
-  modifiedFlag = 0;
+  ModifiedFlag orphanFlag;
   FakePageDialog orphan;
   orphan.SetHasParent(false);
-  MarkModified(orphan);
-  EXPECT_EQ(modifiedFlag, 1);
+  MarkModified(orphan, orphanFlag);
+  EXPECT_EQ(FlagOf(orphanFlag), 1);
   EXPECT_TRUE(orphan.posted().empty());
 }
 
 TEST(CommandHelpers, OnlyARealChangeCounts) {
-  modifiedFlag = 0;
   FakePageDialog dialog;
-  FieldPage page(dialog, K::Number, u"26", 0, 99, 2);
+  StandInPage page(dialog, K::Number, u"26", 0, 99, 2);
   for (const char16_t* item : {u"a", u"b", u"c"}) dialog.AddComboString(kCombo, item);
   dialog.Attach(&page);
 
@@ -235,7 +232,7 @@ TEST(CommandHelpers, OnlyARealChangeCounts) {
   dialog.Notify(kBox, kBnClicked);
   EXPECT_EQ(page.changed, 0);
   dialog.Choose(kCombo, 0);  // reselects the current entry
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(page.flag), 0);
   EXPECT_TRUE(dialog.posted().empty());
 
   dialog.Click(kBox);
@@ -243,7 +240,7 @@ TEST(CommandHelpers, OnlyARealChangeCounts) {
   EXPECT_EQ(page.check, 1);
   dialog.Choose(kCombo, 2);
   EXPECT_EQ(page.index, 2);
-  EXPECT_EQ(modifiedFlag, 1);
+  EXPECT_EQ(FlagOf(page.flag), 1);
 }
 
 TEST(FrameworkNotices, InputModeAndCombos) {

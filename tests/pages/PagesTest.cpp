@@ -4,13 +4,11 @@
 #include <memory>
 
 #include "pages/FakePageDialog.h"
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
-#include "pages/PageConnect.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
+#include "pages/Pages.h"
 #include "pages/PageFramework.h"
-#include "pages/PageNotSMS.h"
 #include "pages/PageTable.h"
-#include "pages/PageThermo.h"
 #include "res/resource.h"
 
 namespace {
@@ -20,18 +18,8 @@ struct Image {
   Image() { InitImage(bytes); }
 };
 
-// A page built the way its dialog builds it: through its factory, bound to
-// the dialog, then receiving the dialog's notifications.
 template <class T>
-struct Hosted {
-  FakePageDialog dialog;
-  std::unique_ptr<DlgCtrlr> page;
-  Hosted() {
-    modifiedFlag = 0;
-    page.reset(ControllerFactory<T>().create(dialog));
-    dialog.Attach(page.get());
-  }
-};
+using Hosted = HostedPage<T>;
 
 // Only the bytes in `owned` may differ from the initial image.
 void ExpectOnlyOwnedChanged(const Image& image, std::initializer_list<int> owned) {
@@ -43,13 +31,13 @@ void ExpectOnlyOwnedChanged(const Image& image, std::initializer_list<int> owned
 }
 
 TEST(PageTable, OrderAndBuiltPages) {
-  EXPECT_EQ(kPageTable[0].labelId, IDS_PAGE_IN1_1);
-  EXPECT_EQ(kPageTable[0].dialogId, IDD_PAGE_IN1_1);
-  EXPECT_EQ(kPageTable[22].dialogId, IDD_PAGE_THERMO);
+  EXPECT_EQ(kPages[0].labelId, IDS_PAGE_IN1_1);
+  EXPECT_EQ(kPages[0].dialogId, IDD_PAGE_IN1_1);
+  EXPECT_EQ(kPages[22].dialogId, IDD_PAGE_THERMO);
   for (int i = 0; i < 23; ++i)
     for (int j = i + 1; j < 23; ++j) {
-      EXPECT_NE(kPageTable[i].dialogId, kPageTable[j].dialogId);
-      EXPECT_NE(kPageTable[i].labelId, kPageTable[j].labelId);
+      EXPECT_NE(kPages[i].dialogId, kPages[j].dialogId);
+      EXPECT_NE(kPages[i].labelId, kPages[j].labelId);
     }
   // Pages 19, 21 and 22 have controllers; their factories build the right
   // class.
@@ -57,9 +45,9 @@ TEST(PageTable, OrderAndBuiltPages) {
                                                          {21, &typeid(CtrlPageNotSMS)},
                                                          {22, &typeid(CtrlPageThermo)}};
   for (const auto& [index, type] : built) {
-    ASSERT_NE(kPageTable[index].makeFactory, nullptr) << index;
+    Configuration config;
     FakePageDialog dialog;
-    std::unique_ptr<DlgCtrlr> page(kPageTable[index].makeFactory()->create(dialog));
+    std::unique_ptr<DlgCtrlr> page(MakePageFactory(index)->create(dialog, config.Values(index)));
     EXPECT_EQ(typeid(*page), *type) << index;
   }
 }
@@ -74,7 +62,7 @@ TEST(CtrlPageConnect, FreshPageClearsItsBitsOnly) {
   h.page->StoreToImage(image.bytes);
   EXPECT_EQ(image.bytes[kConnectFlags], 0xF8);
   ExpectOnlyOwnedChanged(image, {kConnectFlags});
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(h.flag), 0);
 }
 
 TEST(CtrlPageConnect, LoadAndStoreKeepOtherBits) {
@@ -100,14 +88,14 @@ TEST(CtrlPageConnect, LoadAndStoreKeepOtherBits) {
       h.page->StoreToImage(image.bytes);
       EXPECT_EQ(image.bytes[kConnectFlags], (others & 0xF8) | (c.loaded & 0x07));
     }
-    EXPECT_EQ(modifiedFlag, 0);
+    EXPECT_EQ(FlagOf(h.flag), 0);
   }
 }
 
 TEST(CtrlPageConnect, ClicksSetTheirBits) {
   Hosted<CtrlPageConnect> h;
   h.dialog.Click(IDC_CONNECT_REJECTED);
-  EXPECT_EQ(modifiedFlag, 1);
+  EXPECT_EQ(FlagOf(h.flag), 1);
   h.dialog.Click(IDC_CONNECT_CANCEL);
   h.dialog.Click(IDC_CONNECT_CANCEL);
   h.dialog.Notify(IDC_CONNECT_LISTEN, kEnUpdate);  // not a click: ignored
@@ -129,7 +117,7 @@ TEST(CtrlPageNotSMS, FreshPageStoresNine) {
   EXPECT_EQ(image.bytes[kCallLifetime], 9);
   EXPECT_EQ(image.bytes[kSmsAttempts], 9);
   ExpectOnlyOwnedChanged(image, {kCallLifetime, kSmsAttempts});
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(h.flag), 0);
 }
 
 TEST(CtrlPageNotSMS, LoadShowsDigitOrMaximum) {
@@ -151,7 +139,7 @@ TEST(CtrlPageNotSMS, LoadShowsDigitOrMaximum) {
     h.page->StoreToImage(stored.bytes);
     EXPECT_EQ(stored.bytes[kCallLifetime], c.shownLifetime[0] - u'0');
     EXPECT_EQ(stored.bytes[kSmsAttempts], c.shownAttempts[0] - u'0');
-    EXPECT_EQ(modifiedFlag, 0);
+    EXPECT_EQ(FlagOf(h.flag), 0);
     EXPECT_TRUE(h.dialog.posted().empty());
   }
 }
@@ -163,7 +151,7 @@ TEST(CtrlPageNotSMS, EachFieldKeepsOneDigit) {
     h.dialog.Backspace(edit);
     EXPECT_EQ(h.dialog.GetText(edit), u"9");
   }
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(h.flag), 0);
   h.dialog.PlaceCaret(IDC_NOTSMS_LIFETIME, 1);
   h.dialog.Type(IDC_NOTSMS_LIFETIME, u"4");
   h.dialog.PlaceCaret(IDC_NOTSMS_ATTEMPTS, 0);
@@ -195,7 +183,7 @@ TEST(CtrlPageThermo, FreshPageStoresDefaults) {
   EXPECT_EQ(image.bytes[kThermoLower], 0x0A);
   EXPECT_EQ(image.bytes[kThermoMode], 0);
   ExpectOnlyOwnedChanged(image, {kThermoUpper, kThermoLower, kThermoMode});
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(h.flag), 0);
 }
 
 TEST(CtrlPageThermo, LoadFallsBackToDefaults) {
@@ -224,7 +212,7 @@ TEST(CtrlPageThermo, LoadFallsBackToDefaults) {
     EXPECT_EQ(stored.bytes[kThermoUpper], std::stoi(std::string(c.shownUpper, c.shownUpper + 2)));
     EXPECT_EQ(stored.bytes[kThermoLower], std::stoi(std::string(c.shownLower, c.shownLower + 2)));
     EXPECT_EQ(stored.bytes[kThermoMode], c.selection);
-    EXPECT_EQ(modifiedFlag, 0);
+    EXPECT_EQ(FlagOf(h.flag), 0);
   }
 }
 

@@ -3,9 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
-#include "pages/PageTable.h"
+#include "config/ImageMap.h"
 
 namespace {
 std::string Narrow(const std::u16string& text) {
@@ -15,35 +13,30 @@ std::string Narrow(const std::u16string& text) {
 }
 }  // namespace
 
-std::string ShownValues(HeadlessPages& pages) {
+std::string ShownValues(const Configuration& config) {
   std::string shown;
-  for (int i = 0; i < kPageCount; ++i) {
-    const FieldPage& page = pages.Fields(i);
-    for (std::size_t r = 0; r < page.Fields().rows.size(); ++r) {
-      const FieldRow& row = page.Fields().rows[r];
-      if (!row.ExistsFor(page.Member())) continue;
-      const FieldPage::Holder& h = page.Value(static_cast<int>(r));
-      shown += FieldKey(row, page.Member()) + "=" + Narrow(h.text) + "|" + Narrow(h.text2) + "|" +
-               std::to_string(h.value) + "\n";
-    }
+  for (const FieldRef& field : Configuration::AllFields()) {
+    const FieldValue& h = config.Value(field);
+    shown += field.Key() + "=" + Narrow(h.text) + "|" + Narrow(h.text2) + "|" +
+             std::to_string(h.value) + "\n";
   }
   return shown;
 }
 
-std::string CheckFixpoint(HeadlessPages& pages, const std::uint8_t* image) {
-  modifiedFlag = 0;
-  pages.LoadFromImage(image);
-  const std::string first = ShownValues(pages);
+std::string CheckFixpoint(Configuration& config, const std::uint8_t* image) {
+  config.Modified().Clear();
+  config.Load(image);
+  const std::string first = ShownValues(config);
   std::vector<std::uint8_t> stored(image, image + kImageSize);
-  pages.StoreToImage(stored.data());
-  pages.LoadFromImage(stored.data());
-  if (ShownValues(pages) != first) return "load, store, load shows other values";
+  config.StoreOver(stored.data());
+  config.Load(stored.data());
+  if (ShownValues(config) != first) return "load, store, load shows other values";
   std::vector<std::uint8_t> again = stored;
-  pages.StoreToImage(again.data());
+  config.StoreOver(again.data());
   if (again != stored) return "a second store writes other bytes";
   if (std::memcmp(stored.data() + kParamAreaSize, image + kParamAreaSize,
                   kImageSize - kParamAreaSize) != 0)
     return "a store touched the record area";
-  if (modifiedFlag != 0) return "a load marked the configuration modified";
+  if (config.Modified().IsSet()) return "a load marked the configuration modified";
   return {};
 }

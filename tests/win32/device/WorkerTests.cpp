@@ -9,7 +9,7 @@
 
 #include "device/DemoConfiguration.h"
 #include "device/DeviceTestSupport.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 #include "win32/AccessUSB.h"
 #include "win32/DeviceWorkers.h"
 #include "win32/HidPipeDevice.h"

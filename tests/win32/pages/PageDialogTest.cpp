@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/StringTable.h"
+#include "config/StringTable.h"
 #include "pages/Ctrlr.h"
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ImageMap.h"
+#include "config/ModifiedFlag.h"
 #include "pages/PageTable.h"
 #include "res/resource.h"
 #include "win32/PageDialog.h"
@@ -46,15 +46,15 @@ class PageDialogs : public testing::Test {
   }
 
   void SetUp() override {
-    modifiedFlag = 0;
+    SetFlag(flag, 0);
     posted.clear();
     parent_ = CreateWindowExW(0, L"OstrelPagesTestParent", L"pages", WS_OVERLAPPEDWINDOW, 0, 0,
                               900, 480, nullptr, nullptr, appInstance, nullptr);
     ASSERT_NE(parent_, nullptr);
     for (int i = 0; i < 23; ++i) {
       std::unique_ptr<CtrlFactory> factory =
-          kPageTable[i].makeFactory ? kPageTable[i].makeFactory() : nullptr;
-      pages_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPageTable[i].dialogId),
+          kPages[i].makeFactory ? kPages[i].makeFactory() : nullptr;
+      pages_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPages[i].dialogId),
                                      parent_, PageDialogProc,
                                      reinterpret_cast<LPARAM>(factory.get()));
       ASSERT_NE(pages_[i], nullptr) << "page " << i;
@@ -117,7 +117,7 @@ TEST_F(PageDialogs, AllTemplatesExistWithTheirFrames) {
       if ((GetWindowLongW(child, GWL_STYLE) & 0x0F) == BS_GROUPBOX && !WindowText(child).empty())
         framed = true;
     EXPECT_TRUE(framed) << "page " << i;
-    EXPECT_EQ(PageController(pages_[i]) != nullptr, kPageTable[i].makeFactory != nullptr)
+    EXPECT_EQ(PageController(pages_[i]) != nullptr, kPages[i].makeFactory != nullptr)
         << "page " << i;
   }
   EXPECT_EQ(PageController(parent_), nullptr);
@@ -126,7 +126,7 @@ TEST_F(PageDialogs, AllTemplatesExistWithTheirFrames) {
   EXPECT_EQ(SendMessageW(Control(kThermoPage, IDC_THERMO_MODE), CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(WindowText(Control(kNotSmsPage, IDC_NOTSMS_LIFETIME)), u"9");
   // Writing its own controls did not mark anything.
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(flag), 0);
   EXPECT_TRUE(posted.empty());
 }
 
@@ -154,7 +154,7 @@ TEST_F(PageDialogs, TwoDigitFieldFollowsTheKeys) {
   Key(upper, VK_BACK);
   EXPECT_EQ(WindowText(upper), u"25");
   EXPECT_EQ(TwoDigits(Stored(kThermoPage)[kThermoUpper]), WindowText(upper));
-  EXPECT_EQ(modifiedFlag, 1);
+  EXPECT_EQ(FlagOf(flag), 1);
   EXPECT_EQ(posted.size(), 1u);  // only the first change is announced
 }
 
@@ -216,7 +216,7 @@ TEST_F(PageDialogs, LoadShowsTheImageWithoutMarking) {
   EXPECT_EQ(SendMessageW(Control(kConnectPage, IDC_CONNECT_REJECTED), BM_GETCHECK, 0, 0), 0);
   EXPECT_EQ(SendMessageW(Control(kConnectPage, IDC_CONNECT_CANCEL), BM_GETCHECK, 0, 0), 1);
   EXPECT_EQ(WindowText(Control(kNotSmsPage, IDC_NOTSMS_LIFETIME)), u"9");
-  EXPECT_EQ(modifiedFlag, 0);
+  EXPECT_EQ(FlagOf(flag), 0);
   EXPECT_TRUE(posted.empty());
 }
 

@@ -7,7 +7,7 @@
 
 #include "app/ConfigFile.h"
 #include "pages/HeadlessPageDialog.h"
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 #include "res/page_ids.h"
 #include "win32/Dialogs.h"
 #include "win32/shell/ShellSupport.h"
@@ -185,7 +185,7 @@ TEST_F(FileTest, SavesThatRefuseTidyUpOrWriteInPlace) {
       SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileW((folder + L"\\" + name).c_str());
     }
-    modifiedFlag = 0;
+    SetFlag(flag, 0);
   }
 }
 

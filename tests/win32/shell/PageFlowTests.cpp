@@ -8,8 +8,8 @@
 #include "app/ConfigFile.h"
 #include "device/DemoConfiguration.h"
 #include "pages/HeadlessPageDialog.h"
-#include "pages/ImageMap.h"
-#include "pages/PageRelays.h"
+#include "config/ImageMap.h"
+#include "pages/Pages.h"
 #include "pages/PageTable.h"
 #include "res/page_ids.h"
 #include "win32/DemoWorker.h"
@@ -142,9 +142,9 @@ TEST_F(DemoReadTest, EveryPageShowsTheDeviceAndASaveKeepsItWithTheEdits) {
   expected.LoadFromImage(demo);
   for (int i = 0; i < kPageCount; ++i) {
     HeadlessPageDialog& d = expected.Dialog(i);
-    for (const FieldRow& row : kPageTable[i].fields->rows) {
-      if (!row.ExistsFor(kPageTable[i].member)) continue;
-      const std::string key = FieldKey(row, kPageTable[i].member);
+    for (const FieldRow& row : kPages[i].fields->rows) {
+      if (!row.ExistsFor(kPages[i].member)) continue;
+      const std::string key = FieldKey(row, kPages[i].member);
       switch (row.kind) {
         case FieldKind::List:
         case FieldKind::OneHot:

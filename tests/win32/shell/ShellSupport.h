@@ -13,7 +13,7 @@
 
 #include "win32/AccessUSB.h"
 #include "win32/HidPipeDevice.h"
-#include "pages/ModifiedFlag.h"
+#include "config/ModifiedFlag.h"
 #include "res/resource.h"
 #include "win32/App.h"
 #include "win32/MainWindow.h"
@@ -78,7 +78,7 @@ class MainWindowTest : public ::testing::Test {
     RegisterProbeMessage();
     INITCOMMONCONTROLSEX init = {sizeof init, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&init);
-    modifiedFlag = 0;
+    SetFlag(flag, 0);
     main_ = CreateMainWindow(Workers());
     ASSERT_NE(main_, nullptr);
     self_ = MainWindow::Of(main_);

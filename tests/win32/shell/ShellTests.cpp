@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "app/StringTable.h"
+#include "config/StringTable.h"
 #include "pages/PageTable.h"
 #include "win32/WinException.h"
 
@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, StartsWithTitleTreeAndEmptyStatus) {
     tv.pszText = label;
     tv.cchTextMax = 256;
     SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
-    EXPECT_EQ(U(label), std::u16string(FindString(kPageTable[i].labelId))) << i;
+    EXPECT_EQ(U(label), std::u16string(FindString(kPages[i].labelId))) << i;
     item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
                                                     reinterpret_cast<LPARAM>(item)));
   }

@@ -1,4 +1,4 @@
-#include "app/Utf8.h"
+#include "config/Utf8.h"
 
 #include <cstdint>
 

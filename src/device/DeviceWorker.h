@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Notifications.h"
+#include "config/Notifications.h"
 
 // Request codes for IDeviceWorker::PostRequest.
 enum RequestCode : int {

@@ -1,4 +1,4 @@
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "pages/Codecs.h"
+#include "config/Codecs.h"
 
 #include <algorithm>
 
-#include "pages/ImageMap.h"
+#include "config/ImageMap.h"
 
 namespace {
 
@@ -107,14 +107,14 @@ void StoreTenthsBcd(const std::u16string& units, const std::u16string& tenths,
 }
 
 void LoadTenthsBcd(int off, const std::uint8_t* image, std::u16string& tenths,
-                   std::u16string& units) {
+                   std::u16string& units, const char16_t* def) {
   const int high = image[off] >> 4, low = image[off] & 0x0F;
   if (high <= 9 && low <= 9) {
     units = std::u16string(1, DigitChar(high));
     tenths = std::u16string(1, DigitChar(low));
   } else {
-    units = u"6";
-    tenths = u"0";
+    units = std::u16string(1, def[0]);
+    tenths = std::u16string(1, def[1]);
   }
 }
 

@@ -50,9 +50,10 @@ void LoadOneDigit(int off, const std::uint8_t* image, std::u16string& text, char
 // text holds no digit.
 void StoreTenthsBcd(const std::u16string& units, const std::u16string& tenths,
                     std::uint8_t* image, int off);
-// BCD x.y to units and tenths; a nibble above 9 gives 6.0.
+// BCD x.y to units and tenths; a nibble above 9 gives the default `def`
+// (two digits: the units, then the tenths).
 void LoadTenthsBcd(int off, const std::uint8_t* image, std::u16string& tenths,
-                   std::u16string& units);
+                   std::u16string& units, const char16_t* def);
 
 // Sets (on) or clears one flag bit of a byte shared with other owners; the
 // byte's other bits keep their values.

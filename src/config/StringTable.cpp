@@ -1,4 +1,4 @@
-#include "app/StringTable.h"
+#include "config/StringTable.h"
 
 #include "res/resource.h"
 

@@ -1,3 +1,0 @@
-#include "pages/ModifiedFlag.h"
-
-int modifiedFlag = 0;
