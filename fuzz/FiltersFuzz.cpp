@@ -37,16 +37,16 @@ void CheckNumber(const std::u16string& text, std::size_t digits, int min, int ma
 }
 
 void CheckPage(TypingDialog& dialog, FieldPage& page, int index) {
-  const PageEntry& entry = kPages[index];
   // What the page stores, loaded into a fresh page: the same values.
   std::vector<std::uint8_t> image(kImageSize, 0xFF);
   page.StoreToImage(image.data());
   TypingDialog freshDialog;
-  std::unique_ptr<DlgCtrlr> fresh(entry.makeFactory()->create(freshDialog));
+  Configuration freshConfig;
+  std::unique_ptr<DlgCtrlr> fresh(
+      MakePageFactory(index)->create(freshDialog, freshConfig.Values(index)));
   freshDialog.Attach(fresh.get());
-  const int flag = FlagOf(flag);
   fresh->LoadFromImage(image.data());
-  FUZZ_CHECK(FlagOf(flag) == flag);
+  FUZZ_CHECK(!freshConfig.Modified().IsSet());
   auto& loaded = dynamic_cast<FieldPage&>(*fresh);
 
   const auto& rows = page.Fields().rows;
@@ -69,7 +69,7 @@ void CheckPage(TypingDialog& dialog, FieldPage& page, int index) {
       default:
         FUZZ_CHECK(dialog.GetText(row.control) == held.text);
         if (row.control2) FUZZ_CHECK(dialog.GetText(row.control2) == held.text2);
-        if (row.kind == FieldKind::PageText) {
+        if (row.kind == FieldKind::Password || row.kind == FieldKind::RequestNumber) {
           // A password of fewer than four digits, a request number that is
           // not "*", digits, "#": the page's note says they are not stored,
           // and what follows a request number's "#" is not part of it.
@@ -103,9 +103,9 @@ void CheckPage(TypingDialog& dialog, FieldPage& page, int index) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const int index = data[0] % kPageCount;
-  SetFlag(flag, 0);
+  Configuration config;
   TypingDialog dialog;
-  std::unique_ptr<DlgCtrlr> controller(kPages[index].makeFactory()->create(dialog));
+  std::unique_ptr<DlgCtrlr> controller(MakePageFactory(index)->create(dialog, config.Values(index)));
   dialog.Attach(controller.get());
   auto& page = dynamic_cast<FieldPage&>(*controller);
   CheckPage(dialog, page, index);

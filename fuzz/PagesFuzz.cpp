@@ -1,4 +1,4 @@
-// Any 2300-byte image loaded into all 23 pages and stored back: a store
+// Any 2300-byte image loaded into the configuration model and stored back: a store
 // changes only the bits the pages own, loading what was stored and storing
 // again gives the same bytes (load -> store -> load is a fixpoint), and no
 // load marks the configuration modified.
@@ -8,27 +8,25 @@
 
 #include "FuzzSupport.h"
 #include "OwnedBits.h"
-#include "pages/HeadlessPageDialog.h"
+#include "config/Configuration.h"
 #include "config/ImageMap.h"
-#include "config/ModifiedFlag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const auto owned = OwnedBits();
   std::vector<std::uint8_t> image(kImageSize, 0xFF);
   std::memcpy(image.data(), data, size < kImageSize ? size : kImageSize);
 
-  SetFlag(flag, 0);
-  HeadlessPages pages;
-  pages.LoadFromImage(image.data());
-  FUZZ_CHECK(FlagOf(flag) == 0);
+  Configuration pages;
+  pages.Load(image.data());
+  FUZZ_CHECK(!pages.Modified().IsSet());
 
   // Stored over the very bytes it was loaded from, and over other bytes:
   // only owned bits may differ from what was there.
   std::vector<std::uint8_t> stored = image;
-  pages.StoreToImage(stored.data());
+  pages.StoreOver(stored.data());
   for (std::uint8_t background : {0x00, 0xFF}) {
     std::vector<std::uint8_t> over(kImageSize, background), before = over;
-    pages.StoreToImage(over.data());
+    pages.StoreOver(over.data());
     for (std::size_t i = 0; i < kImageSize; ++i) {
       const std::uint8_t changed = over[i] ^ before[i];
       for (int b = 0; b < 8; ++b)
@@ -42,17 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // The fixpoint: what was stored loads into fresh pages as it stands.
-  HeadlessPages again;
-  again.LoadFromImage(stored.data());
-  FUZZ_CHECK(FlagOf(flag) == 0);
+  Configuration again;
+  again.Load(stored.data());
+  FUZZ_CHECK(!again.Modified().IsSet());
   std::vector<std::uint8_t> restored = stored;
-  again.StoreToImage(restored.data());
+  again.StoreOver(restored.data());
   FUZZ_CHECK(restored == stored);
   // And the pages that stored it load it without change as well.
-  pages.LoadFromImage(stored.data());
+  pages.Load(stored.data());
   std::vector<std::uint8_t> same = stored;
-  pages.StoreToImage(same.data());
+  pages.StoreOver(same.data());
   FUZZ_CHECK(same == stored);
-  FUZZ_CHECK(FlagOf(flag) == 0);
+  FUZZ_CHECK(!pages.Modified().IsSet());
   return 0;
 }

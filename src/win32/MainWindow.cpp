@@ -96,8 +96,8 @@ MainWindow::MainWindow(HWND window, WorkerFactory makeWorker)
       modified_(GetDlgItem(window, IDC_MODIFIED)),
       tree_(GetDlgItem(window, IDC_TREE)) {
   std::u16string folder = GetWorkingFolder();
-  controller_ = std::make_unique<Controller>(*this, *this, files_, makeWorker(*this),
-                                             std::move(folder));
+  controller_ = std::make_unique<Controller>(*this, config_, config_.Modified(), files_,
+                                             makeWorker(*this), std::move(folder));
   startup_trace::Mark("worker");
 
   // Each icon drawn at its own size rather than one scaled by the system.
@@ -209,7 +209,7 @@ void MainWindow::BuildTreeAndFirstPage() {
   // keeps no scroll bars up to date while they are added.
   SendMessageW(tree_, WM_SETREDRAW, FALSE, 0);
   for (int i = 0; i < kPageCount; ++i) {
-    std::u16string label = LoadText(kPageTable[i].labelId);
+    std::u16string label = LoadText(kPages[i].labelId);
     TVINSERTSTRUCTW insert = {};
     insert.hParent = TVI_ROOT;
     insert.hInsertAfter = TVI_LAST;
@@ -234,12 +234,12 @@ void MainWindow::BuildTreeAndFirstPage() {
 
 void MainWindow::BuildPage(int i) {
   // The factory only has to live until the creation returns.
-  std::unique_ptr<CtrlFactory> factory =
-      kPageTable[i].makeFactory ? kPageTable[i].makeFactory() : nullptr;
+  std::unique_ptr<CtrlFactory> factory = MakePageFactory(i);
+  PageCreation creation{factory.get(), &config_.Values(i)};
   startup_trace::Mark("page factories");
-  pageWindows_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPageTable[i].dialogId),
+  pageWindows_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPages[i].dialogId),
                                        window_, PageDialogProc,
-                                       reinterpret_cast<LPARAM>(factory.get()));
+                                       reinterpret_cast<LPARAM>(&creation));
   startup_trace::Mark("page dialog after its init");
   if (!pageWindows_[i]) ThrowLastError(L"CreateDialog_Page");
 }
@@ -324,10 +324,6 @@ void MainWindow::UnregisterDeviceNotification() {
 }
 
 void MainWindow::PostQuit(int exitCode) { PostQuitMessage(exitCode); }
-
-DlgCtrlr* MainWindow::Page(int index) {
-  return pageWindows_[index] ? PageController(pageWindows_[index]) : nullptr;
-}
 
 void MainWindow::Post(unsigned code, std::intptr_t value) {
   PostMessageW(window_, WM_APP, code, value);

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/Controller.h"
+#include "config/Configuration.h"
 #include "win32/App.h"
 #include "win32/ToolTip.h"
 #include "win32/Win32FileSystem.h"
@@ -23,13 +24,15 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // its controller, and the first presence check has been posted.
 HWND CreateMainWindow(WorkerFactory makeWorker);
 
-class MainWindow : public IMainView, public IPageSet, public INotifySink {
+class MainWindow : public IMainView, public INotifySink {
  public:
   MainWindow(HWND window, WorkerFactory makeWorker);
   ~MainWindow() override;
 
   static MainWindow* Of(HWND window);
   Controller& controller() { return *controller_; }
+  // The values of all 23 pages, whether or not a page's dialog exists.
+  Configuration& configuration() { return config_; }
   HWND pageWindow(int index) const { return pageWindows_[index]; }
   HTREEITEM treeItem(int index) const { return treeItems_[index]; }
   HWND tree() const { return tree_; }
@@ -59,8 +62,6 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   void RequestClose() override;
   void UnregisterDeviceNotification() override;
   void PostQuit(int exitCode) override;
-  // IPageSet
-  DlgCtrlr* Page(int index) override;
   // INotifySink
   void Post(unsigned code, std::intptr_t value) override;
 
@@ -90,6 +91,8 @@ class MainWindow : public IMainView, public IPageSet, public INotifySink {
   HTREEITEM treeItems_[kPageCount] = {};
   HWND pageWindows_[kPageCount] = {};
   Win32FileSystem files_;
+  // Before the Controller and the pages, which work on it.
+  Configuration config_;
   HDEVNOTIFY deviceNotification_ = nullptr;
   std::unique_ptr<Controller> controller_;
   bool startupFailed_ = false;

@@ -25,13 +25,13 @@ PageHost* HostOf(HWND dialog) {
 
 // Builds the page's controller; false (after the "Exception" box) when its
 // construction failed, and the page then has none.
-bool CreateController(HWND dialog, CtrlFactory* factory) {
-  if (!factory) return true;
+bool CreateController(HWND dialog, const PageCreation* creation) {
+  if (!creation || !creation->factory) return true;
   return ReportFailures(dialog, [&] {
     auto host = std::make_unique<PageHost>(dialog);
     // The controller writes its controls while it is built; their
     // notifications find no controller in the user data yet and are ignored.
-    host->controller.reset(factory->create(host->view));
+    host->controller.reset(creation->factory->create(host->view, *creation->values));
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host.release()));
   });
 }
@@ -43,7 +43,7 @@ INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_INITDIALOG: {
       startup_trace::Mark("page dialogs and their controls");
-      const bool built = CreateController(dialog, reinterpret_cast<CtrlFactory*>(lParam));
+      const bool built = CreateController(dialog, reinterpret_cast<const PageCreation*>(lParam));
       startup_trace::Mark("page controllers (own work)");
       // FALSE when built: a page never takes the keyboard focus while it is
       // created (the main window gives it to the tree), so building the

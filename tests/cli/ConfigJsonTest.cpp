@@ -12,8 +12,7 @@
 #include "cli/Operations.h"
 #include "config/StringTable.h"
 #include "config/Utf8.h"
-#include "pages/PageFramework.h"
-#include "pages/PageTable.h"
+#include "config/PageFields.h"
 
 namespace {
 
@@ -54,16 +53,16 @@ std::string OtherValue(const FieldRef& field, const std::u16string& current, std
         break;
       case FieldKind::Flag:
       case FieldKind::Marker:
-        v = current == kYes ? "false" : "true";
+        v = current == kBoxOn ? "false" : "true";
         break;
       case FieldKind::Phone:
         v = "+7" + std::to_string(100000 + random() % 900000);
         break;
-      case FieldKind::PageText:
-        if (r.textMode == Digits)
-          v = std::to_string(1000 + random() % 9000);  // a password: four digits
-        else
-          v = "*" + std::to_string(random() % 1000) + "#";  // a balance request
+      case FieldKind::Password:
+        v = std::to_string(1000 + random() % 9000);  // four digits
+        break;
+      case FieldKind::RequestNumber:
+        v = "*" + std::to_string(random() % 1000) + "#";
         break;
       default: {
         const std::u16string letters = u"Aa Zz09-Дверь";
@@ -350,7 +349,7 @@ TEST(CliSet, RefusesBrokenValuesAndLeavesTheFile) {
   ConfigModel model;
   model.Load(ReadImage(dir / "a.osr"));
   EXPECT_EQ(model.Shown(*FindField("input1.entry_delay")), u"11");
-  EXPECT_EQ(model.Shown(*FindField("input1.relay1_on")), kYes);
+  EXPECT_EQ(model.Shown(*FindField("input1.relay1_on")), kBoxOn);
 }
 
 }  // namespace

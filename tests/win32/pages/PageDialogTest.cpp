@@ -46,17 +46,16 @@ class PageDialogs : public testing::Test {
   }
 
   void SetUp() override {
-    SetFlag(flag, 0);
     posted.clear();
     parent_ = CreateWindowExW(0, L"OstrelPagesTestParent", L"pages", WS_OVERLAPPEDWINDOW, 0, 0,
                               900, 480, nullptr, nullptr, appInstance, nullptr);
     ASSERT_NE(parent_, nullptr);
     for (int i = 0; i < 23; ++i) {
-      std::unique_ptr<CtrlFactory> factory =
-          kPages[i].makeFactory ? kPages[i].makeFactory() : nullptr;
+      std::unique_ptr<CtrlFactory> factory = MakePageFactory(i);
+      PageCreation creation{factory.get(), &config_.Values(i)};
       pages_[i] = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(kPages[i].dialogId),
                                      parent_, PageDialogProc,
-                                     reinterpret_cast<LPARAM>(factory.get()));
+                                     reinterpret_cast<LPARAM>(&creation));
       ASSERT_NE(pages_[i], nullptr) << "page " << i;
     }
     Pump();
@@ -102,6 +101,9 @@ class PageDialogs : public testing::Test {
     return {static_cast<char16_t>(u'0' + value / 10), static_cast<char16_t>(u'0' + value % 10)};
   }
 
+  int Flag() const { return config_.Modified().IsSet() ? 1 : 0; }
+
+  Configuration config_;
   HWND parent_ = nullptr;
   HWND pages_[23] = {};
 };
@@ -117,8 +119,7 @@ TEST_F(PageDialogs, AllTemplatesExistWithTheirFrames) {
       if ((GetWindowLongW(child, GWL_STYLE) & 0x0F) == BS_GROUPBOX && !WindowText(child).empty())
         framed = true;
     EXPECT_TRUE(framed) << "page " << i;
-    EXPECT_EQ(PageController(pages_[i]) != nullptr, kPages[i].makeFactory != nullptr)
-        << "page " << i;
+    EXPECT_NE(PageController(pages_[i]), nullptr) << "page " << i;
   }
   EXPECT_EQ(PageController(parent_), nullptr);
   // The controllers filled their controls from the string table.
@@ -126,7 +127,7 @@ TEST_F(PageDialogs, AllTemplatesExistWithTheirFrames) {
   EXPECT_EQ(SendMessageW(Control(kThermoPage, IDC_THERMO_MODE), CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(WindowText(Control(kNotSmsPage, IDC_NOTSMS_LIFETIME)), u"9");
   // Writing its own controls did not mark anything.
-  EXPECT_EQ(FlagOf(flag), 0);
+  EXPECT_EQ(Flag(), 0);
   EXPECT_TRUE(posted.empty());
 }
 
@@ -154,7 +155,7 @@ TEST_F(PageDialogs, TwoDigitFieldFollowsTheKeys) {
   Key(upper, VK_BACK);
   EXPECT_EQ(WindowText(upper), u"25");
   EXPECT_EQ(TwoDigits(Stored(kThermoPage)[kThermoUpper]), WindowText(upper));
-  EXPECT_EQ(FlagOf(flag), 1);
+  EXPECT_EQ(Flag(), 1);
   EXPECT_EQ(posted.size(), 1u);  // only the first change is announced
 }
 
@@ -216,14 +217,14 @@ TEST_F(PageDialogs, LoadShowsTheImageWithoutMarking) {
   EXPECT_EQ(SendMessageW(Control(kConnectPage, IDC_CONNECT_REJECTED), BM_GETCHECK, 0, 0), 0);
   EXPECT_EQ(SendMessageW(Control(kConnectPage, IDC_CONNECT_CANCEL), BM_GETCHECK, 0, 0), 1);
   EXPECT_EQ(WindowText(Control(kNotSmsPage, IDC_NOTSMS_LIFETIME)), u"9");
-  EXPECT_EQ(FlagOf(flag), 0);
+  EXPECT_EQ(Flag(), 0);
   EXPECT_TRUE(posted.empty());
 }
 
 // A page that counts its controllers' lives and the commands it receives.
 struct CountingPage : DlgCtrlr {
   static inline int alive = 0, commands = 0;
-  explicit CountingPage(IPageDialog& dialog) : DlgCtrlr(dialog) { ++alive; }
+  CountingPage(IPageDialog& dialog, PageValues&) : DlgCtrlr(dialog) { ++alive; }
   ~CountingPage() override { --alive; }
   void StoreToImage(std::uint8_t*) override {}
   void LoadFromImage(const std::uint8_t*) override {}
@@ -236,8 +237,9 @@ struct CountingPage : DlgCtrlr {
 
 TEST_F(PageDialogs, ThePageOwnsItsControllerUntilDestroyed) {
   ControllerFactory<CountingPage> factory;
+  PageCreation creation{&factory, &config_.Values(20)};
   HWND page = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_PAGE_SECUR), parent_,
-                                 PageDialogProc, reinterpret_cast<LPARAM>(&factory));
+                                 PageDialogProc, reinterpret_cast<LPARAM>(&creation));
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(CountingPage::alive, 1);
   ASSERT_NE(dynamic_cast<CountingPage*>(PageController(page)), nullptr);

@@ -185,7 +185,7 @@ TEST_F(FileTest, SavesThatRefuseTidyUpOrWriteInPlace) {
       SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileW((folder + L"\\" + name).c_str());
     }
-    SetFlag(flag, 0);
+    self_->configuration().Modified().Clear();
   }
 }
 

@@ -78,7 +78,6 @@ class MainWindowTest : public ::testing::Test {
     RegisterProbeMessage();
     INITCOMMONCONTROLSEX init = {sizeof init, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&init);
-    SetFlag(flag, 0);
     main_ = CreateMainWindow(Workers());
     ASSERT_NE(main_, nullptr);
     self_ = MainWindow::Of(main_);
