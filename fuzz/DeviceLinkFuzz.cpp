@@ -18,6 +18,7 @@
 #include "device/DemoConfiguration.h"
 #include "device/DeviceConnection.h"
 #include "device/DeviceWorkerCore.h"
+#include "device/InlineWorker.h"
 #include "device/EmulatedHid.h"
 #include "device/Protocol.h"
 #include "device/Transfers.h"
@@ -130,20 +131,6 @@ class WatchedBus : public IHidEnumerator {
   Traffic& traffic_;
 };
 
-// The request logic on this thread alone, as the command-line program runs it.
-class NoLock : public ILock {
- public:
-  void Lock() override {}
-  void Unlock() override {}
-};
-class NoEvents : public IWorkerEvents {
- public:
-  void SetAbort() override {}
-  void ResetAbort() override {}
-  void SetRequest() override {}
-  void ResetRequest() override {}
-  int WaitAbortOrRequest() override { return WaitError; }
-};
 class NoSink : public INotifySink {
  public:
   void Post(unsigned, std::intptr_t) override {}
@@ -183,11 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Traffic traffic;
   WatchedBus watched(bus, traffic);
-  std::atomic<int> stop{0};
-  NoEvents events;
-  NoLock requestLock, imageLock;
+  // The request logic on this thread alone, as the command-line program runs it.
   NoSink sink;
-  DeviceWorkerCore core(stop, events, requestLock, imageLock, watched, sink);
+  InlineWorker worker(watched, sink);
+  DeviceWorkerCore& core = worker.core;
   std::uint8_t image[kDeviceImageSize];
 
   // A read: the parameter memory, then the current record.

@@ -6,6 +6,7 @@
 #include "app/ConfigFile.h"
 #include "config/Notifications.h"
 #include "config/PageFields.h"
+#include "device/Sequences.h"
 #include "res/resource.h"
 
 namespace {
@@ -98,7 +99,7 @@ void Controller::StartDeviceRead() {
   view_.SetProgressRange(kReadScale);
   view_.ShowStatus(IDS_READING);
   exchangeState_ = Reading;
-  worker_->PostRequest(ReadParamMemory);
+  worker_->PostRequest(kReadSequence[0].request);
 }
 
 void Controller::StartDeviceWrite() {
@@ -108,7 +109,7 @@ void Controller::StartDeviceWrite() {
   view_.ShowStatus(IDS_WRITING);
   // A device write always begins by reading the device's parameter memory.
   exchangeState_ = PreReading;
-  worker_->PostRequest(ReadParamMemory);
+  worker_->PostRequest(kWriteSequence[0].request);
 }
 
 void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
@@ -140,7 +141,7 @@ void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
     case Notify::WriteParamDone:
       if (value == 1) {
         deviceState_ = DevicePresent;
-        worker_->PostRequest(WriteFlashRecord);
+        worker_->PostRequest(kWriteSequence[2].request);
       } else {
         EndTransfer(IDS_WRITE_FAILED);
       }
@@ -170,11 +171,13 @@ void Controller::ReadParamDone(std::intptr_t value) {
     deviceState_ = DevicePresent;
     // The pages' values go over the device's own parameter memory, so bytes
     // that no page owns are written back as the device holds them.
-    worker_->CopyImage(image_, kParamAreaSize);
-    StoreToImage(image_);
+    static_assert(kWriteSequence[1].mergeFirst);
+    std::uint8_t device[kImageSize];
+    worker_->CopyImage(device, kParamAreaSize);
+    MergeForWrite(device, image_, [this](std::uint8_t* image) { StoreToImage(image); });
     worker_->SetImage(image_);
     exchangeState_ = Writing;
-    worker_->PostRequest(WriteParamMemory);
+    worker_->PostRequest(kWriteSequence[1].request);
     return;
   }
   if (value != 1) {
@@ -182,7 +185,7 @@ void Controller::ReadParamDone(std::intptr_t value) {
     return;
   }
   deviceState_ = DevicePresent;
-  worker_->PostRequest(ReadFlashRecord);
+  worker_->PostRequest(kReadSequence[1].request);
 }
 
 void Controller::ReadRecordDone(std::intptr_t value) {

@@ -36,6 +36,7 @@ class ConfigModel {
   void Load(const Image& image) { config_.Load(image.data()); }
   // The values stored over `image`, whose other bytes stay.
   void StoreOver(Image& image) const { config_.StoreOver(image.data()); }
+  void StoreOver(std::uint8_t* image) const { config_.StoreOver(image); }
   // Page `page` alone stored over `image`.
   void StorePageOver(int page, Image& image) const {
     config_.Values(page).StoreOver(image.data());

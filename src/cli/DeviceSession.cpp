@@ -4,28 +4,12 @@
 #include <string_view>
 
 #include "device/DemoConfiguration.h"
-#include "device/DeviceWorkerCore.h"
+#include "device/InlineWorker.h"
+#include "device/Sequences.h"
 #include "device/EmulatedHid.h"
 #include "device/Transfers.h"
 
 namespace {
-
-// The request logic runs on this thread, one request at a time: nothing
-// waits for its events, and its locks are never contended.
-class NoLock : public ILock {
- public:
-  void Lock() override {}
-  void Unlock() override {}
-};
-
-class NoEvents : public IWorkerEvents {
- public:
-  void SetAbort() override {}
-  void ResetAbort() override {}
-  void SetRequest() override {}
-  void ResetRequest() override {}
-  int WaitAbortOrRequest() override { return WaitError; }
-};
 
 class EmulatedAccess : public DeviceAccess {
  public:
@@ -47,15 +31,12 @@ class EmulatedAccess : public DeviceAccess {
 std::unique_ptr<DeviceAccess> MakeEmulatedAccess() { return std::make_unique<EmulatedAccess>(); }
 
 struct DeviceSession::Worker : INotifySink {
-  Worker(IHidEnumerator& hid, Progress p)
-      : core(stop, events, requestLock, imageLock, hid, *this), progress(std::move(p)) {}
+  Worker(IHidEnumerator& hid, Progress p) : inline_(hid, *this), progress(std::move(p)) {}
   void Post(unsigned code, std::intptr_t value) override {
     if (code == Notify::Progress && progress) progress(step, static_cast<int>(value), end);
   }
-  std::atomic<int> stop{0};
-  NoEvents events;
-  NoLock requestLock, imageLock;
-  DeviceWorkerCore core;
+  InlineWorker inline_;
+  DeviceWorkerCore& core = inline_.core;
   Progress progress;
   const char* step = "";
   int end = 0;
@@ -80,9 +61,8 @@ bool DeviceSession::Present() { return worker_->core.RunRequest(CheckDevice); }
 
 DeviceOutcome DeviceSession::Read(Image& image) {
   if (!Present()) return DeviceOutcome::NoDevice;
-  if (!Run(ReadParamMemory, "reading", kReadRecordEnd) ||
-      !Run(ReadFlashRecord, "reading", kReadRecordEnd))
-    return DeviceOutcome::Failed;
+  for (const SequenceStep& step : kReadSequence)
+    if (!Run(step.request, "reading", kReadRecordEnd)) return DeviceOutcome::Failed;
   image.assign(kImageSize, 0);
   worker_->core.CopyImage(image.data(), kImageSize);
   return DeviceOutcome::Done;
@@ -92,22 +72,24 @@ DeviceOutcome DeviceSession::Write(const Image& file, bool verify, Image& writte
                                    std::vector<int>& mismatched) {
   mismatched.clear();
   if (!Present()) return DeviceOutcome::NoDevice;
-  if (!Run(ReadParamMemory, "writing", kWriteRecordEnd)) return DeviceOutcome::Failed;
   // The file's pages over the device's own parameter memory; the record
   // area's bytes that no page owns come from the file, as in the window.
   written = file;
-  worker_->core.CopyImage(written.data(), kParamAreaSize);
   ConfigModel model;
   model.Load(file);
-  model.StoreOver(written);
-  worker_->core.SetImage(written.data());
-  if (!Run(WriteParamMemory, "writing", kWriteRecordEnd) ||
-      !Run(WriteFlashRecord, "writing", kWriteRecordEnd))
-    return DeviceOutcome::Failed;
+  for (const SequenceStep& step : kWriteSequence) {
+    if (step.mergeFirst) {
+      Image device(kImageSize);
+      worker_->core.CopyImage(device.data(), kParamAreaSize);
+      MergeForWrite(device.data(), written.data(),
+                    [&](std::uint8_t* image) { model.StoreOver(image); });
+      worker_->core.SetImage(written.data());
+    }
+    if (!Run(step.request, "writing", kWriteRecordEnd)) return DeviceOutcome::Failed;
+  }
   if (!verify) return DeviceOutcome::Done;
-  if (!Run(ReadParamMemory, "verifying", kReadRecordEnd) ||
-      !Run(ReadFlashRecord, "verifying", kReadRecordEnd))
-    return DeviceOutcome::Failed;
+  for (const SequenceStep& step : kReadSequence)
+    if (!Run(step.request, "verifying", kReadRecordEnd)) return DeviceOutcome::Failed;
   Image back(kImageSize);
   worker_->core.CopyImage(back.data(), kImageSize);
   for (std::size_t i = 0; i < kImageSize; ++i)
