@@ -271,7 +271,8 @@ class TextKindBase : public FieldKindOps {
       for (std::size_t i = 0; i < whole.size(); ++i) {
         const std::u16string part = whole.substr(0, i + 1);
         if (Filter(row, 0, {}, part, static_cast<int>(part.size())).text != part) {
-          error = Allowed(row) + "; character " + std::to_string(i + 1) + " is refused";
+          error = Allowed(row) + "; character " + std::to_string(i + 1) + " \"" +
+                  ToUtf8(whole.substr(i, 1)) + "\" is refused";
           return false;
         }
       }
