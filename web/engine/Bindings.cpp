@@ -1,10 +1,10 @@
 // The only place where the browser's JavaScript meets the core. Everything
 // the page shows and does goes through the plain C functions below: the
-// pages' values (the 23 page controllers over window-less dialogs, edited
-// keystroke by keystroke through their own filters), the ".osr" file with
-// all of its checks, the device requests of the desktop's worker over the
-// browser's HID link, and the emulated alarm that the demo and the tests
-// put behind a scripted HID device.
+// configuration model (every field of the 23 pages, edited keystroke by
+// keystroke through its kind's filter and entered as a user enters it), the
+// ".osr" file with all of its checks, the device requests of the desktop's
+// worker over the browser's HID link, and the emulated alarm that the demo
+// and the tests put behind a scripted HID device.
 //
 // The device link of the browser is asynchronous while the exchange is
 // written as blocking calls: the waits below are asynchronous imports, and
@@ -21,22 +21,22 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "app/ConfigFile.h"
-#include "app/StringTable.h"
-#include "app/Utf8.h"
+#include "config/Configuration.h"
+#include "config/ImageMap.h"
+#include "config/StringTable.h"
+#include "config/Utf8.h"
 #include "device/DemoConfiguration.h"
 #include "device/DeviceConnection.h"
 #include "device/DeviceWorkerCore.h"
 #include "device/EmulatedDevice.h"
+#include "device/InlineWorker.h"
 #include "device/Protocol.h"
-#include "pages/HeadlessPageDialog.h"
-#include "pages/ImageMap.h"
-#include "pages/ModifiedFlag.h"
-#include "pages/PageFramework.h"
-#include "pages/PageTable.h"
+#include "device/Sequences.h"
 
 // ---- The browser's HID link (web/site/hidlink.js) ----
 
@@ -134,21 +134,6 @@ class WebHidEnumerator : public IHidEnumerator {
   std::uint32_t index_ = 0;
 };
 
-// Single-threaded: locks and events have nothing to guard. The worker's
-// request loop is not used; its requests run one by one through RunRequest.
-class NoLock : public ILock {
- public:
-  void Lock() override {}
-  void Unlock() override {}
-};
-class NoEvents : public IWorkerEvents {
- public:
-  void SetAbort() override {}
-  void ResetAbort() override {}
-  void SetRequest() override {}
-  void ResetRequest() override {}
-  int WaitAbortOrRequest() override { return WaitError; }
-};
 class PageSink : public INotifySink {
  public:
   void Post(unsigned code, std::intptr_t value) override {
@@ -186,40 +171,39 @@ std::u16string Text(int id) {
   return text ? text : u"";
 }
 
-const char* KindName(FieldKind kind) {
-  switch (kind) {
+// The kind of control the page makes for a row.
+const char* KindName(const FieldRow& row) {
+  switch (KindOf(row).Control()) {
+    case ControlType::CheckBox: return "box";
+    case ControlType::List: return "list";
+    case ControlType::UnitsAndTenths: return "tenths";
+    case ControlType::Edit: break;
+  }
+  switch (row.kind) {
     case FieldKind::TwoDigits: return "twodigits";
     case FieldKind::Bcd: return "bcd";
     case FieldKind::OneDigit: return "onedigit";
-    case FieldKind::Tenths: return "tenths";
-    case FieldKind::List: return "list";
-    case FieldKind::OneHot: return "list";
-    case FieldKind::Flag: return "box";
-    case FieldKind::Marker: return "box";
-    case FieldKind::Text: return "text";
-    case FieldKind::ShortText: return "text";
     case FieldKind::Phone: return "phone";
-    case FieldKind::PageText: return "text";
+    default: return "text";
   }
-  return "";
 }
-bool IsBox(FieldKind k) { return k == FieldKind::Flag || k == FieldKind::Marker; }
-bool IsList(FieldKind k) { return k == FieldKind::List || k == FieldKind::OneHot; }
+bool IsEdit(const FieldRow& row) {
+  const ControlType c = KindOf(row).Control();
+  return c == ControlType::Edit || c == ControlType::UnitsAndTenths;
+}
 
 // ---- The engine's state ----
 
 struct Engine {
-  HeadlessPages pages;
-  // The ConfigImage as the desktop's main window keeps it: the pages'
-  // values go over it before a save, the device's parameter memory before
-  // a write.
+  Configuration config;
+  // The ConfigImage as the desktop's main window keeps it: the values go
+  // over it before a save, the device's parameter memory before a write.
   std::uint8_t image[kImageSize];
   WebHidEnumerator hid;
-  NoLock requestLock, imageLock;
-  NoEvents events;
   PageSink sink;
-  std::atomic<int> stop{0};
-  DeviceWorkerCore worker{stop, events, requestLock, imageLock, hid, sink};
+  // The desktop worker's requests, run here one at a time.
+  InlineWorker runner{hid, sink};
+  DeviceWorkerCore& worker = runner.core;
   bool deviceBusy = false;
   // The last file written (SaveConfigFile's bytes).
   std::vector<std::uint8_t> saved;
@@ -234,65 +218,50 @@ Engine& E() {
 }
 
 // The field `row` of page `page`, when it exists on that page.
-const FieldRow* RowOf(int page, int row) {
-  if (page < 0 || page >= kPageCount) return nullptr;
-  const PageEntry& entry = kPageTable[page];
-  if (row < 0 || row >= static_cast<int>(entry.fields->rows.size())) return nullptr;
-  const FieldRow& r = entry.fields->rows[row];
-  return r.ExistsFor(entry.member) ? &r : nullptr;
-}
-
-// The value as its control shows it ("05", "6.0", a list entry, "да").
-std::u16string Shown(HeadlessPages& pages, int page, int row) {
-  const FieldRow& r = *RowOf(page, row);
-  const FieldPage::Holder& h = pages.Fields(page).Value(row);
-  if (r.kind == FieldKind::Tenths) return h.text + u"." + h.text2;
-  if (IsBox(r.kind)) return h.value == 1 ? u"да" : u"нет";
-  if (IsList(r.kind)) {
-    const auto& strings = r.list->strings;
-    return h.value >= 0 && h.value < static_cast<int>(strings.size()) ? Text(strings[h.value])
-                                                                       : u"";
-  }
-  return h.text;
+std::optional<FieldRef> RefOf(int page, int row) {
+  if (page < 0 || page >= kPageCount) return std::nullopt;
+  const PageEntry& entry = kPages[page];
+  if (row < 0 || row >= static_cast<int>(entry.fields->rows.size())) return std::nullopt;
+  if (!entry.fields->rows[row].ExistsFor(entry.member)) return std::nullopt;
+  return FieldRef{page, row};
 }
 
 // Every field's shown value, keyed by its key: {"input1.entry_delay": "05", ...}.
-void AppendShownValues(std::string& out, HeadlessPages& pages) {
+void AppendShownValues(std::string& out, const Configuration& config) {
   out += '{';
   bool first = true;
-  for (int p = 0; p < kPageCount; ++p) {
-    const PageEntry& entry = kPageTable[p];
-    for (std::size_t r = 0; r < entry.fields->rows.size(); ++r) {
-      if (!RowOf(p, static_cast<int>(r))) continue;
-      if (!first) out += ',';
-      first = false;
-      AppendQuoted(out, FieldKey(entry.fields->rows[r], entry.member));
-      out += ':';
-      AppendQuoted(out, Shown(pages, p, static_cast<int>(r)));
-    }
+  for (const FieldRef& field : Configuration::AllFields()) {
+    if (!first) out += ',';
+    first = false;
+    AppendQuoted(out, field.Key());
+    out += ':';
+    AppendQuoted(out, config.Get(field));
   }
   out += '}';
 }
 
-// What a field's controls hold now: edits their text and selection.
-void AppendControls(std::string& out, int page, int row) {
-  Engine& e = E();
-  const FieldRow& r = *RowOf(page, row);
-  HeadlessPageDialog& dialog = e.pages.Dialog(page);
-  out += "{\"row\":" + std::to_string(row);
-  if (IsBox(r.kind)) {
-    out += ",\"checked\":" + std::string(dialog.GetCheck(r.control) == 1 ? "true" : "false");
-  } else if (IsList(r.kind)) {
-    out += ",\"index\":" + std::to_string(dialog.GetComboSelection(r.control));
-  } else {
-    const int controls[2] = {r.control, r.control2};
-    const char* names[2] = {"edit", "edit2"};
-    for (int i = 0; i < 2 && controls[i]; ++i) {
-      const HeadlessPageDialog::Edit& edit = dialog.EditOf(controls[i]);
-      out += ",\"" + std::string(names[i]) + "\":{\"text\":";
-      AppendQuoted(out, edit.text);
-      out += ",\"start\":" + std::to_string(edit.start) + ",\"end\":" + std::to_string(edit.end) +
-             "}";
+// What a field's controls hold now; an edit's caret at `caret` (-1: at 0).
+void AppendControls(std::string& out, const FieldRef& field, int part = -1, int caret = 0) {
+  const FieldRow& r = field.Row();
+  const FieldValue& value = E().config.Value(field);
+  out += "{\"row\":" + std::to_string(field.row);
+  switch (field.Kind().Control()) {
+    case ControlType::CheckBox:
+      out += ",\"checked\":" + std::string(value.value == 1 ? "true" : "false");
+      break;
+    case ControlType::List:
+      out += ",\"index\":" + std::to_string(value.value >= 0 && value.value < r.ListCount() ? value.value : -1);
+      break;
+    default: {
+      const std::u16string* texts[2] = {&value.text, &value.text2};
+      const char* names[2] = {"edit", "edit2"};
+      const int parts = field.Kind().Control() == ControlType::UnitsAndTenths ? 2 : 1;
+      for (int i = 0; i < parts; ++i) {
+        const int at = i == part ? caret : 0;
+        out += ",\"" + std::string(names[i]) + "\":{\"text\":";
+        AppendQuoted(out, *texts[i]);
+        out += ",\"start\":" + std::to_string(at) + ",\"end\":" + std::to_string(at) + "}";
+      }
     }
   }
   out += '}';
@@ -331,6 +300,22 @@ class MemoryFile : public IFileSystem {
 // Runs one request of the desktop's worker: true when it succeeded.
 bool Run(int code) { return E().worker.RunRequest(code); }
 
+// Runs a read or write sequence request after request, the merge where a
+// step asks for it: the index of the step that failed, or -1.
+int RunSequence(std::span<const SequenceStep> steps) {
+  Engine& e = E();
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (steps[i].mergeFirst) {
+      std::uint8_t device[kDeviceImageSize];
+      e.worker.CopyImage(device, kDeviceImageSize);
+      MergeForWrite(device, e.image, [&](std::uint8_t* image) { e.config.StoreOver(image); });
+      e.worker.SetImage(e.image);
+    }
+    if (!Run(steps[i].request)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -340,7 +325,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE const char* ost_describe() {
   std::string out = "[";
   for (int p = 0; p < kPageCount; ++p) {
-    const PageEntry& entry = kPageTable[p];
+    const PageEntry& entry = kPages[p];
     if (p) out += ',';
     out += "{\"key\":";
     AppendQuoted(out, PageKey(entry));
@@ -355,15 +340,15 @@ EMSCRIPTEN_KEEPALIVE const char* ost_describe() {
       first = false;
       out += "{\"row\":" + std::to_string(i) + ",\"key\":";
       AppendQuoted(out, FieldKey(r, entry.member));
-      out += ",\"kind\":\"" + std::string(KindName(r.kind)) + "\",\"label\":";
-      AppendQuoted(out, Text(r.labelId));
+      out += ",\"kind\":\"" + std::string(KindName(r)) + "\",\"label\":";
+      AppendQuoted(out, Text(r.label));
       out += ",\"group\":";
-      AppendQuoted(out, Text(r.groupId));
+      AppendQuoted(out, Text(r.group));
       out += ",\"control\":" + std::to_string(r.control) +
              ",\"control2\":" + std::to_string(r.control2) + ",\"min\":" +
              std::to_string(r.kind == FieldKind::TwoDigits ? r.min : 0) +
              ",\"max\":" + std::to_string(r.max);
-      if (IsList(r.kind)) {
+      if (KindOf(r).Control() == ControlType::List) {
         out += ",\"list\":[";
         for (std::size_t k = 0; k < r.list->strings.size(); ++k) {
           if (k) out += ',';
@@ -384,11 +369,12 @@ EMSCRIPTEN_KEEPALIVE const char* ost_page(int page) {
   if (page < 0 || page >= kPageCount) return Hand("[]");
   std::string out = "[";
   bool first = true;
-  for (std::size_t r = 0; r < kPageTable[page].fields->rows.size(); ++r) {
-    if (!RowOf(page, static_cast<int>(r))) continue;
+  for (std::size_t r = 0; r < kPages[page].fields->rows.size(); ++r) {
+    const std::optional<FieldRef> field = RefOf(page, static_cast<int>(r));
+    if (!field) continue;
     if (!first) out += ',';
     first = false;
-    AppendControls(out, page, static_cast<int>(r));
+    AppendControls(out, *field);
   }
   out += ']';
   return Hand(std::move(out));
@@ -397,7 +383,7 @@ EMSCRIPTEN_KEEPALIVE const char* ost_page(int page) {
 // Every field's shown value, keyed by its key, as JSON.
 EMSCRIPTEN_KEEPALIVE const char* ost_values() {
   std::string out;
-  AppendShownValues(out, E().pages);
+  AppendShownValues(out, E().config);
   return Hand(std::move(out));
 }
 
@@ -406,38 +392,53 @@ EMSCRIPTEN_KEEPALIVE const char* ost_values() {
 // page's filter runs as for a keystroke. Returns the field's controls.
 EMSCRIPTEN_KEEPALIVE const char* ost_edit(int page, int row, int part, const char* text,
                                           int start, int end) {
-  const FieldRow* r = RowOf(page, row);
-  if (!r || IsBox(r->kind) || IsList(r->kind)) return Hand("null");
-  const int control = part ? r->control2 : r->control;
-  if (!control) return Hand("null");
-  std::optional<std::u16string> value = FromUtf8(text);
-  if (!value) return Hand("null");
-  HeadlessPageDialog& dialog = E().pages.Dialog(page);
-  // The control takes the text and the caret as the user left them, without
-  // telling the page; then the page hears of it as of a keystroke.
-  dialog.Attach(nullptr);
-  dialog.SetText(control, *value);
-  dialog.SetSelection(control, start, end);
-  dialog.Attach(E().pages.Page(page));
-  dialog.Notify(control, kEnUpdate);
+  const std::optional<FieldRef> field = RefOf(page, row);
+  if (!field || !IsEdit(field->Row())) return Hand("null");
+  const bool tenths = field->Kind().Control() == ControlType::UnitsAndTenths;
+  if (part != 0 && !(part == 1 && tenths)) return Hand("null");
+  std::optional<std::u16string> typed = FromUtf8(text);
+  if (!typed) return Hand("null");
+  // Edits hold at most 63 characters, as the desktop's edit buffers do.
+  if (typed->size() > kEditBufferChars) typed->resize(kEditBufferChars);
+  // As the desktop's page does at EN_UPDATE: the kind's filter gets what
+  // the page holds, the edit's text and its caret; a changed value marks
+  // the configuration modified and is stored by the rule from then on.
+  // While typing, the page holds what the filter keeps, even a value that
+  // is not complete yet (a password of two digits).
+  Configuration& config = E().config;
+  FieldValue& value = config.Values(page).Value(row);
+  std::u16string& held = part ? value.text2 : value.text;
+  int caret = std::clamp(std::max(start, end), 0, static_cast<int>(typed->size()));
+  if (*typed != held) {
+    const EditOutcome outcome = field->Kind().Filter(field->Row(), part, held, *typed, caret);
+    if (outcome.text != held) {
+      held = outcome.text;
+      value.keepLoaded = false;
+      config.Modified().Mark();
+    }
+    caret = outcome.caret;
+  }
   std::string out;
-  AppendControls(out, page, row);
+  AppendControls(out, *field, part, caret);
   return Hand(std::move(out));
 }
 
 // A click on the check box of field `row`.
 EMSCRIPTEN_KEEPALIVE void ost_click(int page, int row) {
-  const FieldRow* r = RowOf(page, row);
-  if (r && IsBox(r->kind)) E().pages.Dialog(page).Click(r->control);
+  const std::optional<FieldRef> field = RefOf(page, row);
+  if (!field || field->Kind().Control() != ControlType::CheckBox) return;
+  E().config.Enter(*field, E().config.Value(*field).value == 1 ? kBoxOff : kBoxOn);
 }
 
 // Entry `index` picked in the list of field `row`.
 EMSCRIPTEN_KEEPALIVE void ost_choose(int page, int row, int index) {
-  const FieldRow* r = RowOf(page, row);
-  if (r && IsList(r->kind)) E().pages.Dialog(page).Choose(r->control, index);
+  const std::optional<FieldRef> field = RefOf(page, row);
+  if (!field || field->Kind().Control() != ControlType::List) return;
+  if (index < 0 || index >= field->Row().ListCount()) return;
+  E().config.Enter(*field, Text(field->Row().list->strings[index]));
 }
 
-EMSCRIPTEN_KEEPALIVE int ost_modified() { return modifiedFlag; }
+EMSCRIPTEN_KEEPALIVE int ost_modified() { return E().config.Modified().IsSet() ? 1 : 0; }
 
 // Opens a configuration file given as its bytes (`readable` 0 when the
 // browser could not read it): a ConfigFileResult. Only a file that passes
@@ -452,8 +453,8 @@ EMSCRIPTEN_KEEPALIVE int ost_open_file(const std::uint8_t* data, int size, int r
   const ConfigFileResult result = LoadConfigFile(file, u"", loaded);
   if (result != Loaded) return result;
   std::memcpy(e.image, loaded, kImageSize);
-  e.pages.LoadFromImage(e.image);
-  modifiedFlag = 0;
+  e.config.Load(e.image);
+  e.config.Modified().Clear();
   return result;
 }
 
@@ -462,7 +463,7 @@ EMSCRIPTEN_KEEPALIVE int ost_open_file(const std::uint8_t* data, int size, int r
 // written the bytes.
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_save_file(int* size) {
   Engine& e = E();
-  e.pages.StoreToImage(e.image);
+  e.config.StoreOver(e.image);
   MemoryFile file;
   *size = 0;
   if (!SaveConfigFile(file, u"file.osr", e.image)) return nullptr;
@@ -471,7 +472,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_save_file(int* size) {
   return e.saved.data();
 }
 
-EMSCRIPTEN_KEEPALIVE void ost_saved() { modifiedFlag = 0; }
+EMSCRIPTEN_KEEPALIVE void ost_saved() { E().config.Modified().Clear(); }
 
 // ---- The device: the desktop's requests, in the desktop's order ----
 
@@ -493,13 +494,13 @@ EMSCRIPTEN_KEEPALIVE int ost_read() {
   Engine& e = E();
   if (e.deviceBusy) return -1;
   e.deviceBusy = true;
-  bool ok = Run(ReadParamMemory) && Run(ReadFlashRecord);
+  const bool ok = RunSequence(kReadSequence) < 0;
   if (ok) {
     e.worker.CopyImage(e.image, kParamAreaSize);
-    e.pages.StoreToImage(e.image);
-    if (!e.worker.ImageEquals(e.image)) modifiedFlag = 1;
+    e.config.StoreOver(e.image);
+    if (!e.worker.ImageEquals(e.image)) e.config.Modified().Mark();
     e.worker.CopyImage(e.image, kImageSize);
-    e.pages.LoadFromImage(e.image);
+    e.config.Load(e.image);
   }
   e.deviceBusy = false;
   return ok ? 1 : 0;
@@ -513,15 +514,9 @@ EMSCRIPTEN_KEEPALIVE int ost_write() {
   Engine& e = E();
   if (e.deviceBusy) return -1;
   e.deviceBusy = true;
-  int result = 2;
-  if (Run(ReadParamMemory)) {
-    e.worker.CopyImage(e.image, kParamAreaSize);
-    e.pages.StoreToImage(e.image);
-    e.worker.SetImage(e.image);
-    result = Run(WriteParamMemory) && Run(WriteFlashRecord) ? 1 : 0;
-  }
+  const int failed = RunSequence(kWriteSequence);
   e.deviceBusy = false;
-  return result;
+  return failed < 0 ? 1 : failed == 0 ? 2 : 0;
 }
 
 // What a write would change on the device: the device is read (parameter
@@ -532,36 +527,30 @@ EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
   Engine& e = E();
   if (e.deviceBusy) return Hand("{\"ok\":false}");
   e.deviceBusy = true;
-  const bool ok = Run(ReadParamMemory) && Run(ReadFlashRecord);
+  const bool ok = RunSequence(kReadSequence) < 0;
   e.deviceBusy = false;
   if (!ok) return Hand("{\"ok\":false}");
   std::uint8_t device[kDeviceImageSize];
   e.worker.CopyImage(device, kDeviceImageSize);
-  // Loading the device's values on pages of their own touches neither the
-  // user's pages nor the modified flag.
-  const int flag = modifiedFlag;
-  HeadlessPages onDevice;
-  onDevice.LoadFromImage(device);
-  modifiedFlag = flag;
+  // The device's values in a model of their own: the user's values and
+  // modified flag stay as they are.
+  Configuration onDevice;
+  onDevice.Load(device);
   std::string out = "{\"ok\":true,\"changes\":[";
   bool first = true;
-  for (int p = 0; p < kPageCount; ++p) {
-    const PageEntry& entry = kPageTable[p];
-    for (std::size_t r = 0; r < entry.fields->rows.size(); ++r) {
-      if (!RowOf(p, static_cast<int>(r))) continue;
-      const std::u16string before = Shown(onDevice, p, static_cast<int>(r));
-      const std::u16string after = Shown(e.pages, p, static_cast<int>(r));
-      if (before == after) continue;
-      if (!first) out += ',';
-      first = false;
-      out += "{\"page\":" + std::to_string(p) + ",\"key\":";
-      AppendQuoted(out, FieldKey(entry.fields->rows[r], entry.member));
-      out += ",\"device\":";
-      AppendQuoted(out, before);
-      out += ",\"pages\":";
-      AppendQuoted(out, after);
-      out += '}';
-    }
+  for (const FieldRef& field : Configuration::AllFields()) {
+    const std::u16string before = onDevice.Get(field);
+    const std::u16string after = e.config.Get(field);
+    if (before == after) continue;
+    if (!first) out += ',';
+    first = false;
+    out += "{\"page\":" + std::to_string(field.page) + ",\"key\":";
+    AppendQuoted(out, field.Key());
+    out += ",\"device\":";
+    AppendQuoted(out, before);
+    out += ",\"pages\":";
+    AppendQuoted(out, after);
+    out += '}';
   }
   out += "]}";
   return Hand(std::move(out));
