@@ -19,22 +19,17 @@ class InputPage1 : public FieldPage {
   static constexpr int PageIndex(int k) { return 2 * (k - 1); }
 };
 
-// The families without rules of their own.
-class InputPage2 : public FieldPage {
+// The families without rules of their own: member k stands at page order
+// index First + Step * (k - 1).
+template <int First, int Step>
+class PlainFamily : public FieldPage {
  public:
   using FieldPage::FieldPage;
-  static constexpr int PageIndex(int k) { return 2 * (k - 1) + 1; }
+  static constexpr int PageIndex(int k) { return First + Step * (k - 1); }
 };
-class PhonePage : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int PageIndex(int k) { return 5 + k; }
-};
-class RelayPage : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int PageIndex(int k) { return 11 + k; }
-};
+using InputPage2 = PlainFamily<1, 2>;
+using PhonePage = PlainFamily<6, 1>;
+using RelayPage = PlainFamily<12, 1>;
 
 // Member K of a page family, a class of its own made by its own factory.
 template <class Family, int K>
@@ -63,35 +58,16 @@ using CtrlPageRelay4 = Member<RelayPage, 4>;
 using CtrlPageRelay5 = Member<RelayPage, 5>;
 using CtrlPageRelay6 = Member<RelayPage, 6>;
 
-// The single pages, each a class of its own; kPageIndex is the page's
-// place in page order.
-class CtrlPageSetRes : public FieldPage {
+// The single pages, each a class of its own at page order index `Index`.
+template <int Index>
+class SinglePage : public FieldPage {
  public:
   using FieldPage::FieldPage;
-  static constexpr int kPageIndex = 11;
+  static constexpr int kPageIndex = Index;
 };
-class CtrlPageBalans : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int kPageIndex = 18;
-};
-class CtrlPageConnect : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int kPageIndex = 19;
-};
-class CtrlPageSecur : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int kPageIndex = 20;
-};
-class CtrlPageNotSMS : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int kPageIndex = 21;
-};
-class CtrlPageThermo : public FieldPage {
- public:
-  using FieldPage::FieldPage;
-  static constexpr int kPageIndex = 22;
-};
+using CtrlPageSetRes = SinglePage<11>;
+using CtrlPageBalans = SinglePage<18>;
+using CtrlPageConnect = SinglePage<19>;
+using CtrlPageSecur = SinglePage<20>;
+using CtrlPageNotSMS = SinglePage<21>;
+using CtrlPageThermo = SinglePage<22>;
