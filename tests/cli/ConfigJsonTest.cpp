@@ -339,10 +339,17 @@ TEST(CliSet, RefusesBrokenValuesAndLeavesTheFile) {
   WriteImage(dir / "a.osr", DemoImage());
   const std::string before = ReadText(dir / "a.osr");
   for (const char* a : {"input2.entry_delay=60", "phone1.number=12+3", "nokey=1", "novalue",
-                        "input1.relay1_on=2", "security.password=123"}) {
+                        "input1.relay1_on=2", "security.password=123",
+                        // Values and keys that are not text, shown escaped.
+                        "input1.alarm_text=A\xff", "input1.entry_delay=\xff", "phone1.number=1\x01",
+                        "no\x1bkey=1", "input1.alarm_text=A\x01"}) {
     const CliRun r = RunCommand({"set", dir / "a.osr", "input1.entry_delay=11", a});
     EXPECT_EQ(r.status, ExitInvalid) << a;
     EXPECT_EQ(ReadText(dir / "a.osr"), before) << a;
+    EXPECT_TRUE(std::none_of(r.err.begin(), r.err.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 0x20 && c != '\n';
+    })) << r.err;
+    EXPECT_EQ(r.err.find('\xff'), std::string::npos) << r.err;
   }
   EXPECT_EQ(RunCommand({"set", dir / "a.osr", "input1.entry_delay=11", "input1.relay1_on=да"}).status,
             ExitDone);
