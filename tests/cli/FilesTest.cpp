@@ -264,15 +264,21 @@ TEST(CliMessages, SayWhyAFileFailed) {
   fs::create_directory(dir / "closed");
   WriteImage(dir / "closed/secret.osr", DemoImage());
   chmod((dir / "closed/secret.osr").c_str(), 0200);
+  std::ofstream(dir / "closed/out.json") << "old";
+  chmod((dir / "closed/out.json").c_str(), 0666);
   chmod((dir / "closed").c_str(), 0555);
   EXPECT_TRUE(InChild(
       [&] {
         const CliRun write = RunCommand({"import", dir / "a.json", "-o", dir / "closed/new.osr"});
         const CliRun read = RunCommand({"show", dir / "closed/secret.osr"});
+        // A file there that may be written is written in place.
+        const CliRun text = RunCommand({"export", dir / "good.osr", "-o", dir / "closed/out.json"});
         return write.err.find("closed/new.osr: cannot be written: no permission") != std::string::npos &&
-               read.err.find("secret.osr: cannot be read: no permission") != std::string::npos;
+               read.err.find("secret.osr: cannot be read: no permission") != std::string::npos &&
+               text.status == ExitDone;
       },
       true));
+  EXPECT_EQ(ReadText(dir / "closed/out.json"), ReadText(dir / "a.json"));
   chmod((dir / "closed").c_str(), 0777);
 }
 
