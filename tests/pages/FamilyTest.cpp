@@ -645,7 +645,9 @@ TEST(DeviceTextMend, ASecondReadOfAnUnchangedDeviceLeavesTheMarkClear) {
     controller.StartDeviceRead();
     controller.OnWorkerMessage(Notify::ReadParamDone, 1);
     controller.OnWorkerMessage(Notify::ReadRecordDone, 1);
-    if (read == 1) EXPECT_EQ(FlagOf(pages.Modified()), 0);
+    if (read == 1) {
+      EXPECT_EQ(FlagOf(pages.Modified()), 0);
+    }
   }
   // And a write puts the texts back as they were.
   Bytes image(controller.image(), controller.image() + kImageSize);
