@@ -231,4 +231,42 @@ TEST_F(FileTest, AboutBoxClosesWithEscAndItsLinkUnderlinesOnHover) {
   EXPECT_TRUE(left);
 }
 
+// The dialog manager gives the About box's controls a new font when the
+// box moves to a monitor of another DPI; the link then shows that font,
+// underlined while the mouse rests on it, and no font of the old size.
+TEST_F(FileTest, AboutBoxLinkTakesTheFontOfANewDpi) {
+  struct Case {
+    bool hoveringAtChange;
+    bool hoverAfter;
+  };
+  const Case cases[] = {{false, false}, {false, true}, {true, true}, {true, false}};
+  for (const Case& c : cases) {
+    LOGFONTW shown = {}, taken = {};
+    bool found = false;
+    DialogRobot about(u"О программе", [&](HWND d) {
+      HWND link = GetDlgItem(d, IDC_ABOUT_LINK);
+      LOGFONTW dialogFont = {};
+      GetObjectW(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)),
+                 sizeof dialogFont, &dialogFont);
+      dialogFont.lfHeight *= 2;  // as at twice the DPI
+      taken = dialogFont;
+      HFONT larger = CreateFontIndirectW(&dialogFont);
+      if (c.hoveringAtChange) SendMessageW(link, WM_MOUSEHOVER, 0, 0);
+      SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(larger), FALSE);
+      SendMessageW(link, c.hoverAfter ? WM_MOUSEHOVER : WM_MOUSELEAVE, 0, 0);
+      found = GetObjectW(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)),
+                         sizeof shown, &shown) != 0;
+      PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+      // The box is gone before its font is.
+      Sleep(200);
+      DeleteObject(larger);
+    });
+    SendMessageW(main_, WM_COMMAND, IDM_ABOUT, 0);
+    ASSERT_TRUE(about.found());
+    ASSERT_TRUE(found);
+    EXPECT_EQ(shown.lfHeight, taken.lfHeight) << c.hoveringAtChange << c.hoverAfter;
+    EXPECT_EQ(shown.lfUnderline != 0, c.hoverAfter) << c.hoveringAtChange << c.hoverAfter;
+  }
+}
+
 }  // namespace
