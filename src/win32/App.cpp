@@ -39,10 +39,15 @@ int MessageLoop(HWND mainWindow, HACCEL accelerators) {
   MSG msg;
   for (;;) {
 #ifdef OSTREL_STARTUP_TRACE
-    // The first time nothing is waiting, the window has been painted.
+    // The first time nothing is waiting, the window has been painted and
+    // waits for input; the trace is written the first time nothing is
+    // waiting once the hidden pages are built too.
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-      startup_trace::Mark("first paint");
-      startup_trace::Report();
+      static bool waited = false;
+      if (!waited) startup_trace::Mark("first paint, waiting for input");
+      waited = true;
+      const MainWindow* window = MainWindow::Of(mainWindow);
+      if (!window || !window->pagesPending()) startup_trace::Report();
     }
 #endif
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);

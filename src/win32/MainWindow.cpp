@@ -29,6 +29,14 @@ WorkerFactory pendingWorkerFactory = nullptr;
 // again for a new DPI.
 constexpr UINT kDpiLayoutDone = WM_APP + 1;
 
+// The timer that builds the hidden pages once the message loop runs. Timer
+// messages come after every input and paint message, so a click or a key
+// waits for one slice of page building at most.
+constexpr UINT_PTR kPageBuildTimer = 1;
+// A slice builds pages until this many milliseconds have gone by or input
+// waits.
+constexpr DWORD kPageBuildSliceMs = 30;
+
 // The toolbar bitmaps: one drawing at each size, its height in pixels
 // (open and save are square, read and write twice as wide as high).
 constexpr int kToolbarImageSizes[] = {16, 24, 32};
@@ -125,18 +133,58 @@ bool MainWindow::Guarded(const std::function<void()>& step) {
 void MainWindow::FinishStartup() {
   if (startupFinished_) return;
   startupFinished_ = true;
-  // What the window shows is complete: it is painted at once; the tooltips,
-  // which show nothing until the mouse rests on a tool, and the hidden
-  // pages are built behind it before the message loop runs, so no command,
-  // selection or hover can reach anything that does not exist yet.
+  // What the window shows is complete: it is painted at once, then gets
+  // the tooltips, which show nothing until the mouse rests on a tool. The
+  // hidden pages are built once the message loop runs, in slices between
+  // the user's input (BuildPagesInIdleTime); a page selected before its
+  // turn is built at once (OnTreeSelChanged).
   UpdateWindow(window_);
   startup_trace::Mark("first paint of the window");
   AddToolTips();
   if (startupFailed_) return;
-  if (!Guarded([this] {
-        for (int i = 1; i < kPageCount; ++i) BuildPage(i);
-      }))
-    return;
+  SetTimer(window_, kPageBuildTimer, 0, nullptr);
+  startup_trace::Mark("page building scheduled");
+}
+
+bool MainWindow::BuildPageNow(int index) {
+  if (pageWindows_[index]) return true;
+  if (pageBuildFailed_) return false;
+  if (!Guarded([&] { BuildPage(index); })) {
+    // As before: the window goes on with the pages it has and no presence
+    // check is started; the failure has been shown.
+    pageBuildFailed_ = true;
+    KillTimer(window_, kPageBuildTimer);
+    return false;
+  }
+  return true;
+}
+
+void MainWindow::BuildPagesInIdleTime() {
+  startup_trace::Mark("waiting for input or the page timer");
+  const DWORD start = GetTickCount();
+  for (;;) {
+    while (nextPage_ < kPageCount && pageWindows_[nextPage_]) ++nextPage_;
+    if (nextPage_ == kPageCount) break;
+    if (!BuildPageNow(nextPage_)) return;
+    startup_trace::Mark("hidden page built in idle time");
+    // Input that has come in meanwhile goes first.
+    if (GetTickCount() - start >= kPageBuildSliceMs || HIWORD(GetQueueStatus(QS_INPUT)) != 0)
+      return;
+  }
+  KillTimer(window_, kPageBuildTimer);
+  StartDeviceCheckOnce();
+}
+
+bool MainWindow::pagesPending() const {
+  if (startupFailed_ || pageBuildFailed_) return false;
+  for (HWND page : pageWindows_)
+    if (!page) return true;
+  return false;
+}
+
+void MainWindow::StartDeviceCheckOnce() {
+  if (deviceCheckStarted_) return;
+  deviceCheckStarted_ = true;
   // Every page exists with its controller before the first presence check.
   RegisterForDeviceChanges();
   startup_trace::Mark("device notification");
@@ -267,6 +315,9 @@ void MainWindow::OnTreeSelChanged(const NMHDR* notification) {
   const int oldPage = PageOfItem(change->itemOld.hItem);
   const int newPage = PageOfItem(change->itemNew.hItem);
   if (oldPage >= 0 && pageWindows_[oldPage]) ShowWindow(pageWindows_[oldPage], SW_HIDE);
+  // A page selected before its turn is built now.
+  if (newPage >= 0 && !pageWindows_[newPage] && startupFinished_ && !startupFailed_)
+    BuildPageNow(newPage);
   if (newPage >= 0 && pageWindows_[newPage]) ShowWindow(pageWindows_[newPage], SW_SHOW);
 }
 
@@ -369,6 +420,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return FALSE;
     case kDpiLayoutDone:
       if (self) self->OnDpiLayoutDone();
+      return TRUE;
+    case WM_TIMER:
+      if (self && wParam == kPageBuildTimer) self->BuildPagesInIdleTime();
       return TRUE;
     case WM_CLOSE:
       if (!self || self->controller().ConfirmDiscard()) DestroyWindow(window);

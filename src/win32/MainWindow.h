@@ -20,8 +20,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Creates the main window from template 191; the worker comes from
 // `makeWorker`. Returns null when the window cannot be created. When it
-// returns, the window is built completely: every page dialog exists with
-// its controller, and the first presence check has been posted.
+// returns, the window is on the screen, painted, with the tree and the
+// first page; the other pages are built once the message loop runs, and
+// the first presence check is posted when the last of them exists.
 HWND CreateMainWindow(WorkerFactory makeWorker);
 
 class MainWindow : public IMainView, public INotifySink {
@@ -38,11 +39,17 @@ class MainWindow : public IMainView, public INotifySink {
   HWND tree() const { return tree_; }
   void OnTreeSelChanged(const NMHDR* notification);
   // The second half of the start-up, run once the window is on the screen
-  // with the tree and the first page: paints it, adds the tooltips, builds
-  // the other pages, registers for device changes and posts the first
-  // presence check (after a failed first half only the tooltips). Runs
-  // once; later calls do nothing.
+  // with the tree and the first page: paints it, adds the tooltips and
+  // schedules the building of the other pages (after a failed first half
+  // only the tooltips). Runs once; later calls do nothing.
   void FinishStartup();
+  // One slice of the hidden pages' building, between input: builds pages
+  // in tree order until input waits or the slice is used up; after the
+  // last one registers for device changes and posts the first presence
+  // check.
+  void BuildPagesInIdleTime();
+  // True while hidden pages wait to be built (not after a failure).
+  bool pagesPending() const;
   // The window has been laid out again for a new DPI: reloads what the
   // dialog manager does not scale.
   void OnDpiLayoutDone();
@@ -71,6 +78,10 @@ class MainWindow : public IMainView, public INotifySink {
   void LoadToolbarBitmaps();
   void BuildTreeAndFirstPage();
   void BuildPage(int index);
+  // Builds page `index` unless it exists; false when it could not be built
+  // (the failure has been shown; no page is built after it).
+  bool BuildPageNow(int index);
+  void StartDeviceCheckOnce();
   // Runs one step of the start-up; false (after the "Exception" box) when
   // it threw.
   bool Guarded(const std::function<void()>& step);
@@ -97,4 +108,8 @@ class MainWindow : public IMainView, public INotifySink {
   std::unique_ptr<Controller> controller_;
   bool startupFailed_ = false;
   bool startupFinished_ = false;
+  // The first page the idle-time building has not passed yet.
+  int nextPage_ = 1;
+  bool pageBuildFailed_ = false;
+  bool deviceCheckStarted_ = false;
 };
