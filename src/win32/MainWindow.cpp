@@ -133,25 +133,26 @@ bool MainWindow::Guarded(const std::function<void()>& step) {
 void MainWindow::FinishStartup() {
   if (startupFinished_) return;
   startupFinished_ = true;
-  // What the window shows is complete: it is painted at once, then gets
-  // the tooltips, which show nothing until the mouse rests on a tool. The
-  // hidden pages are built once the message loop runs, in slices between
-  // the user's input (BuildPagesInIdleTime); a page selected before its
-  // turn is built at once (OnTreeSelChanged).
-  UpdateWindow(window_);
-  startup_trace::Mark("first paint of the window");
-  AddToolTips();
-  if (startupFailed_) return;
+  // What the window shows is complete; the message loop paints it as soon
+  // as it runs, after any input that is already waiting. The tooltips,
+  // which show nothing until the mouse rests on a tool, and the hidden
+  // pages are built then, in slices between the user's input
+  // (BuildPagesInIdleTime); a page selected before its turn is built at
+  // once (OnTreeSelChanged).
+  if (startupFailed_) {
+    AddToolTips();
+    return;
+  }
   SetTimer(window_, kPageBuildTimer, 0, nullptr);
-  startup_trace::Mark("page building scheduled");
+  startup_trace::Mark("tooltips and pages scheduled");
 }
 
 bool MainWindow::BuildPageNow(int index) {
   if (pageWindows_[index]) return true;
   if (pageBuildFailed_) return false;
   if (!Guarded([&] { BuildPage(index); })) {
-    // As before: the window goes on with the pages it has and no presence
-    // check is started; the failure has been shown.
+    // The window goes on with the pages it has and starts no presence
+    // check; the failure has been shown.
     pageBuildFailed_ = true;
     KillTimer(window_, kPageBuildTimer);
     return false;
@@ -161,6 +162,7 @@ bool MainWindow::BuildPageNow(int index) {
 
 void MainWindow::BuildPagesInIdleTime() {
   startup_trace::Mark("waiting for input or the page timer");
+  if (!controlTips_) AddToolTips();
   const DWORD start = GetTickCount();
   for (;;) {
     while (nextPage_ < kPageCount && pageWindows_[nextPage_]) ++nextPage_;

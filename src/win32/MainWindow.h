@@ -20,9 +20,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Creates the main window from template 191; the worker comes from
 // `makeWorker`. Returns null when the window cannot be created. When it
-// returns, the window is on the screen, painted, with the tree and the
-// first page; the other pages are built once the message loop runs, and
-// the first presence check is posted when the last of them exists.
+// returns, the window is on the screen with the tree and the first page;
+// the message loop paints it, then adds the tooltips and builds the other
+// pages between the user's input, and posts the first presence check when
+// the last of them exists.
 HWND CreateMainWindow(WorkerFactory makeWorker);
 
 class MainWindow : public IMainView, public INotifySink {
@@ -39,14 +40,15 @@ class MainWindow : public IMainView, public INotifySink {
   HWND tree() const { return tree_; }
   void OnTreeSelChanged(const NMHDR* notification);
   // The second half of the start-up, run once the window is on the screen
-  // with the tree and the first page: paints it, adds the tooltips and
-  // schedules the building of the other pages (after a failed first half
-  // only the tooltips). Runs once; later calls do nothing.
+  // with the tree and the first page: schedules the tooltips and the
+  // building of the other pages for the message loop (after a failed first
+  // half adds only the tooltips, at once). Runs once; later calls do
+  // nothing.
   void FinishStartup();
-  // One slice of the hidden pages' building, between input: builds pages
-  // in tree order until input waits or the slice is used up; after the
-  // last one registers for device changes and posts the first presence
-  // check.
+  // One slice of the start-up's idle-time work, between input: the
+  // tooltips first, then pages in tree order until input waits or the
+  // slice is used up; after the last page registers for device changes and
+  // posts the first presence check.
   void BuildPagesInIdleTime();
   // True while hidden pages wait to be built (not after a failure).
   bool pagesPending() const;
@@ -95,7 +97,7 @@ class MainWindow : public IMainView, public INotifySink {
   HBITMAP toolbarBitmaps_[4] = {};
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
-  // Made by FinishStartup, once the window is on the screen.
+  // Made in the first slice of idle time, once the window is on the screen.
   std::optional<ToolTip> controlTips_;
   std::optional<ToolTip> rectTips_;
   HWND tree_;
