@@ -39,15 +39,14 @@ int MessageLoop(HWND mainWindow, HACCEL accelerators) {
   MSG msg;
   for (;;) {
 #ifdef OSTREL_STARTUP_TRACE
-    // The first time nothing is waiting, the window has been painted and
-    // waits for input; the trace is written the first time nothing is
-    // waiting once the hidden pages are built too.
+    // The trace is written the first time nothing is waiting once the
+    // hidden pages are built.
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-      static bool waited = false;
-      if (!waited) startup_trace::Mark("first paint, waiting for input");
-      waited = true;
       const MainWindow* window = MainWindow::Of(mainWindow);
-      if (!window || !window->pagesPending()) startup_trace::Report();
+      if (!window || !window->pagesPending()) {
+        startup_trace::Mark("nothing left to do");
+        startup_trace::Report();
+      }
     }
 #endif
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);

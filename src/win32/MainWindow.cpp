@@ -161,8 +161,13 @@ bool MainWindow::BuildPageNow(int index) {
 }
 
 void MainWindow::BuildPagesInIdleTime() {
-  startup_trace::Mark("waiting for input or the page timer");
-  if (!controlTips_) AddToolTips();
+  if (!controlTips_) {
+    // The first slice: the loop has painted the window before it.
+    startup_trace::Mark("message loop: first paint");
+    AddToolTips();
+  } else {
+    startup_trace::Mark("waiting for input or the page timer");
+  }
   const DWORD start = GetTickCount();
   for (;;) {
     while (nextPage_ < kPageCount && pageWindows_[nextPage_]) ++nextPage_;
