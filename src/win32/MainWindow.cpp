@@ -174,8 +174,10 @@ void MainWindow::BuildPagesInIdleTime() {
     if (nextPage_ == kPageCount) break;
     if (!BuildPageNow(nextPage_)) return;
     startup_trace::Mark("hidden page built in idle time");
-    // Input that has come in meanwhile goes first.
-    if (GetTickCount() - start >= kPageBuildSliceMs || HIWORD(GetQueueStatus(QS_INPUT)) != 0)
+    // Input, and messages that other threads and programs send and wait
+    // for (a second copy's probe), go first.
+    if (GetTickCount() - start >= kPageBuildSliceMs ||
+        HIWORD(GetQueueStatus(QS_INPUT | QS_SENDMESSAGE)) != 0)
       return;
   }
   KillTimer(window_, kPageBuildTimer);

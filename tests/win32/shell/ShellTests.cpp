@@ -325,6 +325,19 @@ TEST(SingleInstance, SecondStartActivatesTheFirstAndEndsWithZero) {
   ASSERT_NE(first, nullptr);
   HWND firstWindow = WaitForWindow(title, 15000);
   ASSERT_NE(firstWindow, nullptr);
+  // The first builds its hidden pages while it answers messages; the
+  // second starts once they are all there (the count of the first's
+  // windows has stood still for half a second).
+  int windows = -1;
+  for (int still = 0, waited = 0; still < 500 && waited < 30000; waited += 50) {
+    int counted = 0;
+    EnumChildWindows(
+        firstWindow, [](HWND, LPARAM n) { return ++*reinterpret_cast<int*>(n), TRUE; },
+        reinterpret_cast<LPARAM>(&counted));
+    still = counted == windows ? still + 50 : 0;
+    windows = counted;
+    Sleep(50);
+  }
 
   // Minimise the first and give the foreground to a window of our own.
   ShowWindow(firstWindow, SW_MINIMIZE);
