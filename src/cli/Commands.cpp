@@ -151,7 +151,17 @@ class Device {
     }
   }
   static std::string NoDeviceMessage() {
-    return "no alarm found (USB vendor 04D8, product E0E7); is it plugged in, and may you open it?";
+    return "no alarm found (USB vendor 04D8, product E0E7).\n"
+           "Is it plugged in? Plug its USB cable in and try again."
+#ifndef _WIN32
+           "\nIf it is plugged in, this user may have no permission to open it. The Debian\n"
+           "package installs the rule that allows it; built from source, install the rule\n"
+           "with\n"
+           "  sudo install -m 644 packaging/70-ostrel.rules /etc/udev/rules.d/ &&\n"
+           "  sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+           "and plug the alarm in again."
+#endif
+        ;
   }
 
  private:
@@ -194,16 +204,22 @@ struct Options {
   std::string file, file2, output, base, page;
   std::vector<std::string> assignments;
   bool json = false, emulated = false, noVerify = false;
+  std::string customer, site, installer;
+  bool showPassword = false;
 };
+
+// The page of --page or of keys' PAGE; -1 for every page.
+int PageOption(const std::string& page, const std::string& what) {
+  if (page.empty()) return -1;
+  const int p = FindPage(page);
+  if (p < 0)
+    throw Failure{ExitInvalid, what + page + ": no such page (1-23 or a page key; ostrel-cli keys lists them)"};
+  return p;
+}
 
 int Show(CliEnvironment& env, const Options& o) {
   const Image image = LoadFile(env, o.file);
-  int page = -1;
-  if (!o.page.empty()) {
-    page = FindPage(o.page);
-    if (page < 0)
-      throw Failure{ExitInvalid, "--page " + o.page + ": no such page (1-23 or a page key)"};
-  }
+  const int page = PageOption(o.page, "--page ");
   if (o.json)
     env.out << ShowJson(image, page).dump(2) << '\n';
   else
@@ -218,7 +234,16 @@ int Report(CliEnvironment& env, const Options& o) {
   info.fileName.assign(name.begin(), name.end());
   info.date = FileDate(o.file);
   info.crc = FileCrc(env, o.file);
+  info.customer = o.customer;
+  info.site = o.site;
+  info.installer = o.installer;
+  info.showPassword = o.showPassword;
   SaveText(env, o.output, ReportHtml(image, info));
+  return ExitDone;
+}
+
+int Keys(CliEnvironment& env, const Options& o) {
+  RenderKeys(PageOption(o.page, ""), env.out);
   return ExitDone;
 }
 
@@ -287,12 +312,26 @@ int Set(CliEnvironment& env, const Options& o) {
   std::vector<std::string> errors;
   if (!ApplyValues(base, values, nullptr, image, errors)) Fail(errors, Shown(o.file) + " was not changed");
   SaveFile(env, o.file, image);
+  // What was stored otherwise than given (a phone number's separators).
+  for (const auto& [key, value] : values) {
+    const std::string note = CleaningNote(key, value.get<std::string>());
+    if (!note.empty()) env.out << note << '\n';
+  }
   return ExitDone;
 }
 
 int Read(CliEnvironment& env, const Options& o) {
+  Path16(o.output);  // a name refused before the alarm is read
   const Image image = LoadSource(env, "device", o.emulated);
   SaveFile(env, o.output, image);
+  // The file is read back and compared with what the alarm gave.
+  Image back(kImageSize);
+  if (LoadConfigFile(env.files, Path16(o.output), back.data()) != Loaded || back != image)
+    throw Failure{ExitInvalid, Shown(o.output) + ": written, but it does not read back as the "
+                                                 "alarm's configuration"};
+  env.out << "read " << image.size() << " bytes from the alarm" << (o.emulated ? " (emulated)" : "")
+          << "; wrote " << Shown(o.output) << " (" << kConfigFileSize
+          << " bytes), read back and checked\n";
   return ExitDone;
 }
 
@@ -307,7 +346,11 @@ int Write(CliEnvironment& env, const Options& o) {
     throw Failure{ExitDevice, "verify failed: " + std::to_string(mismatched.size()) +
                                   " bytes read back differently, at " +
                                   DescribeOffsets(mismatched)};
-  env.out << (o.noVerify ? "written\n" : "written and verified\n");
+  env.out << "wrote " << Shown(o.file) << " to the alarm" << (o.emulated ? " (emulated)" : "")
+          << ": " << written.size() << " bytes; "
+          << (o.noVerify ? "not verified (--no-verify)"
+                         : "verified: read back, every byte as written")
+          << '\n';
   return ExitDone;
 }
 
@@ -325,6 +368,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                "alarm (.osr files).",
                "ostrel-cli"};
   app.require_subcommand(1);
+  app.footer(
+      "Fields are named by keys such as input2.entry_delay, pages by keys such as phone3 "
+      "or by their numbers 1-23: \"ostrel-cli keys\" lists every key with its label, kind and "
+      "range, \"ostrel-cli keys PAGE\" those of one page.\n\n"
+      "Exit status: 0 done; 1 the configurations differ (diff); 2 bad usage or invalid "
+      "input; 3 no alarm, or a failed or unverified transfer.");
   app.set_version_flag("--version", "ostrel-cli " OSTREL_VERSION, "print the version and exit");
   Options o;
   auto emulated = [&](CLI::App* c) {
@@ -337,9 +386,19 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   show->add_option("--page", o.page, "only this page: its number (1-23) or key (phone3)");
   show->add_flag("--json", o.json, "print JSON");
 
-  CLI::App* report = app.add_subcommand("report", "write a printable HTML page");
+  CLI::App* report = app.add_subcommand(
+      "report", "write the customer's printable record of a configuration (HTML, A4)");
   report->add_option("FILE", o.file, "configuration file")->required();
   report->add_option("-o,--output", o.output, "the HTML file (- for standard output)")->required();
+  report->add_option("--customer", o.customer, "the customer's name (else a blank to fill in)");
+  report->add_option("--site", o.site, "the site's address or name (else a blank)");
+  report->add_option("--installer", o.installer, "the installer's name (else a blank)");
+  report->add_flag("--show-password", o.showPassword,
+                   "print the password's digits (by default they are masked)");
+
+  CLI::App* keys = app.add_subcommand(
+      "keys", "list the page keys and every field key with its label, kind and range");
+  keys->add_option("PAGE", o.page, "only this page: its number (1-23) or key (phone3)");
 
   CLI::App* diff = app.add_subcommand(
       "diff", "compare two configurations field by field; exit status 1 when they differ");
@@ -365,7 +424,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
       "(another set of the same file), set waits up to 10 seconds for it to finish, then "
       "fails with exit status 2 and leaves the file unchanged.");
   set->add_option("FILE", o.file, "configuration file")->required();
-  set->add_option("ASSIGNMENTS", o.assignments, "KEY=VALUE, e.g. input2.entry_delay=10")
+  set->add_option("ASSIGNMENTS", o.assignments,
+                  "KEY=VALUE, e.g. input2.entry_delay=10; values as people write them: "
+                  "yes/no (or да/нет, true/false), 4,5 or 4.5, phone numbers with spaces, "
+                  "brackets and dashes (taken out, and said so)")
       ->required();
 
   CLI::App* read = app.add_subcommand("read", "read the configuration from the alarm");
@@ -392,6 +454,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   try {
     if (show->parsed()) return Show(env, o);
     if (report->parsed()) return Report(env, o);
+    if (keys->parsed()) return Keys(env, o);
     if (diff->parsed()) return Diff(env, o);
     if (exp->parsed()) return Export(env, o);
     if (imp->parsed()) return Import(env, o);

@@ -1,5 +1,6 @@
 #include "cli/Operations.h"
 
+#include <cctype>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -9,6 +10,7 @@
 #include "config/StringTable.h"
 #include "config/Utf8.h"
 #include "config/PageFields.h"
+#include "cli/PageLayout.h"
 #include "res/resource.h"
 
 namespace {
@@ -17,6 +19,9 @@ namespace {
 constexpr char kReportFile[] = "Файл";
 constexpr char kReportDate[] = "Дата изменения";
 constexpr char kReportCrc[] = "Контрольная сумма (CRC-32)";
+constexpr char kReportCustomer[] = "Заказчик";
+constexpr char kReportSite[] = "Объект";
+constexpr char kReportInstaller[] = "Монтажник";
 
 constexpr char kFormatName[] = "ostrel-configuration";
 constexpr int kFormatVersion = 1;
@@ -36,13 +41,6 @@ std::vector<int> Pages(int page) {
   std::vector<int> all;
   for (int p = 0; p < kPageCount; ++p) all.push_back(p);
   return all;
-}
-
-std::vector<FieldRef> FieldsOf(int page) {
-  std::vector<FieldRef> out;
-  for (const FieldRef& f : AllFields())
-    if (f.page == page) out.push_back(f);
-  return out;
 }
 
 std::string Escape(const std::string& text) {
@@ -72,7 +70,9 @@ int HexDigit(char c) {
 // object's keys, and no container opened deeper than kMaxJsonDepth.
 class DocumentBuilder : public nlohmann::json_sax<Json> {
  public:
-  explicit DocumentBuilder(Json& root) : root_(root) { levels_.reserve(kMaxJsonDepth); }
+  DocumentBuilder(Json& root, std::string_view text) : root_(root), text_(text) {
+    levels_.reserve(kMaxJsonDepth);
+  }
   std::string error;
 
   bool null() override { return Add(Json(nullptr)) != nullptr; }
@@ -98,19 +98,40 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
     }
     return true;
   }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
-    // "[json.exception.parse_error.101] parse error at line 1, column 5:
-    // ...; last read: '<the token>'": without the tag, and the token cut.
-    std::string what = e.what();
-    const std::size_t tag = what.find("] ");
-    if (what.rfind("[json.exception.", 0) == 0 && tag != std::string::npos) what.erase(0, tag + 2);
-    const std::string lastRead = "; last read: '";
-    const std::size_t at = what.find(lastRead);
-    if (at != std::string::npos && what.size() > at + lastRead.size()) {
-      const std::string token = what.substr(at + lastRead.size(), what.size() - at - lastRead.size() - 1);
-      what = what.substr(0, at) + "; last read: " + Printable(token);
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception&) override {
+    // In the program's own words: where (line and column, in characters)
+    // and what the parser found there: the word it stopped in or after
+    // ("nul", "x"), or the character ("}").
+    const bool ended = position > text_.size();
+    std::size_t start = std::min(position > 0 ? position - 1 : 0, text_.size()), end = start;
+    auto word = [&](std::size_t i) {
+      const unsigned char c = static_cast<unsigned char>(text_[i]);
+      return std::isalnum(c) || c == '+' || c == '-' || c == '.' || c >= 0x80;
+    };
+    if (!ended && start < text_.size()) {
+      // A word ends where the parser looks past it: at a space or a mark.
+      const bool after = std::string_view(" \t\r\n,:]}").find(text_[start]) != std::string_view::npos;
+      if (after && start > 0 && word(start - 1)) --start;
+      end = start + 1;
+      if (word(start)) {
+        while (start > 0 && word(start - 1)) --start;
+        while (end < text_.size() && word(end)) ++end;
+      }
     }
-    error = "broken JSON: " + Printable(what, std::string::npos);
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < start; ++i) {
+      if (text_[i] == '\n') {
+        line = line + 1;
+        column = 1;
+      } else if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) {
+        ++column;  // one per character, not per byte
+      }
+    }
+    const std::string what = end > start ? "unexpected \"" + Printable(text_.substr(start, end - start), 40) + "\""
+                                         : std::string("the text ends before the JSON is complete");
+    error = "broken JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
+            ": " + what;
     return false;
   }
 
@@ -175,6 +196,7 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   }
 
   Json& root_;
+  std::string_view text_;  // what is parsed, for the place of an error
   std::vector<Level> levels_;
   std::vector<std::string> parents_;  // the key (or "[]") of each open container
 };
@@ -271,7 +293,7 @@ bool ParseImportJson(std::string_view text, Json& document, std::string& error) 
     return false;
   }
   Json parsed;
-  DocumentBuilder builder(parsed);
+  DocumentBuilder builder(parsed, text);
   if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
     error = builder.error.empty() ? "broken JSON" : builder.error;
     // Whatever was built is taken apart here, without recursing deeper
@@ -280,6 +302,14 @@ bool ParseImportJson(std::string_view text, Json& document, std::string& error) 
   }
   document = std::move(parsed);
   return true;
+}
+
+std::string ShownWithUnit(const ConfigModel& model, const FieldRef& field) {
+  const std::u16string value = model.Shown(field);
+  const std::u16string unit = UnitOf(field);
+  // A field labelled with its unit ("мин.", "час" of a time) shows it once.
+  if (unit.empty() || value.empty() || unit == FieldLabel(field)) return ToUtf8(value);
+  return ToUtf8(value + u" " + unit);
 }
 
 void RenderShow(const Image& image, int page, std::ostream& out) {
@@ -291,11 +321,11 @@ void RenderShow(const Image& image, int page, std::ostream& out) {
     first = false;
     out << ToUtf8(PageLabel(p)) << "  [" << PageKeyOf(p) << "]\n";
     int group = 0;
-    for (const FieldRef& f : FieldsOf(p)) {
+    for (const FieldRef& f : FieldsOnScreen(p)) {
       const int g = f.Row().group;
       if (g != group && g != 0) out << "  " << ToUtf8(GroupLabel(f)) << '\n';
       group = g;
-      const std::string value = ToUtf8(model.Shown(f));
+      const std::string value = ShownWithUnit(model, f);
       out << (g ? "    " : "  ") << ToUtf8(FieldLabel(f)) << ':'
           << (value.empty() ? "" : " ") << value << '\n';
     }
@@ -308,10 +338,12 @@ Json ShowJson(const Image& image, int page) {
   Json pages = Json::array();
   for (int p : Pages(page)) {
     Json fields = Json::array();
-    for (const FieldRef& f : FieldsOf(p)) {
+    for (const FieldRef& f : FieldsOnScreen(p)) {
       Json field = {{"key", f.Key()}, {"label", ToUtf8(FieldLabel(f))}};
       if (f.Row().group) field["group"] = ToUtf8(GroupLabel(f));
       field["value"] = ToUtf8(model.Shown(f));
+      const std::u16string unit = UnitOf(f);
+      if (!unit.empty()) field["unit"] = ToUtf8(unit);
       fields.push_back(std::move(field));
     }
     pages.push_back({{"number", p + 1},
@@ -320,6 +352,62 @@ Json ShowJson(const Image& image, int page) {
                      {"fields", std::move(fields)}});
   }
   return pages;
+}
+
+const char* KindName(ValueType type) {
+  switch (type) {
+    case ValueType::Number: return "number";
+    case ValueType::Decimal: return "decimal";
+    case ValueType::Boolean: return "yes/no";
+    case ValueType::Choice: return "list";
+    case ValueType::Text: return "text";
+  }
+  return "";
+}
+
+void RenderKeys(int page, std::ostream& out) {
+  bool first = true;
+  for (int p : Pages(page)) {
+    if (!first) out << '\n';
+    first = false;
+    out << PageKeyOf(p) << "  " << ToUtf8(PageLabel(p)) << '\n';
+    const std::vector<FieldRef> fields = FieldsOnScreen(p);
+    std::size_t width = 0;
+    for (const FieldRef& f : fields) width = std::max(width, f.Key().size());
+    for (const FieldRef& f : fields) {
+      const std::string key = f.Key();
+      const std::string kind = KindName(f.Kind().Type());
+      const std::u16string unit = UnitOf(f);
+      std::string label = ToUtf8(FieldLabel(f));
+      if (f.Row().group) label = ToUtf8(GroupLabel(f)) + " / " + label;
+      out << "  " << key << std::string(width - key.size() + 2, ' ') << kind
+          << std::string(9 - kind.size(), ' ') << label << ": " << f.Kind().Allowed(f.Row())
+          << (unit.empty() ? "" : ", in " + ToUtf8(unit)) << '\n';
+    }
+  }
+}
+
+std::string CleaningNote(const std::string& key, const std::string& given) {
+  const std::optional<FieldRef> field = FindField(key);
+  if (!field || field->Kind().Type() != ValueType::Text) return "";
+  const std::optional<std::u16string> text = FromUtf8(given);
+  if (!text) return "";
+  Configuration config;
+  const SetOutcome outcome = config.Set(*field, *text);
+  if (!outcome.ok || outcome.value == *text) return "";
+  // The characters taken out, each named once, in the order given.
+  std::u16string removed;
+  for (std::size_t i = 0, j = 0; i < text->size(); ++i) {
+    if (j < outcome.value.size() && outcome.value[j] == (*text)[i])
+      ++j;
+    else if (removed.find((*text)[i]) == std::u16string::npos)
+      removed.push_back((*text)[i]);
+  }
+  std::string names;
+  for (char16_t c : removed)
+    names += (names.empty() ? "" : " ") + std::string("\"") + ToUtf8(std::u16string(1, c)) + "\"";
+  return key + ": \"" + Printable(given) + "\" is stored as \"" + ToUtf8(outcome.value) +
+         "\" (taken out: " + names + ")";
 }
 
 bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes, Image& out,
@@ -523,6 +611,51 @@ std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit) 
   return out;
 }
 
+namespace {
+
+// A value of the record: its unit, and the password masked unless asked.
+std::string RecordValue(const ConfigModel& model, const FieldRef& f, bool showPassword) {
+  if (f.Row().kind == FieldKind::Password && !showPassword) {
+    const std::u16string value = model.Shown(f);
+    return value.empty() ? "" : std::string(value.size(), '*');
+  }
+  return ShownWithUnit(model, f);
+}
+
+// The ticked boxes of a group on one line: "РЕЛЕ: 1, 3" where all the
+// boxes' labels begin alike, otherwise their labels; "нет" when none is.
+std::string TickedBoxes(const ConfigModel& model, const std::vector<FieldRef>& boxes) {
+  std::vector<std::u16string> labels;
+  for (const FieldRef& f : boxes) labels.push_back(FieldLabel(f));
+  // The words every label begins with, when each label has more.
+  std::u16string prefix = labels.front();
+  for (const std::u16string& l : labels) {
+    std::size_t n = 0;
+    while (n < prefix.size() && n < l.size() && prefix[n] == l[n]) ++n;
+    prefix.resize(n);
+  }
+  const std::size_t space = prefix.rfind(u' ');
+  prefix.resize(space == std::u16string::npos ? 0 : space + 1);
+  for (const std::u16string& l : labels)
+    if (l.size() <= prefix.size()) prefix.clear();
+  std::string ticked;
+  for (std::size_t i = 0; i < boxes.size(); ++i)
+    if (model.Value(boxes[i]).value == 1)
+      ticked += (ticked.empty() ? "" : ", ") + ToUtf8(labels[i].substr(prefix.size()));
+  if (ticked.empty()) return ToUtf8(kBoxOff);
+  if (prefix.empty()) return ticked;
+  return ToUtf8(prefix.substr(0, prefix.size() - 1)) + ": " + ticked;
+}
+
+// A group's caption without the colon it may end with.
+std::string GroupText(const FieldRef& f) {
+  std::u16string text = GroupLabel(f);
+  while (!text.empty() && (text.back() == u':' || text.back() == u' ')) text.pop_back();
+  return ToUtf8(text);
+}
+
+}  // namespace
+
 std::string ReportHtml(const Image& image, const ReportInfo& info) {
   ConfigModel model;
   model.Load(image);
@@ -532,38 +665,71 @@ std::string ReportHtml(const Image& image, const ReportInfo& info) {
   html += "<title>" + Escape(title) + " - " + Escape(info.fileName) + "</title>\n";
   html +=
       "<style>\n"
-      "@page { size: A4; margin: 15mm; }\n"
-      "body { font-family: sans-serif; font-size: 10pt; }\n"
-      "h1 { font-size: 14pt; }\n"
-      "h2 { font-size: 11pt; margin: 12pt 0 4pt; break-after: avoid; page-break-after: avoid; }\n"
-      "section { break-inside: avoid; page-break-inside: avoid; }\n"
+      "@page { size: A4; margin: 12mm; }\n"
+      "body { font-family: sans-serif; font-size: 8.5pt; margin: 0; }\n"
+      "h1 { font-size: 13pt; margin: 0 0 6pt; }\n"
       "table { border-collapse: collapse; width: 100%; }\n"
-      "tr { break-inside: avoid; page-break-inside: avoid; }\n"
-      "td, th { border: 1px solid #888; padding: 2pt 4pt; text-align: left; vertical-align: top; }\n"
-      "th.group { background: #eee; }\n"
-      "td.value { width: 30%; }\n"
+      "td, th { border: 1px solid #999; padding: 1pt 3pt; text-align: left; vertical-align: top; }\n"
+      "table.head { margin-bottom: 8pt; }\n"
+      "table.head th { width: 28%; font-weight: normal; background: #f2f2f2; }\n"
+      "table.head td { height: 13pt; }\n"
+      ".pages { column-count: 2; column-gap: 6mm; }\n"
+      "section { break-inside: avoid; page-break-inside: avoid; margin-bottom: 5pt; }\n"
+      "h2 { font-size: 9pt; margin: 0; padding: 1pt 3pt; background: #e4e4e4; border: 1px solid #999; "
+      "border-bottom: none; }\n"
+      "td.value { width: 34%; }\n"
       "</style>\n</head>\n<body>\n";
-  html += "<h1>" + Escape(title) + "</h1>\n<table class=\"file\">\n";
-  html += "<tr><th>" + std::string(kReportFile) + "</th><td>" + Escape(info.fileName) +
-          "</td></tr>\n";
-  html += "<tr><th>" + std::string(kReportDate) + "</th><td>" + Escape(info.date) +
-          "</td></tr>\n";
-  html += "<tr><th>" + std::string(kReportCrc) + "</th><td>" + Hex(static_cast<int>(info.crc >> 16), 4) +
-          Hex(static_cast<int>(info.crc & 0xFFFF), 4) + "</td></tr>\n</table>\n";
+  html += "<h1>" + Escape(title) + "</h1>\n<table class=\"head\">\n";
+  auto headRow = [&](const char* label, const std::string& value) {
+    html += "<tr><th>" + std::string(label) + "</th><td>" + Escape(value) + "</td></tr>\n";
+  };
+  headRow(kReportCustomer, info.customer);
+  headRow(kReportSite, info.site);
+  headRow(kReportInstaller, info.installer);
+  headRow(kReportFile, info.fileName);
+  headRow(kReportDate, info.date);
+  headRow(kReportCrc, Hex(static_cast<int>(info.crc >> 16), 4) + Hex(static_cast<int>(info.crc & 0xFFFF), 4));
+  html += "</table>\n<div class=\"pages\">\n";
   for (int p = 0; p < kPageCount; ++p) {
     html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n";
-    int group = 0;
-    for (const FieldRef& f : FieldsOf(p)) {
+    const std::vector<FieldRef> fields = FieldsOnScreen(p);
+    for (std::size_t i = 0; i < fields.size();) {
+      const FieldRef& f = fields[i];
       const int g = f.Row().group;
-      if (g != group && g != 0)
-        html += "<tr><th class=\"group\" colspan=\"2\">" + Escape(ToUtf8(GroupLabel(f))) +
-                "</th></tr>\n";
-      group = g;
-      html += "<tr><td>" + Escape(ToUtf8(FieldLabel(f))) + "</td><td class=\"value\">" +
-              Escape(ToUtf8(model.Shown(f))) + "</td></tr>\n";
+      // The fields of a group that go on one line: its boxes in a row, or
+      // its numbers labelled by their units alone (a time in minutes and
+      // seconds, an hour and a minute).
+      auto box = [](const FieldRef& x) { return x.Kind().Type() == ValueType::Boolean; };
+      auto inUnits = [](const FieldRef& x) {
+        return x.Kind().Type() == ValueType::Number && !UnitOf(x).empty() &&
+               UnitOf(x) == FieldLabel(x);
+      };
+      std::size_t end = i + 1;
+      const bool boxes = g && box(f), times = g && inUnits(f);
+      if (boxes || times)
+        while (end < fields.size() && fields[end].Row().group == g &&
+               (boxes ? box(fields[end]) : inUnits(fields[end])))
+          ++end;
+      std::string label, value;
+      if (end - i > 1) {
+        label = GroupText(f);
+        if (boxes) {
+          value = TickedBoxes(model, {fields.begin() + i, fields.begin() + end});
+        } else {
+          for (std::size_t k = i; k < end; ++k)
+            value += (k > i ? " " : "") + ToUtf8(model.Shown(fields[k]) + u" " + UnitOf(fields[k]));
+        }
+      } else {
+        label = ToUtf8(FieldLabel(f));
+        if (g) label = GroupText(f) + ": " + label;
+        value = RecordValue(model, f, info.showPassword);
+      }
+      html += "<tr><td>" + Escape(label) + "</td><td class=\"value\">" + Escape(value) +
+              "</td></tr>\n";
+      i = end;
     }
     html += "</table>\n</section>\n";
   }
-  html += "</body>\n</html>\n";
+  html += "</div>\n</body>\n</html>\n";
   return html;
 }

@@ -12,11 +12,19 @@
 #include "cli/ConfigModel.h"
 
 // The configuration as the window shows it, page by page in tree order
-// (`page` -1), or one page.
+// (`page` -1), or one page; each page's fields in their order on screen,
+// each value with the unit the page writes beside it.
 void RenderShow(const Image& image, int page, std::ostream& out);
-// The same as JSON: an array of pages, each with its fields' labels and
-// shown values.
+// The same as JSON: an array of pages, each with its fields' labels, shown
+// values and units.
 Json ShowJson(const Image& image, int page);
+// Every field key of every page (`page` -1) or of one page, with its
+// label, its kind and what it accepts.
+void RenderKeys(int page, std::ostream& out);
+// What a value given as text for field `key` loses when it is stored
+// ("8 (916) 123-45-67" stored as "89161234567"), as a line to show; empty
+// when it is stored as given (or not at all).
+std::string CleaningNote(const std::string& key, const std::string& given);
 
 // The configuration as JSON: one object per page keyed by the page and
 // field keys, values in natural types, and under "bytes" every byte that
@@ -69,9 +77,16 @@ Difference Compare(const Image& a, const Image& b);
 std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit = 16);
 
 // A printable page of the configuration (HTML, no scripts).
+// A customer's record: a head with the customer, the site and the
+// installer (blank to fill in by hand when not given), the file's name,
+// date and CRC; then every page, compact (a group of boxes on one line),
+// two columns to an A4 sheet. The password shows as stars unless
+// `showPassword`.
 struct ReportInfo {
   std::string fileName;  // UTF-8
   std::string date;      // UTF-8, as it is to be printed
   std::uint32_t crc = 0;
+  std::string customer, site, installer;  // UTF-8
+  bool showPassword = false;
 };
 std::string ReportHtml(const Image& image, const ReportInfo& info);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "config/Codecs.h"
 #include "config/ImageMap.h"
@@ -127,9 +128,10 @@ class TenthsKind : public FieldKindOps {
   }
   bool Parse(const FieldRow& row, std::u16string_view text, FieldValue& value,
              std::string& error) const override {
+    // The decimal point or, as many people write it, a comma.
     const bool form = (text.size() == 1 && IsDigitChar(text[0])) ||
-                      (text.size() == 3 && IsDigitChar(text[0]) && text[1] == u'.' &&
-                       IsDigitChar(text[2]));
+                      (text.size() == 3 && IsDigitChar(text[0]) &&
+                       (text[1] == u'.' || text[1] == u',') && IsDigitChar(text[2]));
     if (!form) {
       error = Allowed(row);
       return false;
@@ -143,7 +145,7 @@ class TenthsKind : public FieldKindOps {
     return FilterNumber(held, typed, caret, 0, 9, 1);
   }
   std::string Allowed(const FieldRow&) const override {
-    return "a number from 0.0 to 9.9 with at most one decimal";
+    return "a number from 0.0 to 9.9 with at most one decimal (\"4.5\" or \"4,5\")";
   }
 };
 
@@ -219,18 +221,28 @@ class BoxKind : public FieldKindOps {
   }
   bool Parse(const FieldRow& row, std::u16string_view text, FieldValue& value,
              std::string& error) const override {
-    if (text == u"true" || text == u"1" || text == kBoxOn) {
-      value.value = 1;
-      return true;
+    // In either case, as a person may type it.
+    std::u16string lower(text);
+    for (char16_t& c : lower) {
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+      if (c >= u'\u0410' && c <= u'\u042F') c = static_cast<char16_t>(c + 0x20);  // А-Я
     }
-    if (text == u"false" || text == u"0" || text == kBoxOff) {
-      value.value = 0;
-      return true;
-    }
+    for (const char16_t* on : {u"true", u"yes", u"1", kBoxOn})
+      if (lower == on) {
+        value.value = 1;
+        return true;
+      }
+    for (const char16_t* off : {u"false", u"no", u"0", kBoxOff})
+      if (lower == off) {
+        value.value = 0;
+        return true;
+      }
     error = Allowed(row);
     return false;
   }
-  std::string Allowed(const FieldRow&) const override { return "true or false"; }
+  std::string Allowed(const FieldRow&) const override {
+    return "yes or no (also true or false, да or нет, 1 or 0)";
+  }
 };
 
 class FlagKind : public BoxKind {
@@ -261,17 +273,26 @@ class TextKindBase : public FieldKindOps {
   ValueType Type() const override { return ValueType::Text; }
   bool Parse(const FieldRow& row, std::u16string_view text, FieldValue& value,
              std::string& error) const override {
-    if (static_cast<int>(text.size()) > row.max) {
-      error = Allowed(row) + "; this one has " + std::to_string(text.size());
+    // The separators a person writes in such a value ("8 (916) 123-45-67")
+    // are taken out, as the page's paste takes out every character it
+    // refuses; any other refused character is named where it was given.
+    std::u16string whole;
+    std::vector<std::size_t> at;  // where each character of `whole` was given
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (Separators().find(text[i]) == std::u16string_view::npos) {
+        whole.push_back(text[i]);
+        at.push_back(i);
+      }
+    if (static_cast<int>(whole.size()) > row.max) {
+      error = Allowed(row) + "; this one has " + std::to_string(whole.size());
       return false;
     }
-    const std::u16string whole(text);
     if (Filter(row, 0, {}, whole, static_cast<int>(whole.size())).text != whole) {
       // Name the first character the filter refuses where it is.
       for (std::size_t i = 0; i < whole.size(); ++i) {
         const std::u16string part = whole.substr(0, i + 1);
         if (Filter(row, 0, {}, part, static_cast<int>(part.size())).text != part) {
-          error = Allowed(row) + "; character " + std::to_string(i + 1) + " \"" +
+          error = Allowed(row) + "; character " + std::to_string(at[i] + 1) + " \"" +
                   ToUtf8(whole.substr(i, 1)) + "\" is refused";
           return false;
         }
@@ -296,7 +317,8 @@ class TextKindBase : public FieldKindOps {
       case PhoneChars:
         return most + "of the characters 0-9, '#' and '*'";
       case PhoneCharsLeadingPlus:
-        return most + "of the characters 0-9, '#', '*', and '+' as the first one";
+        return most + "of the characters 0-9, '#', '*', and '+' as the first one (spaces, "
+                      "brackets and dashes are taken out)";
       case Digits:
         return most + "digits";
       default:
@@ -307,6 +329,9 @@ class TextKindBase : public FieldKindOps {
 
  protected:
   virtual int Mode() const = 0;
+  // Characters that are taken out of a value given as text, as the page's
+  // paste takes them out; none by default.
+  virtual std::u16string_view Separators() const { return {}; }
   // Whether a text the filter keeps is also one the field stores as given.
   virtual bool Complete(const std::u16string&) const { return true; }
 };
@@ -360,6 +385,8 @@ class PhoneKind : public TextKindBase {
 
  protected:
   int Mode() const override { return PhoneCharsLeadingPlus; }
+  // "8 (916) 123-45-67": spaces, brackets and dashes.
+  std::u16string_view Separators() const override { return u" ()-"; }
 };
 
 // Four ASCII digits and a marker byte. Fewer than four digits delete the

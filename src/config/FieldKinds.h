@@ -54,10 +54,12 @@ class FieldKindOps {
                      std::uint8_t* image) const = 0;
   // The value as its control shows it: "05", "6.0", a list entry, "да".
   virtual std::u16string Show(const FieldRow& row, const FieldValue& value) const;
-  // The value given as a person writes it ("5", "05", "4.5", a list entry,
-  // "да"/"true"/"1"); false with `error` saying what is allowed when the
-  // text breaks the field's rules. A text the page's filter would change is
-  // refused: what is set is exactly what the page would hold.
+  // The value given as a person writes it ("5", "05", "4.5" or "4,5", a
+  // list entry, "да"/"yes"/"true"/"1" in either case, a phone number with
+  // spaces, brackets and dashes, which are taken out as the page's paste
+  // takes them out); false with `error` saying what is allowed when the
+  // text breaks the field's rules. Any other text the page's filter would
+  // change is refused: what is set is exactly what the page would hold.
   virtual bool Parse(const FieldRow& row, std::u16string_view text, FieldValue& value,
                      std::string& error) const = 0;
   // The keystroke filter of the edit `part` (0, or 1 for the tenths edit of

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+#include <set>
 
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
@@ -101,6 +102,142 @@ TEST(CliReport, IsWellFormedHtmlWithEveryPageAndNoScript) {
   EXPECT_NE(html.find("demo.osr"), std::string::npos);
   for (int p = 0; p < kPageCount; ++p)
     EXPECT_NE(html.find("<h2>" + ToUtf8(PageLabel(p)) + "</h2>"), std::string::npos) << p;
+}
+
+TEST(CliReport, HeadHasTheGivenPartiesAndThePasswordIsMaskedUnlessAsked) {
+  ScratchFolder dir;
+  Image image = DemoImage();
+  std::vector<std::string> errors;
+  const FieldValues values = {{"security.password", Json("4711")},
+                              {"phone1.relay1_on", Json(true)},
+                              {"phone1.relay2_on", Json(false)},
+                              {"phone1.relay3_on", Json(true)},
+                              {"phone1.relay4_on", Json(false)},
+                              {"phone1.relay5_on", Json(false)},
+                              {"phone1.relay6_on", Json(false)}};
+  ASSERT_TRUE(ApplyValues(image, values, nullptr, image, errors));
+  WriteImage(dir / "demo.osr", image);
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> present, absent;
+  };
+  const Case cases[] = {
+      {{}, {"<th>Заказчик</th><td></td>", "<th>Объект</th><td></td>", "<th>Монтажник</th><td></td>",
+            "<td class=\"value\">****</td>", "<td class=\"value\">РЕЛЕ: 1, 3</td>",
+            "<th>Файл</th><td>demo.osr</td>"},
+       {"4711"}},
+      {{"--customer", "ООО <Ромашка>", "--site", "ул. Ленина, 1", "--installer", "Петров"},
+       {"<td>ООО &lt;Ромашка&gt;</td>", "<td>ул. Ленина, 1</td>", "<td>Петров</td>"},
+       {"4711", "<Ромашка>"}},
+      {{"--show-password"}, {"<td class=\"value\">4711</td>"}, {"****"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"report", dir / "demo.osr", "-o", "-"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const CliRun r = RunCommand(args);
+    ASSERT_EQ(r.status, ExitDone) << r.err;
+    for (const std::string& text : c.present) EXPECT_NE(r.out.find(text), std::string::npos) << text;
+    for (const std::string& text : c.absent) EXPECT_EQ(r.out.find(text), std::string::npos) << text;
+  }
+}
+
+// Printed by a browser, the demonstration configuration's record takes at
+// most four A4 pages.
+TEST(CliReport, DemoRecordPrintsOnAtMostFourA4Pages) {
+  ScratchFolder dir;
+  WriteImage(dir / "demo.osr", DemoImage());
+  ASSERT_EQ(RunCommand({"report", dir / "demo.osr", "-o", dir / "demo.html", "--customer",
+                        "Иванов Иван Иванович", "--site", "Московская обл., д. Берёзки, ул. Садовая, 12",
+                        "--installer", "Петров"})
+                .status,
+            ExitDone);
+  const std::string command = "chromium --headless --no-sandbox --disable-gpu --no-pdf-header-footer "
+                              "--print-to-pdf=" + dir / "demo.pdf" + " " + dir / "demo.html" +
+                              " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string pdf = ReadText(dir / "demo.pdf");
+  // Each page is an object of type /Page (the page tree is /Pages).
+  int pages = 0;
+  for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
+       at = pdf.find("/Type /Page", at + 1))
+    if (pdf.compare(at, 12, "/Type /Pages") != 0) ++pages;
+  EXPECT_GE(pages, 1);
+  EXPECT_LE(pages, 4);
+}
+
+TEST(CliKeys, ListEveryFieldKeyOnceWithItsKindAndRange) {
+  const CliRun all = RunCommand({"keys"});
+  ASSERT_EQ(all.status, ExitDone) << all.err;
+  std::multiset<std::string> listed;
+  std::set<std::string> pages;
+  std::istringstream lines(all.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty()) continue;
+    std::istringstream words(line);
+    std::string key, kind;
+    words >> key >> kind;
+    if (line.rfind("  ", 0) != 0) {
+      pages.insert(key);
+      continue;
+    }
+    listed.insert(key);
+    EXPECT_TRUE(kind == "number" || kind == "decimal" || kind == "yes/no" || kind == "list" ||
+                kind == "text")
+        << line;
+    EXPECT_NE(line.find(FindField(key)->Kind().Allowed(FindField(key)->Row())), std::string::npos)
+        << line;
+  }
+  std::multiset<std::string> expected;
+  for (const FieldRef& f : AllFields()) expected.insert(f.Key());
+  EXPECT_EQ(listed, expected);
+  EXPECT_EQ(pages.size(), static_cast<std::size_t>(kPageCount));
+  EXPECT_TRUE(pages.count("phone3"));
+  // One page, by key or by number, and what a unit is listed with.
+  const CliRun phone = RunCommand({"keys", "phone3"});
+  EXPECT_EQ(phone.out, RunCommand({"keys", "9"}).out);
+  EXPECT_NE(phone.out.find("phone3.number"), std::string::npos);
+  EXPECT_EQ(phone.out.find("phone2."), std::string::npos);
+  EXPECT_NE(RunCommand({"keys", "input1_1"}).out.find("from 0 to 59, in сек."), std::string::npos);
+  EXPECT_EQ(RunCommand({"keys", "24"}).status, ExitInvalid);
+  // The help says where the keys are and what the exit statuses mean.
+  const CliRun help = RunCommand({"--help"});
+  EXPECT_EQ(help.status, ExitDone);
+  for (const char* text : {"ostrel-cli keys", "Exit status: 0 done", "3 no alarm"})
+    EXPECT_NE(help.out.find(text), std::string::npos) << text;
+}
+
+TEST(CliSet, ValuesAsPeopleWriteThemAndWhatTheCleaningTookOut) {
+  struct Case {
+    const char* assignment;
+    const char* key;
+    std::string stored;  // as show prints it
+    const char* note;    // a part of the line said, or "" for none
+  };
+  const Case cases[] = {
+      {"phone2.number=8 (916) 123-45-67", "phone2.number", "89161234567",
+       "phone2.number: \"8 (916) 123-45-67\" is stored as \"89161234567\" (taken out: \" \" \"(\" \")\" \"-\")"},
+      {"phone3.number=+7 916 1234567", "phone3.number", "+79161234567", "(taken out: \" \")"},
+      {"phone4.number=+79161234567", "phone4.number", "+79161234567", ""},
+      {"input1.upper_threshold=4,5", "input1.upper_threshold", "4.5", ""},
+      {"connection.listen_after_alarm=no", "connection.listen_after_alarm", "нет", ""},
+      {"connection.listen_after_alarm=Yes", "connection.listen_after_alarm", "да", ""},
+      {"input2.24_hour=нет", "input2.24_hour", "нет", ""},
+      {"input1.alarm_text=Дверь (вход)", "input1.alarm_text", "Дверь (вход)", ""},
+  };
+  ScratchFolder dir;
+  for (const Case& c : cases) {
+    WriteImage(dir / "a.osr", DemoImage());
+    const CliRun r = RunCommand({"set", dir / "a.osr", c.assignment});
+    ASSERT_EQ(r.status, ExitDone) << c.assignment << ": " << r.err;
+    ConfigModel model;
+    model.Load(ReadImage(dir / "a.osr"));
+    EXPECT_EQ(ToUtf8(model.Shown(*FindField(c.key))), c.stored) << c.assignment;
+    if (*c.note) {
+      EXPECT_NE(r.out.find(c.note), std::string::npos) << c.assignment << ": " << r.out;
+    } else {
+      EXPECT_EQ(r.out, "") << c.assignment;
+    }
+  }
 }
 
 TEST(CliDevice, ReadGivesTheDemoFile) {
@@ -236,12 +373,43 @@ TEST(CliDevice, NoDeviceGivesStatusThreeAndSaysSo) {
   for (const auto& args : commands) {
     const CliRun r = RunCommand(args, &empty);
     EXPECT_EQ(r.status, ExitDevice) << args[0];
-    EXPECT_NE(r.err.find("no alarm found"), std::string::npos) << args[0] << ": " << r.err;
+    // The likely causes in plain words, and on Linux the rule's commands.
+    for (const char* text : {"no alarm found", "plugged in", "no permission", "udevadm trigger"})
+      EXPECT_NE(r.err.find(text), std::string::npos) << args[0] << ": " << r.err;
+    EXPECT_EQ(r.out, "") << args[0];
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "out.osr"));
   EmulatedMachine attached;
   EXPECT_EQ(RunCommand({"info"}, &attached).status, ExitDone);
   EXPECT_EQ(RunCommand({"diff", dir / "in.osr", "device"}, &attached).status, ExitDone);
+}
+
+TEST(CliDevice, ReadAndWriteSayWhatTheyDid) {
+  ScratchFolder dir;
+  WriteImage(dir / "in.osr", DemoImage());
+  WriteImage(dir / "old.osr", InitialImage());
+  const std::string size = std::to_string(kImageSize);
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"read", "--emulated", "-o", dir / "new.osr"},
+       "read " + size + " bytes from the alarm (emulated); wrote " + dir / "new.osr" +
+           " (2316 bytes), read back and checked\n"},
+      // An existing file is replaced through the one save.
+      {{"read", "--emulated", "-o", dir / "old.osr"},
+       "read " + size + " bytes from the alarm (emulated); wrote " + dir / "old.osr" +
+           " (2316 bytes), read back and checked\n"},
+      {{"write", "--emulated", dir / "in.osr"},
+       "wrote " + dir / "in.osr" + " to the alarm (emulated): " + size +
+           " bytes; verified: read back, every byte as written\n"},
+      {{"write", "--emulated", "--no-verify", dir / "in.osr"},
+       "wrote " + dir / "in.osr" + " to the alarm (emulated): " + size +
+           " bytes; not verified (--no-verify)\n"},
+  };
+  for (const auto& [args, said] : cases) {
+    const CliRun r = RunCommand(args);
+    EXPECT_EQ(r.status, ExitDone) << args[0] << ": " << r.err;
+    EXPECT_EQ(r.out, said);
+  }
+  EXPECT_EQ(ReadImage(dir / "old.osr"), DemoImage());
 }
 
 // A bar per step on a terminal, each ending full; nothing otherwise.

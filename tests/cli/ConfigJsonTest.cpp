@@ -266,6 +266,31 @@ TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
 }
 
 // A field changed by set is the one field diff reports, in both directions.
+// Broken JSON is said in the program's words: the line and the column
+// (in characters) where the reading stopped and what it found there.
+TEST(CliImport, BrokenJsonIsSaidWithLineAndColumn) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"{\"pages\": {}, }", "broken JSON at line 1, column 15: unexpected \"}\""},
+      {"{\n  \"pages\": {\n    \"input1_1\": nul\n  }\n}",
+       "broken JSON at line 3, column 17: unexpected \"nul\""},
+      {"{\"ключ\": x}", "broken JSON at line 1, column 10: unexpected \"x\""},
+      {"{\n\"pages\": {}", "broken JSON at line 2, column 12: the text ends before the JSON is complete"},
+      {"", "broken JSON at line 1, column 1: the text ends before the JSON is complete"},
+      {"{\"pages\": \"abc", "broken JSON at line 1, column 15: the text ends before the JSON is complete"},
+      {"{\"pages\": \"a\x01\"}", "broken JSON at line 1, column 13: unexpected \"\\x01\""},
+  };
+  ScratchFolder dir;
+  for (const auto& [json, message] : rows) {
+    std::ofstream(dir / "in.json", std::ios::trunc | std::ios::binary) << json;
+    const CliRun r = RunCommand({"import", dir / "in.json", "-o", dir / "new.osr"});
+    EXPECT_EQ(r.status, ExitInvalid) << json;
+    EXPECT_NE(r.err.find(message), std::string::npos) << json << "\n" << r.err;
+    // None of the JSON library's own wording.
+    for (const char* library : {"json.exception", "parse error", "syntax error", "last read"})
+      EXPECT_EQ(r.err.find(library), std::string::npos) << json << "\n" << r.err;
+  }
+}
+
 TEST(CliDiff, ReportsExactlyTheFieldThatSetChanged) {
   ScratchFolder dir;
   std::mt19937 random(11);

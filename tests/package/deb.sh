@@ -100,6 +100,8 @@ ostrel-cli set ''                                 |                             
 ostrel-cli diff alarm.osr dev                     | device                             |
 ostrel-cli read -                                 | -o --output --emulated             | --page
 ostrel-cli write alarm.osr --                     | --no-verify --emulated             | --output
+ostrel-cli keys ph                                | phone1 phone5                      | input1_1
+ostrel-cli report alarm.osr --                    | --customer --site --installer --show-password | --page
 ROWS
   return $bad
 }

@@ -1,0 +1,112 @@
+// The pages as their dialog templates lay them out: every field's control
+// is in its page's template, the fields on screen are the page's fields in
+// the template's order, and the units are the texts the page writes beside
+// the edits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "cli/PageLayout.h"
+#include "config/PageFields.h"
+#include "config/Utf8.h"
+
+namespace {
+
+FieldRef Field(const std::string& key) {
+  const std::optional<FieldRef> field = Configuration::Find(key);
+  EXPECT_TRUE(field) << key;
+  return field.value_or(FieldRef{0, 0});
+}
+
+TEST(PageLayout, EveryFieldOfEveryPageIsOnScreenOnce) {
+  for (int p = 0; p < kPageCount; ++p) {
+    std::vector<std::string> table, screen;
+    for (const FieldRef& f : Configuration::AllFields())
+      if (f.page == p) {
+        table.push_back(f.Key());
+        EXPECT_TRUE(InTemplate(p, f.Row().control)) << f.Key();
+        if (f.Row().control2) {
+          EXPECT_TRUE(InTemplate(p, f.Row().control2)) << f.Key();
+        }
+      }
+    for (const FieldRef& f : FieldsOnScreen(p)) {
+      EXPECT_EQ(f.page, p);
+      screen.push_back(f.Key());
+    }
+    std::sort(table.begin(), table.end());
+    std::sort(screen.begin(), screen.end());
+    EXPECT_EQ(screen, table) << PageKey(kPages[p]);
+  }
+}
+
+// Each page's order on screen, where it differs from the table's: the left
+// column, then the right one; the phone pages' events as the page shows them.
+TEST(PageLayout, FieldsComeInTheTemplatesOrder) {
+  struct Row {
+    const char* page;
+    std::vector<std::string> first;  // the first keys on screen
+  };
+  const Row rows[] = {
+      {"input1_1", {"input1.entry_delay", "input1.restore_time", "input1.max_alarms",
+                    "input1.trigger_mode", "input1.averaging", "input1.upper_threshold",
+                    "input1.lower_threshold"}},
+      {"input2_1", {"input2.entry_delay", "input2.restore_time", "input2.max_alarms",
+                    "input2.24_hour", "input2.change_only", "input2.trigger_mode"}},
+      {"phone1", {"phone1.number", "phone1.relay1_on"}},
+      {"relay2", {"relay2.mode", "relay2.on_minutes", "relay2.on_seconds"}},
+      {"temperature", {"temperature.upper", "temperature.lower", "temperature.mode"}},
+  };
+  for (const Row& r : rows) {
+    const std::vector<FieldRef> fields = FieldsOnScreen(Configuration::FindPage(r.page));
+    ASSERT_GE(fields.size(), r.first.size()) << r.page;
+    for (std::size_t i = 0; i < r.first.size(); ++i) EXPECT_EQ(fields[i].Key(), r.first[i]) << r.page;
+  }
+}
+
+TEST(PageLayout, UnitsAreTheTextsBesideTheEdits) {
+  const std::pair<const char*, std::u16string> rows[] = {
+      {"input1.entry_delay", u"сек."},
+      {"input3.restore_time", u"мин."},
+      {"input1.max_alarms", u""},  // a range alone
+      {"input2.averaging", u"x 16мс"},
+      {"input1.upper_threshold", u"В"},
+      {"input1.lower_threshold", u"В"},
+      {"security.battery_critical", u"В"},
+      {"security.power_settle_time", u"сек."},
+      {"security.test_message_hour", u"час"},
+      {"relay1.on_minutes", u"мин."},
+      {"relay1.on_seconds", u"сек."},
+      {"relay6.delay", u"сек."},
+      {"relay1.clock_on_hour", u"час"},
+      {"relay1.clock_off_minute", u"минута"},
+      {"arming.auto_arm_hour", u"час"},
+      {"arming.exit_delay", u"сек."},
+      {"arming.rings_to_skip", u""},
+      {"balance.critical_balance", u"руб."},
+      {"undelivered.call_lifetime", u"мин."},
+      {"undelivered.sms_attempts", u""},
+      {"temperature.upper", u"°C"},
+      // Texts, lists and boxes have none, whatever stands beside them.
+      {"security.password", u""},
+      {"balance.request_number", u""},
+      {"phone1.number", u""},
+      {"relay1.mode", u""},
+      {"input2.24_hour", u""},
+  };
+  for (const auto& [key, unit] : rows) EXPECT_EQ(ToUtf8(UnitOf(Field(key))), ToUtf8(unit)) << key;
+}
+
+TEST(PageLayout, UnitOfATextIsWhatStandsBeforeTheRange) {
+  const std::pair<std::u16string, std::u16string> rows[] = {
+      {u"сек.      диапазон: 0 ... 59", u"сек."},
+      {u"x 16мс      диапазон: 1 ... 99", u"x 16мс"},
+      {u"диапазон: 0 ... 9", u""},
+      {u"час", u"час"},
+      {u" мин. ", u"мин."},
+      {u"", u""},
+  };
+  for (const auto& [text, unit] : rows) EXPECT_EQ(ToUtf8(UnitOfText(text)), ToUtf8(unit)) << ToUtf8(text);
+}
+
+}  // namespace
