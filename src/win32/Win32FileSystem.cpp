@@ -59,6 +59,24 @@ FileError ErrorOf(DWORD error) {
   }
 }
 
+// Opens a file on a disk for reading; a pipe or a device is not a
+// configuration file. INVALID_HANDLE_VALUE, with the reason in `error`,
+// when it cannot be opened or is no such file.
+HANDLE OpenDiskFile(const std::u16string& path, FileError& error) {
+  HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = ErrorOf(GetLastError());
+    return file;
+  }
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    error = FileError::NotAFile;
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
 }  // namespace
 
 OsFileSystem::OsFileSystem() = default;
@@ -66,17 +84,8 @@ OsFileSystem::~OsFileSystem() = default;
 
 IFileSystem::ReadOutcome Win32FileSystem::ReadExactly(const std::u16string& path,
                                                       std::uint8_t* buffer, std::size_t size) {
-  FileHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
-    lastError_ = ErrorOf(GetLastError());
-    return ReadOutcome::Failed;
-  }
-  // Only a file on a disk: a pipe or a device is not a configuration file.
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-    lastError_ = FileError::NotAFile;
-    return ReadOutcome::Failed;
-  }
+  FileHandle file(OpenDiskFile(path, lastError_));
+  if (!file.valid()) return ReadOutcome::Failed;
   LARGE_INTEGER length;
   if (!GetFileSizeEx(file.get(), &length)) return ReadOutcome::Failed;
   if (static_cast<ULONGLONG>(length.QuadPart) != size) return ReadOutcome::WrongSize;
@@ -191,16 +200,8 @@ bool Win32FileSystem::WriteInPlace(const std::u16string& path, const std::uint8_
 IFileSystem::ReadOutcome Win32FileSystem::ReadUpTo(const std::u16string& path, std::size_t limit,
                                                    std::vector<std::uint8_t>& out) {
   out.clear();
-  FileHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
-    lastError_ = ErrorOf(GetLastError());
-    return ReadOutcome::Failed;
-  }
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-    lastError_ = FileError::NotAFile;
-    return ReadOutcome::Failed;
-  }
+  FileHandle file(OpenDiskFile(path, lastError_));
+  if (!file.valid()) return ReadOutcome::Failed;
   LARGE_INTEGER length;
   if (!GetFileSizeEx(file.get(), &length)) {
     lastError_ = ErrorOf(GetLastError());
