@@ -192,13 +192,10 @@ void Controller::ReadRecordDone(std::intptr_t value) {
   exchangeState_ = Idle;  // before the pages are loaded: a transfer no longer runs
   if (value == 1) {
     deviceState_ = DevicePresent;
-    worker_->CopyImage(image_, kParamAreaSize);
-    StoreToImage(image_);
-    if (!worker_->ImageEquals(image_)) {
+    if (TakeReadImage(*worker_, image_, [this](std::uint8_t* image) { StoreToImage(image); })) {
       modified_.Mark();
       ShowModifiedMark();
     }
-    worker_->CopyImage(image_, kImageSize);
     LoadFromImage(image_);
   }
   EndTransfer(value == 1 ? IDS_READ_DONE : IDS_READ_FAILED);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <span>
 
+#include "config/ImageMap.h"
 #include "device/DeviceWorker.h"
 
 struct SequenceStep {
@@ -32,3 +33,18 @@ inline constexpr SequenceStep kWriteSequence[] = {
 // which the caller hands to the worker.
 void MergeForWrite(const std::uint8_t* deviceImage, std::uint8_t* image,
                    const std::function<void(std::uint8_t*)>& store);
+
+// The end of a read: the pages' values stored over the device's parameter
+// memory and compared with it, then the device's whole image in `image`
+// for the pages to load. True when the pages showed other values than the
+// device holds (the configuration then counts as modified). `worker` is
+// the device worker or its core (CopyImage, ImageEquals).
+template <class Worker>
+bool TakeReadImage(Worker& worker, std::uint8_t* image,
+                   const std::function<void(std::uint8_t*)>& store) {
+  worker.CopyImage(image, kParamAreaSize);
+  store(image);
+  const bool differs = !worker.ImageEquals(image);
+  worker.CopyImage(image, kImageSize);
+  return differs;
+}

@@ -496,10 +496,8 @@ EMSCRIPTEN_KEEPALIVE int ost_read() {
   e.deviceBusy = true;
   const bool ok = RunSequence(kReadSequence) < 0;
   if (ok) {
-    e.worker.CopyImage(e.image, kParamAreaSize);
-    e.config.StoreOver(e.image);
-    if (!e.worker.ImageEquals(e.image)) e.config.Modified().Mark();
-    e.worker.CopyImage(e.image, kImageSize);
+    if (TakeReadImage(e.worker, e.image, [&](std::uint8_t* image) { e.config.StoreOver(image); }))
+      e.config.Modified().Mark();
     e.config.Load(e.image);
   }
   e.deviceBusy = false;
