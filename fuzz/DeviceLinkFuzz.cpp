@@ -81,33 +81,18 @@ class WatchedDevice : public IHidDevice {
  public:
   WatchedDevice(std::unique_ptr<IHidDevice> inner, Traffic& traffic)
       : inner_(std::move(inner)), traffic_(traffic) {}
-  bool GetAttributes(HidAttributes& a) override { return inner_->GetAttributes(a); }
   bool GetInputBufferCount(std::uint32_t& c) override { return inner_->GetInputBufferCount(c); }
-  std::uint8_t* WriteBuffer() override { return inner_->WriteBuffer(); }
-  const std::uint8_t* ReadBuffer() override { return inner_->ReadBuffer(); }
-  IoStart StartWrite() override {
-    traffic_.sent.push_back(KeyOf(inner_->WriteBuffer()));
-    return inner_->StartWrite();
+  WaitResult Write(const std::uint8_t* report, unsigned ms) override {
+    traffic_.sent.push_back(KeyOf(report));
+    return inner_->Write(report, ms);
   }
-  IoStart StartRead() override {
-    const IoStart started = inner_->StartRead();
-    if (started == IoStart::Completed) Took();
-    return started;
-  }
-  WaitResult Wait(HidOp op, unsigned ms) override {
-    const WaitResult result = inner_->Wait(op, ms);
-    if (op == HidOp::Read && result == WaitDone) Took();
+  WaitResult Read(std::uint8_t* report, unsigned ms) override {
+    const WaitResult result = inner_->Read(report, ms);
+    if (result == WaitDone) traffic_.read.emplace_back(report, report + kReportSize);
     return result;
   }
-  void Cancel(HidOp op) override { inner_->Cancel(op); }
-  void CancelAll() override { inner_->CancelAll(); }
-  void Settle(HidOp op) override { inner_->Settle(op); }
 
  private:
-  void Took() {
-    const std::uint8_t* r = inner_->ReadBuffer();
-    traffic_.read.emplace_back(r, r + kReportSize);
-  }
   std::unique_ptr<IHidDevice> inner_;
   Traffic& traffic_;
 };
@@ -115,16 +100,15 @@ class WatchedDevice : public IHidDevice {
 class WatchedBus : public IHidEnumerator {
  public:
   WatchedBus(IHidEnumerator& inner, Traffic& traffic) : inner_(inner), traffic_(traffic) {}
-  bool BuildList() override { return inner_.BuildList(); }
-  bool InterfacePath(std::uint32_t i, std::u16string& p) override {
-    return inner_.InterfacePath(i, p);
+  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                 std::vector<HidDeviceInfo>& list) override {
+    return inner_.Enumerate(vendorId, productId, list);
   }
   std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
     auto device = inner_.Open(path);
     if (!device) return nullptr;
     return std::make_unique<WatchedDevice>(std::move(device), traffic_);
   }
-  void DestroyList() override { inner_.DestroyList(); }
 
  private:
   IHidEnumerator& inner_;

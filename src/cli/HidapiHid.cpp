@@ -3,6 +3,7 @@
 #include <hidapi/hidapi.h>
 
 #include <cstring>
+#include <string>
 
 #include "device/Protocol.h"
 
@@ -11,59 +12,38 @@ namespace {
 // hidraw queues this many input reports per open node.
 constexpr std::uint32_t kHidrawQueue = 64;
 
-// Writes finish at once (hidraw takes the report or refuses it); a read is
-// started by StartRead and waited for in Wait, which reads with the wait's
-// time-out. The buffers carry the report id in byte 0, as on the link.
+// Writes finish at once (hidraw takes the report or refuses it); a read
+// waits in hidraw with the read's time-out. A read that timed out leaves
+// nothing behind: the report it would have brought waits in hidraw's
+// queue for the next read. The command-line tool has no abort.
 class HidapiDevice : public IHidDevice {
  public:
-  HidapiDevice(hid_device* device, HidAttributes attributes)
-      : device_(device), attributes_(attributes) {}
+  explicit HidapiDevice(hid_device* device) : device_(device) {}
   ~HidapiDevice() override { hid_close(device_); }
 
-  bool GetAttributes(HidAttributes& attributes) override {
-    attributes = attributes_;
-    return true;
-  }
   bool GetInputBufferCount(std::uint32_t& count) override {
     count = kHidrawQueue;
     return true;
   }
-  std::uint8_t* WriteBuffer() override { return write_; }
-  const std::uint8_t* ReadBuffer() override { return read_; }
-
-  IoStart StartWrite() override {
-    write_[0] = 0;  // the device has no numbered reports
-    return hid_write(device_, write_, kReportSize) >= 0 ? IoStart::Completed : IoStart::Failed;
+  WaitResult Write(const std::uint8_t* report, unsigned) override {
+    std::uint8_t out[kReportSize];
+    std::memcpy(out, report, kReportSize);
+    out[0] = 0;  // the device has no numbered reports
+    return hid_write(device_, out, kReportSize) >= 0 ? WaitDone : WaitFailed;
   }
-  IoStart StartRead() override {
-    reading_ = true;
-    return IoStart::Pending;
-  }
-  WaitResult Wait(HidOp op, unsigned ms) override {
-    if (op == HidOp::Write) return WaitDone;  // writes never stay outstanding
-    if (!reading_) return WaitFailed;
+  WaitResult Read(std::uint8_t* report, unsigned ms) override {
     // hidraw gives the report without its id.
-    const int n = hid_read_timeout(device_, read_ + 1, kReportSize - 1, static_cast<int>(ms));
+    const int n = hid_read_timeout(device_, report + 1, kReportSize - 1, static_cast<int>(ms));
     if (n == 0) return WaitTimedOut;
-    reading_ = false;
     if (n < 0) return WaitFailed;
-    read_[0] = 0;
+    report[0] = 0;
     if (n < static_cast<int>(kReportSize - 1))
-      std::memset(read_ + 1 + n, 0, kReportSize - 1 - static_cast<std::size_t>(n));
+      std::memset(report + 1 + n, 0, kReportSize - 1 - static_cast<std::size_t>(n));
     return WaitDone;
   }
-  void Cancel(HidOp op) override {
-    if (op == HidOp::Read) reading_ = false;
-  }
-  void CancelAll() override { reading_ = false; }
-  void Settle(HidOp) override {}
 
  private:
   hid_device* device_;
-  HidAttributes attributes_;
-  std::uint8_t write_[kReportSize] = {};
-  std::uint8_t read_[kReportSize] = {};
-  bool reading_ = false;
 };
 
 // Node names are ASCII; each byte stands for itself.
@@ -71,6 +51,12 @@ std::u16string Wide(const std::string& path) {
   std::u16string wide;
   for (char c : path) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
   return wide;
+}
+
+std::string Narrow(const std::u16string& path) {
+  std::string narrow;
+  for (char16_t c : path) narrow += static_cast<char>(c);
+  return narrow;
 }
 
 }  // namespace
@@ -81,31 +67,19 @@ HidapiEnumerator::~HidapiEnumerator() {
   if (ready_) hid_exit();
 }
 
-bool HidapiEnumerator::BuildList() {
-  list_.clear();
+bool HidapiEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                                 std::vector<HidDeviceInfo>& list) {
+  list.clear();
   if (!ready_) return false;
-  hid_device_info* all = hid_enumerate(kDeviceVendorId, kDeviceProductId);
+  hid_device_info* all = hid_enumerate(vendorId, productId);
   for (hid_device_info* d = all; d; d = d->next)
-    if (d->path)
-      list_.push_back({d->path, {d->vendor_id, d->product_id, d->release_number}});
+    if (d->path) list.push_back({Wide(d->path), d->vendor_id, d->product_id, d->release_number});
   hid_free_enumeration(all);
   return true;
 }
 
-bool HidapiEnumerator::InterfacePath(std::uint32_t index, std::u16string& path) {
-  if (index >= list_.size()) return false;
-  path = Wide(list_[index].path);
-  return true;
-}
-
 std::unique_ptr<IHidDevice> HidapiEnumerator::Open(const std::u16string& path) {
-  for (const Entry& e : list_) {
-    if (Wide(e.path) != path) continue;
-    hid_device* device = hid_open_path(e.path.c_str());
-    if (!device) return nullptr;
-    return std::make_unique<HidapiDevice>(device, e.attributes);
-  }
-  return nullptr;
+  hid_device* device = hid_open_path(Narrow(path).c_str());
+  if (!device) return nullptr;
+  return std::make_unique<HidapiDevice>(device);
 }
-
-void HidapiEnumerator::DestroyList() { list_.clear(); }

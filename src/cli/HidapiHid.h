@@ -1,25 +1,17 @@
-// USB HID access on Linux through hidapi (its hidraw backend): the alarm's
-// interfaces and blocking report I/O behind the device link's interface.
+// USB HID access on Linux through hidapi (its hidraw backend), for the
+// command-line tool: the alarm's interfaces and blocking report I/O behind
+// the device link's interface. Used on the tool's only thread.
 #pragma once
 #include "device/HidIo.h"
-
-#include <string>
-#include <vector>
 
 class HidapiEnumerator : public IHidEnumerator {
  public:
   HidapiEnumerator();
   ~HidapiEnumerator() override;
-  bool BuildList() override;
-  bool InterfacePath(std::uint32_t index, std::u16string& path) override;
+  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                 std::vector<HidDeviceInfo>& list) override;
   std::unique_ptr<IHidDevice> Open(const std::u16string& path) override;
-  void DestroyList() override;
 
  private:
-  struct Entry {
-    std::string path;
-    HidAttributes attributes;
-  };
-  std::vector<Entry> list_;
   bool ready_ = false;
 };

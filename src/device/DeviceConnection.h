@@ -4,8 +4,10 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "device/HidIo.h"
+#include "device/Protocol.h"
 
 enum ExchangeResult : int { ExchangeAborted = -1, ExchangeFailed = 0, ExchangeDone = 1 };
 
@@ -19,6 +21,8 @@ class IExchanger {
                        std::uint8_t length) = 0;
 };
 
+// Used by the worker's requests (DeviceWorkerCore), on the thread that runs
+// them; created for one request and closed at its end.
 class DeviceConnection : public IExchanger {
  public:
   explicit DeviceConnection(IHidEnumerator& hid);
@@ -33,29 +37,17 @@ class DeviceConnection : public IExchanger {
                  std::uint8_t length);
   int Exchange(std::uint8_t command, std::uint32_t address, std::uint8_t* data,
                std::uint8_t length) override;
-  // Cancels and settles outstanding I/O, closes the device, releases the list.
+  // Closes the device (which ends whatever is under way) and drops the list.
   void CloseConnection();
 
   bool IsOpen() const { return device_ != nullptr; }
   std::uint32_t inputBufferCount() const { return inputBufferCount_; }
 
  private:
-  // Waits for an operation that is under way: -1 aborted, 1 done, 2 time-out, 0 failed.
-  int WaitIo(HidOp op);
-  // Starts a read and, when it does not finish at once, waits for it.
-  int StartRead();
-  // Cancels everything outstanding and lets it finish, so that the buffers
-  // and control blocks are free again.
-  void CancelOutstanding();
-  int Finish(int result);
-  void CloseDevice();
-
   IHidEnumerator& hid_;
   bool listBuilt_ = false;
-  std::uint32_t index_ = 0;
+  std::vector<HidDeviceInfo> list_;
   std::unique_ptr<IHidDevice> device_;
   std::uint32_t inputBufferCount_ = 0;
-  // An operation counts as outstanding from its start until a wait saw it
-  // finish successfully, or until it was cancelled and settled.
-  bool outstanding_[2] = {false, false};
+  std::uint8_t input_[kReportSize] = {};
 };

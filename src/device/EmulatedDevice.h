@@ -10,10 +10,16 @@
 #include <functional>
 #include <vector>
 
-#include "device/HidIo.h"
 #include "device/Protocol.h"
 
 using Report = std::array<std::uint8_t, kReportSize>;
+
+// Vendor id, product id and version number (device release).
+struct HidAttributes {
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+  std::uint16_t version = 0;
+};
 
 // One report the device sends, with the extra time it takes over the
 // device's usual answer delay.

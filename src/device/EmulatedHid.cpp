@@ -54,39 +54,82 @@ int StdWorkerEvents::WaitAbortOrRequest() {
 }
 
 // One open emulated interface: the driver's input queue for this handle
-// and the two operations with their buffers.
+// and the two operations with their buffers, as an overlapped handle has
+// them.
 class EmulatedHidHandle : public IHidDevice {
  public:
   EmulatedHidHandle(EmulatedHidBus& bus, EmulatedDevice& device) : bus_(bus), device_(device) {}
   ~EmulatedHidHandle() override {
     std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
-    for (const Op& op : ops_)
-      if (op.state == Op::Pending || op.state == Op::Cancelling) ++bus_.violations;
+    for (Op& op : ops_) End(op);
     --bus_.openHandles;
   }
 
-  bool GetAttributes(HidAttributes& attributes) override {
-    std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
-    attributes = device_.attributes;
-    return true;
-  }
   bool GetInputBufferCount(std::uint32_t& count) override {
     std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
     count = device_.inputBuffers;
     return true;
   }
-  std::uint8_t* WriteBuffer() override { return write_.get(); }
-  const std::uint8_t* ReadBuffer() override { return read_.get(); }
 
-  IoStart StartWrite() override {
-    std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
+  WaitResult Write(const std::uint8_t* report, unsigned ms) override {
+    std::unique_lock<std::mutex> lock(bus_.hub_.mutex());
     Op& op = ops_[0];
     if (op.state != Op::Idle) ++bus_.violations;
-    if (device_.removed()) return IoStart::Failed;
+    std::memcpy(write_.get(), report, kReportSize);
+    switch (StartWrite()) {
+      case Start::Completed:
+        return WaitDone;
+      case Start::Failed:
+        return WaitFailed;
+      case Start::Pending:
+        break;
+    }
+    const WaitResult result = Wait(op, ms, lock);
+    // A write that did not end is cancelled and waited out: its buffer is
+    // free again for the next attempt.
+    if (result != WaitDone && result != WaitFailed) End(op);
+    return result;
+  }
+
+  WaitResult Read(std::uint8_t* report, unsigned ms) override {
+    std::unique_lock<std::mutex> lock(bus_.hub_.mutex());
+    Op& op = ops_[1];
+    if (op.state == Op::Idle) {
+      if (device_.removed()) return WaitFailed;
+      Update();
+      if (!queue_.empty()) {
+        TakeReport();
+        std::memcpy(report, read_.get(), kReportSize);
+        return WaitDone;
+      }
+      op = {Op::Pending, false, kNever};
+    }
+    const WaitResult result = Wait(op, ms, lock);
+    if (result == WaitDone) std::memcpy(report, read_.get(), kReportSize);
+    // A read that timed out stays under way; one that was aborted ends.
+    if (result == WaitAborted || result == WaitFailed) End(op);
+    return result;
+  }
+
+ private:
+  enum class Start { Completed, Pending, Failed };
+  struct Op {
+    enum State { Idle, Pending, Cancelling, Finished } state = Idle;
+    bool ok = false;
+    std::int64_t doneAt = kNever;  // writes: when the write finishes
+  };
+  struct Flight {
+    std::int64_t at;
+    Report report;
+  };
+
+  Start StartWrite() {
+    if (device_.removed()) return Start::Failed;
     const std::int64_t now = bus_.hub_.NowUs();
+    Op& op = ops_[0];
     if (!device_.TakesOutputReport()) {
       op = {Op::Pending, false, kNever};
-      return IoStart::Pending;
+      return Start::Pending;
     }
     // The device sends at most one report per millisecond (its polling
     // interval): the replies to one request follow each other.
@@ -101,29 +144,13 @@ class EmulatedHidHandle : public IHidDevice {
     std::stable_sort(inflight_.begin(), inflight_.end(),
                      [](const Flight& a, const Flight& b) { return a.at < b.at; });
     bus_.hub_.NotifyAll();
-    if (!bus_.writesPending) return IoStart::Completed;
+    if (!bus_.writesPending) return Start::Completed;
     op = {Op::Pending, false, now};
-    return IoStart::Pending;
+    return Start::Pending;
   }
-
-  IoStart StartRead() override {
-    std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
-    Op& op = ops_[1];
-    if (op.state != Op::Idle) ++bus_.violations;
-    if (device_.removed()) return IoStart::Failed;
-    Update();
-    if (!queue_.empty()) {
-      TakeReport();
-      return IoStart::Completed;
-    }
-    op = {Op::Pending, false, kNever};
-    return IoStart::Pending;
-  }
-
-  WaitResult Wait(HidOp which, unsigned ms) override {
-    std::unique_lock<std::mutex> lock(bus_.hub_.mutex());
+  // Waits for the abort event (first) and the operation, at most `ms`.
+  WaitResult Wait(Op& op, unsigned ms, std::unique_lock<std::mutex>& lock) {
     ++bus_.waits;
-    Op& op = ops_[static_cast<int>(which)];
     const std::int64_t deadline = bus_.hub_.NowUs() + 1000 * static_cast<std::int64_t>(ms);
     for (;;) {
       if (bus_.abort_.IsSetLocked()) return WaitAborted;
@@ -137,36 +164,15 @@ class EmulatedHidHandle : public IHidDevice {
       bus_.hub_.WaitUntil(lock, std::min(deadline, NextEvent()));
     }
   }
-
-  void Cancel(HidOp which) override {
-    std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
-    CancelLocked(ops_[static_cast<int>(which)]);
+  // Cancels an operation and lets it finish, so that its buffer is free.
+  void End(Op& op) {
+    if (op.state == Op::Pending) op = {Op::Cancelling, false, kNever};
+    Settle(op);
   }
-  void CancelAll() override {
-    std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
-    for (Op& op : ops_) CancelLocked(op);
-  }
-  void Settle(HidOp which) override {
-    std::lock_guard<std::mutex> hold(bus_.hub_.mutex());
-    Op& op = ops_[static_cast<int>(which)];
+  void Settle(Op& op) {
     // An operation that was never cancelled could take forever.
     if (op.state == Op::Pending) ++bus_.violations;
     op.state = Op::Idle;
-  }
-
- private:
-  struct Op {
-    enum State { Idle, Pending, Cancelling, Finished } state = Idle;
-    bool ok = false;
-    std::int64_t doneAt = kNever;  // writes: when the write finishes
-  };
-  struct Flight {
-    std::int64_t at;
-    Report report;
-  };
-
-  void CancelLocked(Op& op) {
-    if (op.state == Op::Pending) op = {Op::Cancelling, false, kNever};
   }
   void TakeReport() {
     std::memcpy(read_.get(), queue_.front().data(), kReportSize);
@@ -228,29 +234,32 @@ void EmulatedHidBus::Add(EmulatedDevice& device) { entries_.push_back({Entry::De
 void EmulatedHidBus::AddUnopenable() { entries_.push_back({Entry::Unopenable, nullptr}); }
 void EmulatedHidBus::AddBrokenDetail() { entries_.push_back({Entry::BrokenDetail, nullptr}); }
 
-bool EmulatedHidBus::BuildList() {
+bool EmulatedHidBus::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                               std::vector<HidDeviceInfo>& list) {
   std::lock_guard<std::mutex> hold(hub_.mutex());
+  list.clear();
   if (failList) return false;
-  listed_.clear();
-  for (std::size_t i = 0; i < entries_.size(); ++i)
-    if (entries_[i].kind != Entry::Device || !entries_[i].device->removed()) listed_.push_back(i);
-  listValid_ = true;
+  // The list is built and released within this call.
   ++listsBuilt;
-  return true;
-}
-
-bool EmulatedHidBus::InterfacePath(std::uint32_t index, std::u16string& path) {
-  std::lock_guard<std::mutex> hold(hub_.mutex());
-  if (!listValid_ || index >= listed_.size()) return false;
-  const Entry& entry = entries_[listed_[index]];
-  if (entry.kind == Entry::BrokenDetail) return false;
-  const std::string name = "emu#" + std::to_string(listed_[index]);
-  path.assign(name.begin(), name.end());
+  ++listsDestroyed;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
+    if (entry.kind == Entry::BrokenDetail) break;
+    if (entry.kind == Entry::Device && entry.device->removed()) continue;
+    const HidAttributes ids = entry.kind == Entry::Device
+                                  ? entry.device->attributes
+                                  : HidAttributes{kDeviceVendorId, kDeviceProductId, kDeviceVersion};
+    if ((vendorId && ids.vendorId != vendorId) || (productId && ids.productId != productId)) continue;
+    const std::string name = "emu#" + std::to_string(i);
+    list.push_back({std::u16string(name.begin(), name.end()), ids.vendorId, ids.productId,
+                    ids.version});
+  }
   return true;
 }
 
 std::unique_ptr<IHidDevice> EmulatedHidBus::Open(const std::u16string& path) {
   std::lock_guard<std::mutex> hold(hub_.mutex());
+  if (path.size() <= 4) return nullptr;
   const std::size_t index = std::stoul(std::string(path.begin() + 4, path.end()));
   if (index >= entries_.size()) return nullptr;
   const Entry& entry = entries_[index];
@@ -258,10 +267,4 @@ std::unique_ptr<IHidDevice> EmulatedHidBus::Open(const std::u16string& path) {
   ++opens;
   ++openHandles;
   return std::make_unique<EmulatedHidHandle>(*this, *entry.device);
-}
-
-void EmulatedHidBus::DestroyList() {
-  std::lock_guard<std::mutex> hold(hub_.mutex());
-  listValid_ = false;
-  ++listsDestroyed;
 }

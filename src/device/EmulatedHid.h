@@ -78,34 +78,38 @@ class StdLock : public ILock {
 };
 
 // The present HID interfaces of an emulated machine, in enumeration order.
+// Used by the tests, the tools, the fuzz target and the command-line tool's
+// demonstration alarm, on the thread that runs the device requests; the
+// figures below are for the tests.
 class EmulatedHidBus : public IHidEnumerator {
  public:
   EmulatedHidBus(SignalHub& hub, HubEvent& abort);
   ~EmulatedHidBus() override;
 
   void Add(EmulatedDevice& device);
-  // An interface that another program holds: listed, but cannot be opened.
+  // An interface of our ids that another program holds: listed, but cannot
+  // be opened.
   void AddUnopenable();
-  // An interface whose details cannot be had: the search ends there.
+  // An interface whose details cannot be had: the list ends there.
   void AddBrokenDetail();
   bool failList = false;        // the list of interfaces cannot be built
   bool writesPending = true;    // writes finish at the first wait instead of at once
 
-  bool BuildList() override;
-  bool InterfacePath(std::uint32_t index, std::u16string& path) override;
+  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                 std::vector<HidDeviceInfo>& list) override;
   std::unique_ptr<IHidDevice> Open(const std::u16string& path) override;
-  void DestroyList() override;
 
   // Figures for the tests; read them with the hub's mutex held or while
   // nothing runs.
-  int waits = 0;          // waits for I/O
+  int waits = 0;          // waits for a write or a read to end
   int opens = 0;          // interfaces opened
   int listsBuilt = 0;
   int listsDestroyed = 0;
   int openHandles = 0;
-  // Buffers or control blocks used while their operation was outstanding,
-  // settles of operations never cancelled, handles closed with I/O
-  // outstanding: each would be a fault of the link.
+  // A buffer or control block used while its operation was outstanding, a
+  // settle of an operation never cancelled, a handle closed with I/O
+  // outstanding, a write left outstanding by Write: each would be a fault
+  // of the backend.
   int violations = 0;
 
   SignalHub& hub() { return hub_; }
@@ -120,6 +124,4 @@ class EmulatedHidBus : public IHidEnumerator {
   SignalHub& hub_;
   HubEvent& abort_;
   std::vector<Entry> entries_;
-  std::vector<std::size_t> listed_;  // the entries present when the list was built
-  bool listValid_ = false;
 };

@@ -1,78 +1,80 @@
-// What the device link needs of the platform's HID access: the list of
-// present HID interfaces and, for an open interface, overlapped writes and
-// reads of single reports. The platform layer implements these over its
-// HID driver; the emulated device implements them over a model.
+// What the device link needs of the platform's HID access, in the shape of
+// a small HID API: list the interfaces of one vendor and product, open one
+// by its path, write one report, read one report with a time-out and an
+// abort, ask for the input buffer count, close.
+//
+// Who uses it: only `DeviceConnection`, on the thread that runs the
+// device requests (the worker thread of the window, the calling thread of
+// the command-line tool, the browser engine and the fuzz target). Nothing
+// here is shared between threads, except that every backend watches the
+// worker's abort event, which other threads signal.
+//
+// The backends: the Windows HID driver with overlapped I/O (the only place
+// that knows of control blocks, events, cancels and completions), hidapi on
+// Linux, the emulated alarm of the tests and tools, the emulated alarm
+// behind a named pipe, and the browser's WebHID.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-// Vendor id, product id and version number (device release).
-struct HidAttributes {
+// One interface of the list: where to open it, and who made it.
+struct HidDeviceInfo {
+  std::u16string path;
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
-  std::uint16_t version = 0;
+  std::uint16_t releaseNumber = 0;  // the device's version number
 };
 
-// The two operations an open interface can have outstanding, each with its
-// own report buffer and control block.
-enum class HidOp { Write = 0, Read = 1 };
-
-// How starting an operation went.
-enum class IoStart {
-  Completed,  // finished at once, successfully
-  Pending,    // under way: wait for it
-  Failed,     // refused at once
-};
-
-// Results of waiting for an operation, fixed values.
+// How a write or a read ended, fixed values.
 enum WaitResult : int {
   WaitAborted = -1,  // the abort event is signalled (it wins over a finished operation)
-  WaitFailed = 0,    // the operation finished with an error, or the wait itself failed
-  WaitDone = 1,      // the operation finished successfully
-  WaitTimedOut = 2,  // still under way after the time-out
+  WaitFailed = 0,    // refused at once, finished with an error, or the wait itself failed
+  WaitDone = 1,      // the report was written / read
+  WaitTimedOut = 2,  // no end within the time-out
 };
 
-// One open HID interface. Its write and read buffers belong to their
-// operations: a buffer may be filled or read only while its operation is
-// not outstanding, and an outstanding operation must be cancelled and
-// settled before the device is closed.
+// One open HID interface; destroying it closes it. Every report is 65
+// bytes, byte 0 the report id.
 class IHidDevice {
  public:
+  // Closes the interface. A read still under way is cancelled and allowed
+  // to finish before the handle goes.
   virtual ~IHidDevice() = default;
-  // Vendor id, product id and version; false when they cannot be read.
-  virtual bool GetAttributes(HidAttributes& attributes) = 0;
+
   // Number of input reports the driver queues; false when unknown.
   virtual bool GetInputBufferCount(std::uint32_t& count) = 0;
 
-  virtual std::uint8_t* WriteBuffer() = 0;       // the 65-byte output report
-  virtual const std::uint8_t* ReadBuffer() = 0;  // the 65-byte input report
-  // Starts writing the output report / reading one input report.
-  virtual IoStart StartWrite() = 0;
-  virtual IoStart StartRead() = 0;
-  // Waits for the abort event (first) and the operation, at most `ms`.
-  virtual WaitResult Wait(HidOp op, unsigned ms) = 0;
-  // Cancels one outstanding operation / everything outstanding on the device.
-  virtual void Cancel(HidOp op) = 0;
-  virtual void CancelAll() = 0;
-  // Waits, without time limit and regardless of the abort event, until a
-  // cancelled (or finished) operation has really finished, so that its
-  // buffer and control block may be used again.
-  virtual void Settle(HidOp op) = 0;
+  // Writes one output report. Returns at once when the write finishes at
+  // once; otherwise waits at most `ms` for it, and for the abort event,
+  // which is looked at first. A write that did not finish (time-out,
+  // abort) has been cancelled and has ended when this returns, so no write
+  // is ever under way between calls and `report` is not kept.
+  virtual WaitResult Write(const std::uint8_t* report, unsigned ms) = 0;
+
+  // Reads one input report into `report`. When no read is under way one is
+  // started; a queued report ends it at once, without any wait. Otherwise
+  // waits at most `ms` for it, and for the abort event, which is looked at
+  // first. A read that timed out stays under way inside the backend: the
+  // next call waits for that same read and gets the report it brings. An
+  // abort or a failure ends the read (cancelled and finished).
+  virtual WaitResult Read(std::uint8_t* report, unsigned ms) = 0;
 };
 
-// The set of present HID interfaces, listed anew for every search.
+// The present HID interfaces and the way to open them.
 class IHidEnumerator {
  public:
   virtual ~IHidEnumerator() = default;
-  // Builds the list of present interfaces; false when it cannot be built.
-  virtual bool BuildList() = 0;
-  // The path of interface `index` of the list. False ends the search:
-  // there is no such interface, or its details cannot be had.
-  virtual bool InterfacePath(std::uint32_t index, std::u16string& path) = 0;
-  // Opens an interface for overlapped reading and writing; null when it
-  // cannot be opened (for example because another program holds it).
+
+  // The present interfaces of `vendorId` and `productId` (0: any), in the
+  // platform's enumeration order, listed anew on every call. An interface
+  // whose details cannot be had ends the list: the ones behind it are not
+  // listed. False when no list can be built.
+  virtual bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                         std::vector<HidDeviceInfo>& list) = 0;
+
+  // Opens an interface for reading and writing; null when it cannot be
+  // opened (for example because another program holds it).
   virtual std::unique_ptr<IHidDevice> Open(const std::u16string& path) = 0;
-  // Releases the list.
-  virtual void DestroyList() = 0;
 };

@@ -293,11 +293,10 @@ TEST(CliDevice, WriteThenReadGivesTheWrittenPagesOverTheDevicesOwnBytes) {
 class DroppingHid : public IHidEnumerator {
  public:
   DroppingHid(IHidEnumerator& inner, EmulatedDevice& device) : inner_(inner), device_(device) {}
-  bool BuildList() override { return inner_.BuildList(); }
-  bool InterfacePath(std::uint32_t index, std::u16string& path) override {
-    return inner_.InterfacePath(index, path);
+  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                 std::vector<HidDeviceInfo>& list) override {
+    return inner_.Enumerate(vendorId, productId, list);
   }
-  void DestroyList() override { inner_.DestroyList(); }
   std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
     std::unique_ptr<IHidDevice> device = inner_.Open(path);
     if (!device) return nullptr;
@@ -310,12 +309,10 @@ class DroppingHid : public IHidEnumerator {
    public:
     Handle(std::unique_ptr<IHidDevice> inner, DroppingHid& owner)
         : inner_(std::move(inner)), owner_(owner) {}
-    bool GetAttributes(HidAttributes& a) override { return inner_->GetAttributes(a); }
     bool GetInputBufferCount(std::uint32_t& c) override { return inner_->GetInputBufferCount(c); }
-    std::uint8_t* WriteBuffer() override { return inner_->WriteBuffer(); }
-    const std::uint8_t* ReadBuffer() override { return inner_->ReadBuffer(); }
-    IoStart StartWrite() override {
-      std::uint8_t* report = inner_->WriteBuffer();
+    WaitResult Write(const std::uint8_t* request, unsigned ms) override {
+      std::uint8_t report[kReportSize];
+      std::memcpy(report, request, kReportSize);
       if (!owner_.dropped && report[5] == WriteParam) {
         const int address = report[6] | report[7] << 8, length = report[8];
         std::uint8_t* memory = owner_.device_.paramMemory() + address;
@@ -324,13 +321,9 @@ class DroppingHid : public IHidEnumerator {
           owner_.dropped = true;
         }
       }
-      return inner_->StartWrite();
+      return inner_->Write(report, ms);
     }
-    IoStart StartRead() override { return inner_->StartRead(); }
-    WaitResult Wait(HidOp op, unsigned ms) override { return inner_->Wait(op, ms); }
-    void Cancel(HidOp op) override { inner_->Cancel(op); }
-    void CancelAll() override { inner_->CancelAll(); }
-    void Settle(HidOp op) override { inner_->Settle(op); }
+    WaitResult Read(std::uint8_t* report, unsigned ms) override { return inner_->Read(report, ms); }
 
    private:
     std::unique_ptr<IHidDevice> inner_;
