@@ -12,7 +12,7 @@
 #include <io.h>
 
 #include "config/Utf8.h"
-#include "win32/HidEnumerator.h"
+#include "win32/HidDevice.h"
 #include "win32/Win32FileSystem.h"
 
 namespace {

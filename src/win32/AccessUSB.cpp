@@ -1,7 +1,7 @@
 #include "win32/AccessUSB.h"
 
 #include "win32/DeviceWorkers.h"
-#include "win32/HidEnumerator.h"
+#include "win32/HidDevice.h"
 #include "win32/Win32Util.h"
 #include "win32/WinException.h"
 

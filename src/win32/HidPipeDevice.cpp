@@ -135,12 +135,6 @@ void EmulatedPipeDevice::Serve(HANDLE pipe) {
   CloseHandle(pipe);
 }
 
-bool PipeHidDevice::GetAttributes(HidAttributes& attributes) {
-  std::lock_guard<std::mutex> hold(device_.mutex());
-  attributes = device_.model().attributes;
-  return true;
-}
-
 bool PipeHidDevice::GetInputBufferCount(std::uint32_t& count) {
   std::lock_guard<std::mutex> hold(device_.mutex());
   count = device_.model().inputBuffers;
@@ -153,17 +147,22 @@ EmulatedPipeDevice& PipeHidEnumerator::Own(std::unique_ptr<EmulatedPipeDevice> d
   return *owned_.back();
 }
 
-bool PipeHidEnumerator::BuildList() {
-  listed_.clear();
-  for (std::size_t i = 0; i < devices_.size(); ++i)
-    if (devices_[i]->Present()) listed_.push_back(i);
-  return true;
-}
-
-bool PipeHidEnumerator::InterfacePath(std::uint32_t index, std::u16string& path) {
-  if (index >= listed_.size()) return false;
-  const std::string name = "pipe#" + std::to_string(listed_[index]);
-  path.assign(name.begin(), name.end());
+bool PipeHidEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                                  std::vector<HidDeviceInfo>& list) {
+  list.clear();
+  for (std::size_t i = 0; i < devices_.size(); ++i) {
+    EmulatedPipeDevice& device = *devices_[i];
+    HidAttributes ids;
+    {
+      std::lock_guard<std::mutex> hold(device.mutex());
+      if (device.model().removed()) continue;
+      ids = device.model().attributes;
+    }
+    if ((vendorId && ids.vendorId != vendorId) || (productId && ids.productId != productId)) continue;
+    const std::string name = "pipe#" + std::to_string(i);
+    list.push_back({std::u16string(name.begin(), name.end()), ids.vendorId, ids.productId,
+                    ids.version});
+  }
   return true;
 }
 
@@ -174,5 +173,5 @@ std::unique_ptr<IHidDevice> PipeHidEnumerator::Open(const std::u16string& path) 
   EmulatedPipeDevice& device = *devices_[index];
   const HANDLE pipe = device.Connect();
   if (pipe == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<PipeHidDevice>(pipe, abortEvent_, device);
+  return std::make_unique<PipeHidDevice>(pipe, abortEvent_, watcher_, device);
 }

@@ -53,9 +53,9 @@ class EmulatedPipeDevice {
 // A connection to the emulated device, seen as an open HID interface.
 class PipeHidDevice : public HidHandleDevice {
  public:
-  PipeHidDevice(HANDLE pipe, HANDLE abortEvent, EmulatedPipeDevice& device)
-      : HidHandleDevice(pipe, abortEvent), device_(device) {}
-  bool GetAttributes(HidAttributes& attributes) override;
+  PipeHidDevice(HANDLE pipe, HANDLE abortEvent, IHidWaitWatcher* watcher,
+                EmulatedPipeDevice& device)
+      : HidHandleDevice(pipe, abortEvent, watcher), device_(device) {}
   bool GetInputBufferCount(std::uint32_t& count) override;
 
  private:
@@ -63,21 +63,19 @@ class PipeHidDevice : public HidHandleDevice {
 };
 
 // The HID interfaces of a machine with emulated devices only, in
-// enumeration order. It owns the devices added with Own.
-class PipeHidEnumerator : public IHidEnumerator {
+// enumeration order. It owns the devices added with Own. Used on the
+// thread that runs the device requests.
+class PipeHidEnumerator : public HidHandleEnumerator {
  public:
-  explicit PipeHidEnumerator(HANDLE abortEvent) : abortEvent_(abortEvent) {}
+  using HidHandleEnumerator::HidHandleEnumerator;
   void Add(EmulatedPipeDevice& device) { devices_.push_back(&device); }
   EmulatedPipeDevice& Own(std::unique_ptr<EmulatedPipeDevice> device);
 
-  bool BuildList() override;
-  bool InterfacePath(std::uint32_t index, std::u16string& path) override;
+  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                 std::vector<HidDeviceInfo>& list) override;
   std::unique_ptr<IHidDevice> Open(const std::u16string& path) override;
-  void DestroyList() override { listed_.clear(); }
 
  private:
-  HANDLE abortEvent_;
   std::vector<EmulatedPipeDevice*> devices_;
   std::vector<std::unique_ptr<EmulatedPipeDevice>> owned_;
-  std::vector<std::size_t> listed_;
 };

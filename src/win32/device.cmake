@@ -3,7 +3,6 @@ target_sources(ostrel_win32 PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AccessUSB.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ActiveObject.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HidDevice.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/HidEnumerator.cpp
 )
 
 # The emulated device behind a named pipe and the demonstration worker:

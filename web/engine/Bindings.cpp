@@ -46,14 +46,15 @@ EM_JS(int, js_hid_count, (), { return Module.hidLink.count(); });
 // Opens device `index` of that list (a new handle with an empty input
 // queue): its handle, or 0.
 EM_ASYNC_JS(int, js_hid_open, (int index), { return await Module.hidLink.open(index); });
-// Vendor id, product id and version into out[0..2]; 0 when unknown.
-EM_JS(int, js_hid_attributes, (int handle, std::uint16_t* out),
-      { return Module.hidLink.attributes(handle, out); });
+// Vendor id, product id and version of device `index` of that list into
+// out[0..2]; 0 when there is no such device.
+EM_JS(int, js_hid_info, (int index, std::uint16_t* out),
+      { return Module.hidLink.info(index, out); });
 // Starts sending the 65-byte output report at `report` (copied at once):
-// an IoStart code.
+// a LinkStart code.
 EM_JS(int, js_hid_start_write, (int handle, const std::uint8_t* report),
       { return Module.hidLink.startWrite(handle, report); });
-// Starts reading one input report into `report`: an IoStart code
+// Starts reading one input report into `report`: a LinkStart code
 // (Completed when a queued report was copied at once).
 EM_JS(int, js_hid_start_read, (int handle, std::uint8_t* report),
       { return Module.hidLink.startRead(handle, report); });
@@ -67,71 +68,87 @@ EM_JS(void, js_notify, (unsigned code, int value), { Module.onNotify(code, value
 
 namespace {
 
-// One open handle of the browser's link. The link copies an output report
-// when the write starts and hands a read its report when it completes, so
-// a cancelled operation leaves nothing outstanding that could still use a
-// buffer: settling is immediate.
+// How the link's startWrite and startRead went.
+enum LinkStart { LinkCompleted = 0, LinkPending = 1, LinkFailed = 2 };
+enum LinkOp { LinkWrite = 0, LinkRead = 1 };
+
+// One open handle of the browser's link: the HID backend of the browser.
+// The link copies an output report when the write starts and hands a read
+// its report when it completes, so a cancelled operation leaves nothing
+// outstanding that could still use a buffer. Used by the engine's device
+// requests, one at a time.
 class WebHidDevice : public IHidDevice {
  public:
   explicit WebHidDevice(int handle) : handle_(handle) {}
   ~WebHidDevice() override { js_hid_close(handle_); }
 
-  bool GetAttributes(HidAttributes& attributes) override {
-    std::uint16_t ids[3];
-    if (!js_hid_attributes(handle_, ids)) return false;
-    // The browser does not tell a device's release number (0xFFFF): the
-    // device is taken as the release the program knows, and Hello decides.
-    attributes = {ids[0], ids[1], ids[2] == 0xFFFF ? kDeviceVersion : ids[2]};
-    return true;
-  }
   // The browser queues input reports itself; the page keeps as many as the
   // desktop's driver does by default.
   bool GetInputBufferCount(std::uint32_t& count) override {
     count = 32;
     return true;
   }
-  std::uint8_t* WriteBuffer() override { return write_; }
-  const std::uint8_t* ReadBuffer() override { return read_; }
-  IoStart StartWrite() override { return static_cast<IoStart>(js_hid_start_write(handle_, write_)); }
-  IoStart StartRead() override { return static_cast<IoStart>(js_hid_start_read(handle_, read_)); }
-  WaitResult Wait(HidOp op, unsigned ms) override {
-    return static_cast<WaitResult>(js_hid_wait(handle_, static_cast<int>(op), static_cast<int>(ms)));
+  WaitResult Write(const std::uint8_t* report, unsigned ms) override {
+    switch (js_hid_start_write(handle_, report)) {
+      case LinkCompleted: return WaitDone;
+      case LinkPending: break;
+      default: return WaitFailed;
+    }
+    const auto result = static_cast<WaitResult>(js_hid_wait(handle_, LinkWrite, static_cast<int>(ms)));
+    if (result != WaitDone) js_hid_cancel(handle_, LinkWrite);
+    return result;
   }
-  void Cancel(HidOp op) override { js_hid_cancel(handle_, static_cast<int>(op)); }
-  void CancelAll() override {
-    Cancel(HidOp::Write);
-    Cancel(HidOp::Read);
+  WaitResult Read(std::uint8_t* report, unsigned ms) override {
+    // A read that timed out is still under way: wait for it, not a new one.
+    if (!reading_) {
+      switch (js_hid_start_read(handle_, read_)) {
+        case LinkCompleted:
+          std::memcpy(report, read_, kReportSize);
+          return WaitDone;
+        case LinkPending: break;
+        default: return WaitFailed;
+      }
+      reading_ = true;
+    }
+    const auto result = static_cast<WaitResult>(js_hid_wait(handle_, LinkRead, static_cast<int>(ms)));
+    if (result == WaitTimedOut) return result;
+    reading_ = false;
+    if (result == WaitDone) std::memcpy(report, read_, kReportSize);
+    else js_hid_cancel(handle_, LinkRead);
+    return result;
   }
-  void Settle(HidOp) override {}
 
  private:
   int handle_;
-  std::uint8_t write_[kReportSize] = {};
   std::uint8_t read_[kReportSize] = {};
+  bool reading_ = false;
 };
 
 class WebHidEnumerator : public IHidEnumerator {
  public:
-  bool BuildList() override {
-    count_ = js_hid_count();
+  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
+                 std::vector<HidDeviceInfo>& list) override {
+    list.clear();
+    const int count = js_hid_count();
+    for (int index = 0; index < count; ++index) {
+      std::uint16_t ids[3];
+      if (!js_hid_info(index, ids)) continue;
+      if ((vendorId && ids[0] != vendorId) || (productId && ids[1] != productId)) continue;
+      const std::string path = "webhid:" + std::to_string(index);
+      // The browser does not tell a device's release number (0xFFFF): the
+      // device is taken as the release the program knows, and Hello decides.
+      list.push_back({std::u16string(path.begin(), path.end()), ids[0], ids[1],
+                      ids[2] == 0xFFFF ? kDeviceVersion : ids[2]});
+    }
     return true;
   }
-  bool InterfacePath(std::uint32_t index, std::u16string& path) override {
-    if (index >= count_) return false;
-    path = u"webhid:" + std::u16string(1, static_cast<char16_t>(u'0' + index % 10));
-    index_ = index;
-    return true;
-  }
-  std::unique_ptr<IHidDevice> Open(const std::u16string&) override {
-    const int handle = js_hid_open(static_cast<int>(index_));
+  std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
+    const std::u16string prefix = u"webhid:";
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return nullptr;
+    const int handle = js_hid_open(std::stoi(std::string(path.begin() + prefix.size(), path.end())));
     if (!handle) return nullptr;
     return std::make_unique<WebHidDevice>(handle);
   }
-  void DestroyList() override { count_ = 0; }
-
- private:
-  std::uint32_t count_ = 0;
-  std::uint32_t index_ = 0;
 };
 
 class PageSink : public INotifySink {

@@ -112,15 +112,17 @@ export class HidLink {
     return id;
   }
 
-  attributes(id, out) {
-    const handle = this.handles.get(id);
-    if (!handle) return 0;
+  // The ids of device `index` of the list, as the platform's list gives
+  // them, into three 16-bit words at `out`.
+  info(index, out) {
+    const device = this.devices[index];
+    if (!device) return 0;
     const words = new Uint16Array(this.heap().buffer, out, 3);
-    words[0] = handle.device.vendorId;
-    words[1] = handle.device.productId;
+    words[0] = device.vendorId;
+    words[1] = device.productId;
     // WebHID does not tell a device's release number: 0xFFFF says so, and
     // the engine takes the release it knows; Hello still has to answer.
-    words[2] = handle.device.version ?? 0xffff;
+    words[2] = device.version ?? 0xffff;
     return 1;
   }
 

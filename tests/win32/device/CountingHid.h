@@ -1,27 +1,28 @@
-// Wraps an IHidEnumerator and records every wait of the devices it opens,
-// with its result, so that tests see how an exchange went without timing it.
+// Records every wait of the devices that an overlapped backend opens, with
+// its result, so that tests see how an exchange went without timing it.
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <mutex>
 #include <vector>
 
-#include "device/HidIo.h"
+#include "win32/HidDevice.h"
 
-class CountingHid : public IHidEnumerator {
+class CountingHid : public IHidWaitWatcher {
  public:
-  explicit CountingHid(IHidEnumerator& inner) : inner_(inner) {}
-  bool BuildList() override { return inner_.BuildList(); }
-  bool InterfacePath(std::uint32_t index, std::u16string& path) override {
-    return inner_.InterfacePath(index, path);
+  // Watches the devices that `backend` opens from now on.
+  explicit CountingHid(HidHandleEnumerator& backend) : backend_(backend) {
+    backend_.WatchWaits(this);
   }
-  std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
-    auto device = inner_.Open(path);
-    if (!device) return nullptr;
-    return std::make_unique<Device>(*this, std::move(device));
+  ~CountingHid() override { backend_.WatchWaits(nullptr); }
+
+  void BeforeWait(HidOp) override {
+    if (delayMs_) Sleep(delayMs_);
   }
-  void DestroyList() override { inner_.DestroyList(); }
+  void AfterWait(HidOp op, WaitResult r) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    waits_.push_back(recordOps ? static_cast<int>(op) * 10 + r : r);
+  }
 
   std::vector<int> waits() {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -38,33 +39,7 @@ class CountingHid : public IHidEnumerator {
   }
 
  private:
-  class Device : public IHidDevice {
-   public:
-    Device(CountingHid& owner, std::unique_ptr<IHidDevice> inner)
-        : owner_(owner), inner_(std::move(inner)) {}
-    bool GetAttributes(HidAttributes& a) override { return inner_->GetAttributes(a); }
-    bool GetInputBufferCount(std::uint32_t& c) override { return inner_->GetInputBufferCount(c); }
-    std::uint8_t* WriteBuffer() override { return inner_->WriteBuffer(); }
-    const std::uint8_t* ReadBuffer() override { return inner_->ReadBuffer(); }
-    IoStart StartWrite() override { return inner_->StartWrite(); }
-    IoStart StartRead() override { return inner_->StartRead(); }
-    WaitResult Wait(HidOp op, unsigned ms) override {
-      if (owner_.delayMs_) Sleep(owner_.delayMs_);
-      const WaitResult r = inner_->Wait(op, ms);
-      std::lock_guard<std::mutex> hold(owner_.mutex_);
-      owner_.waits_.push_back(owner_.recordOps ? static_cast<int>(op) * 10 + r : r);
-      return r;
-    }
-    void Cancel(HidOp op) override { inner_->Cancel(op); }
-    void CancelAll() override { inner_->CancelAll(); }
-    void Settle(HidOp op) override { inner_->Settle(op); }
-
-   private:
-    CountingHid& owner_;
-    std::unique_ptr<IHidDevice> inner_;
-  };
-
-  IHidEnumerator& inner_;
+  HidHandleEnumerator& backend_;
   std::mutex mutex_;
   std::vector<int> waits_;
   unsigned delayMs_ = 0;

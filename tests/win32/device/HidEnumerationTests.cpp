@@ -4,32 +4,31 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "device/DeviceConnection.h"
 #include "device/Protocol.h"
 #include "win32/device/CountingHid.h"
-#include "win32/HidEnumerator.h"
+#include "win32/HidDevice.h"
 
 namespace {
 
 TEST(HidEnumeration, ListsInterfacesWithTheirAttributes) {
   HANDLE abort = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HidSetupEnumerator hid(abort);
-  ASSERT_TRUE(hid.BuildList());
-  std::u16string path;
-  std::uint32_t index = 0;
-  for (; hid.InterfacePath(index, path); ++index) {
-    EXPECT_FALSE(path.empty());
-    auto device = hid.Open(path);
-    if (!device) continue;
-    HidAttributes a;
-    if (device->GetAttributes(a)) {
-      EXPECT_FALSE(a.vendorId == kDeviceVendorId && a.productId == kDeviceProductId)
-          << "an alarm is attached to this machine";
-      std::printf("interface %u: vendor %04X product %04X version %04X\n", index, a.vendorId,
-                  a.productId, a.version);
-    }
+  std::vector<HidDeviceInfo> list;
+  ASSERT_TRUE(hid.Enumerate(0, 0, list));
+  for (std::size_t index = 0; index < list.size(); ++index) {
+    const HidDeviceInfo& a = list[index];
+    EXPECT_FALSE(a.path.empty());
+    EXPECT_FALSE(a.vendorId == kDeviceVendorId && a.productId == kDeviceProductId)
+        << "an alarm is attached to this machine";
+    std::printf("interface %zu: vendor %04X product %04X version %04X\n", index, a.vendorId,
+                a.productId, a.releaseNumber);
   }
-  hid.DestroyList();
+  // Asked for the alarm's ids, the list is empty.
+  ASSERT_TRUE(hid.Enumerate(kDeviceVendorId, kDeviceProductId, list));
+  EXPECT_TRUE(list.empty());
   CloseHandle(abort);
 }
 
@@ -37,7 +36,7 @@ TEST(HidEnumeration, WithoutTheAlarmTheSearchFailsWithoutWaiting) {
   HANDLE abort = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HidSetupEnumerator system(abort);
   CountingHid hid(system);
-  DeviceConnection connection(hid);
+  DeviceConnection connection(system);
   LARGE_INTEGER f, t0, t1;
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&t0);

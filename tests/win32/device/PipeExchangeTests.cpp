@@ -1,5 +1,5 @@
-// The link's real overlapped I/O (WriteFile, ReadFile, WaitForMultipleObjects,
-// CancelIo) against the emulated device at the far end of a named pipe.
+// The Windows backend's real overlapped I/O (WriteFile, ReadFile,
+// WaitForMultipleObjects, CancelIoEx) against the emulated device at the far end of a named pipe.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,7 +24,7 @@ class PipeExchange : public ::testing::Test {
     for (std::size_t i = 0; i < kParamMemorySize; ++i)
       device->model().paramMemory()[i] = static_cast<std::uint8_t>(i * 5 + 2);
     counting = std::make_unique<CountingHid>(*hid);
-    connection = std::make_unique<DeviceConnection>(*counting);
+    connection = std::make_unique<DeviceConnection>(*hid);
   }
   void TearDown() override {
     connection.reset();
@@ -130,7 +130,7 @@ TEST_F(PipeExchange, AnUnresponsiveDeviceFailsAfterOneWaitAndThreeResends) {
   // then once after each of the three re-sends.
   const int T = WaitTimedOut;
   EXPECT_EQ(Waits(), (std::vector<int>{T, T, T, T}));
-  // The read was cancelled and has finished: the connection still works.
+  // The read stayed under way and the connection still works.
   Model([](EmulatedDevice& d) { d.faults.silent = 0; });
   ASSERT_EQ(Read(0x20, data), ExchangeDone);
   EXPECT_TRUE(Holds(data, 0x20));
