@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace {
@@ -76,14 +77,7 @@ class EmulatedHidHandle : public IHidDevice {
     Op& op = ops_[0];
     if (op.state != Op::Idle) ++bus_.violations;
     std::memcpy(write_.get(), report, kReportSize);
-    switch (StartWrite()) {
-      case Start::Completed:
-        return WaitDone;
-      case Start::Failed:
-        return WaitFailed;
-      case Start::Pending:
-        break;
-    }
+    if (const auto now = StartWrite()) return *now;
     const WaitResult result = Wait(op, ms, lock);
     // A write that did not end is cancelled and waited out: its buffer is
     // free again for the next attempt.
@@ -112,7 +106,6 @@ class EmulatedHidHandle : public IHidDevice {
   }
 
  private:
-  enum class Start { Completed, Pending, Failed };
   struct Op {
     enum State { Idle, Pending, Cancelling, Finished } state = Idle;
     bool ok = false;
@@ -123,13 +116,15 @@ class EmulatedHidHandle : public IHidDevice {
     Report report;
   };
 
-  Start StartWrite() {
-    if (device_.removed()) return Start::Failed;
+  // Starts the write: its result when it ended at once, nothing while it
+  // is under way.
+  std::optional<WaitResult> StartWrite() {
+    if (device_.removed()) return WaitFailed;
     const std::int64_t now = bus_.hub_.NowUs();
     Op& op = ops_[0];
     if (!device_.TakesOutputReport()) {
       op = {Op::Pending, false, kNever};
-      return Start::Pending;
+      return std::nullopt;
     }
     // The device sends at most one report per millisecond (its polling
     // interval): the replies to one request follow each other.
@@ -144,9 +139,9 @@ class EmulatedHidHandle : public IHidDevice {
     std::stable_sort(inflight_.begin(), inflight_.end(),
                      [](const Flight& a, const Flight& b) { return a.at < b.at; });
     bus_.hub_.NotifyAll();
-    if (!bus_.writesPending) return Start::Completed;
+    if (!bus_.writesPending) return WaitDone;
     op = {Op::Pending, false, now};
-    return Start::Pending;
+    return std::nullopt;
   }
   // Waits for the abort event (first) and the operation, at most `ms`.
   WaitResult Wait(Op& op, unsigned ms, std::unique_lock<std::mutex>& lock) {

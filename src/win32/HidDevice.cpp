@@ -3,6 +3,7 @@
 #include <setupapi.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "win32/Win32Util.h"
@@ -34,17 +35,17 @@ HidHandleDevice::~HidHandleDevice() {
   for (Operation& op : ops_) CloseHandle(op.event);
 }
 
-HidHandleDevice::Start HidHandleDevice::Begin(HidOp which) {
+std::optional<WaitResult> HidHandleDevice::Begin(HidOp which) {
   Operation& op = ops_[static_cast<int>(which)];
   std::memset(&op.block, 0, sizeof op.block);
   op.block.hEvent = op.event;
   const BOOL done = which == HidOp::Write
                         ? WriteFile(device_, op.buffer, kReportSize, nullptr, &op.block)
                         : ReadFile(device_, op.buffer, kReportSize, nullptr, &op.block);
-  if (done) return Start::Completed;
-  if (GetLastError() != ERROR_IO_PENDING) return Start::Failed;
+  if (done) return WaitDone;
+  if (GetLastError() != ERROR_IO_PENDING) return WaitFailed;
   op.pending = true;
-  return Start::Pending;
+  return std::nullopt;
 }
 
 WaitResult HidHandleDevice::Wait(HidOp which, unsigned ms) {
@@ -86,14 +87,7 @@ void HidHandleDevice::End(HidOp which) {
 WaitResult HidHandleDevice::Write(const std::uint8_t* report, unsigned ms) {
   // No write is outstanding here: every call ends its own.
   std::memcpy(ops_[0].buffer, report, kReportSize);
-  switch (Begin(HidOp::Write)) {
-    case Start::Completed:
-      return WaitDone;
-    case Start::Failed:
-      return WaitFailed;
-    case Start::Pending:
-      break;
-  }
+  if (const auto now = Begin(HidOp::Write)) return *now;
   const WaitResult result = Wait(HidOp::Write, ms);
   End(HidOp::Write);
   return result;
@@ -102,21 +96,14 @@ WaitResult HidHandleDevice::Write(const std::uint8_t* report, unsigned ms) {
 WaitResult HidHandleDevice::Read(std::uint8_t* report, unsigned ms) {
   Operation& op = ops_[1];
   // A read that timed out is still under way: wait for it, not a new one.
-  if (!op.pending) {
-    switch (Begin(HidOp::Read)) {
-      case Start::Completed:
-        std::memcpy(report, op.buffer, kReportSize);
-        return WaitDone;
-      case Start::Failed:
-        return WaitFailed;
-      case Start::Pending:
-        break;
-    }
+  std::optional<WaitResult> result;
+  if (!op.pending) result = Begin(HidOp::Read);
+  if (!result) {
+    result = Wait(HidOp::Read, ms);
+    if (*result != WaitTimedOut) End(HidOp::Read);
   }
-  const WaitResult result = Wait(HidOp::Read, ms);
-  if (result == WaitDone) std::memcpy(report, op.buffer, kReportSize);
-  if (result != WaitTimedOut) End(HidOp::Read);
-  return result;
+  if (*result == WaitDone) std::memcpy(report, op.buffer, kReportSize);
+  return *result;
 }
 
 bool HidSystemDevice::GetInputBufferCount(std::uint32_t& count) {

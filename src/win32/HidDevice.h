@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "device/HidIo.h"
 #include "device/Protocol.h"
@@ -46,14 +47,15 @@ class HidHandleDevice : public IHidDevice {
   HANDLE handle() const { return device_; }
 
  private:
-  enum class Start { Completed, Pending, Failed };
   struct Operation {
     OVERLAPPED block;
     std::uint8_t buffer[kReportSize];
     HANDLE event;
     bool pending;  // started and not yet seen finished
   };
-  Start Begin(HidOp which);
+  // Starts the operation: its result when it ended at once, nothing while
+  // it is under way.
+  std::optional<WaitResult> Begin(HidOp which);
   WaitResult Wait(HidOp which, unsigned ms);
   // Cancels the operation, if it is outstanding, and waits until it has
   // really finished, so that its buffer and control block are free.
