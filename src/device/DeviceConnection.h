@@ -1,6 +1,10 @@
 // One request's connection to the device: finds and opens it among the
 // present HID interfaces, confirms it with Hello, exchanges reports with it
-// and closes everything again. Lives on the worker thread for one request.
+// and closes everything again. Lives on the thread that runs the requests
+// (the worker thread of the window), for one request. It keeps the rules of
+// the exchange: write attempts, re-sends while a read is under way, reads
+// per pass, passes, and which reply is the answer; the HID backend only
+// carries reports.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -12,6 +16,7 @@
 enum ExchangeResult : int { ExchangeAborted = -1, ExchangeFailed = 0, ExchangeDone = 1 };
 
 // What the transfers need of a connection: one request and its answer.
+// Called by the transfers of a request, on the thread that runs it.
 class IExchanger {
  public:
   virtual ~IExchanger() = default;
