@@ -106,10 +106,9 @@ class EmulatedHidBus : public IHidEnumerator {
   int listsBuilt = 0;
   int listsDestroyed = 0;
   int openHandles = 0;
-  // A buffer or control block used while its operation was outstanding, a
-  // settle of an operation never cancelled, a handle closed with I/O
-  // outstanding, a write left outstanding by Write: each would be a fault
-  // of the backend.
+  // A write started while an earlier one had not ended (its buffer still
+  // in use), or an operation waited out without being cancelled first:
+  // each would be a fault of the backend.
   int violations = 0;
 
   SignalHub& hub() { return hub_; }
