@@ -244,7 +244,7 @@ bool EmulatedHidBus::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
     const HidAttributes ids = entry.kind == Entry::Device
                                   ? entry.device->attributes
                                   : HidAttributes{kDeviceVendorId, kDeviceProductId, kDeviceVersion};
-    if ((vendorId && ids.vendorId != vendorId) || (productId && ids.productId != productId)) continue;
+    if (!HidIdsWanted(vendorId, productId, ids.vendorId, ids.productId)) continue;
     const std::string name = "emu#" + std::to_string(i);
     list.push_back({std::u16string(name.begin(), name.end()), ids.vendorId, ids.productId,
                     ids.version});

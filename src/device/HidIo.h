@@ -27,6 +27,13 @@ struct HidDeviceInfo {
   std::uint16_t releaseNumber = 0;  // the device's version number
 };
 
+// Whether an interface of `vendor` and `product` belongs in a list asked
+// for `wantVendor` and `wantProduct` (0: any). For the backends' Enumerate.
+constexpr bool HidIdsWanted(std::uint16_t wantVendor, std::uint16_t wantProduct,
+                            std::uint16_t vendor, std::uint16_t product) {
+  return (!wantVendor || vendor == wantVendor) && (!wantProduct || product == wantProduct);
+}
+
 // How a write or a read ended, fixed values.
 enum WaitResult : int {
   WaitAborted = -1,  // the abort event is signalled (it wins over a finished operation)

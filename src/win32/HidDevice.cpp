@@ -161,7 +161,7 @@ bool HidSetupEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t product
   for (DWORD index = 0; InterfacePath(set, guid, index, path); ++index) {
     HIDD_ATTRIBUTES a;
     if (!ReadIds(path, a)) continue;
-    if ((vendorId && a.VendorID != vendorId) || (productId && a.ProductID != productId)) continue;
+    if (!HidIdsWanted(vendorId, productId, a.VendorID, a.ProductID)) continue;
     list.push_back({path, a.VendorID, a.ProductID, a.VersionNumber});
   }
   SetupDiDestroyDeviceInfoList(set);

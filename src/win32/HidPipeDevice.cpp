@@ -158,7 +158,7 @@ bool PipeHidEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t productI
       if (device.model().removed()) continue;
       ids = device.model().attributes;
     }
-    if ((vendorId && ids.vendorId != vendorId) || (productId && ids.productId != productId)) continue;
+    if (!HidIdsWanted(vendorId, productId, ids.vendorId, ids.productId)) continue;
     const std::string name = "pipe#" + std::to_string(i);
     list.push_back({std::u16string(name.begin(), name.end()), ids.vendorId, ids.productId,
                     ids.version});

@@ -133,7 +133,7 @@ class WebHidEnumerator : public IHidEnumerator {
     for (int index = 0; index < count; ++index) {
       std::uint16_t ids[3];
       if (!js_hid_info(index, ids)) continue;
-      if ((vendorId && ids[0] != vendorId) || (productId && ids[1] != productId)) continue;
+      if (!HidIdsWanted(vendorId, productId, ids[0], ids[1])) continue;
       const std::string path = "webhid:" + std::to_string(index);
       // The browser does not tell a device's release number (0xFFFF): the
       // device is taken as the release the program knows, and Hello decides.
