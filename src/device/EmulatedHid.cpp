@@ -245,17 +245,15 @@ bool EmulatedHidBus::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
                                   ? entry.device->attributes
                                   : HidAttributes{kDeviceVendorId, kDeviceProductId, kDeviceVersion};
     if (!HidIdsWanted(vendorId, productId, ids.vendorId, ids.productId)) continue;
-    const std::string name = "emu#" + std::to_string(i);
-    list.push_back({std::u16string(name.begin(), name.end()), ids.vendorId, ids.productId,
-                    ids.version});
+    list.push_back(NumberedInterface("emu#", i, ids));
   }
   return true;
 }
 
 std::unique_ptr<IHidDevice> EmulatedHidBus::Open(const std::u16string& path) {
   std::lock_guard<std::mutex> hold(hub_.mutex());
-  if (path.size() <= 4) return nullptr;
-  const std::size_t index = std::stoul(std::string(path.begin() + 4, path.end()));
+  std::size_t index = 0;
+  if (!NumberOfInterface(path, "emu#", index)) return nullptr;
   if (index >= entries_.size()) return nullptr;
   const Entry& entry = entries_[index];
   if (entry.kind != Entry::Device || entry.device->removed()) return nullptr;

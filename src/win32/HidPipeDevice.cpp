@@ -159,16 +159,14 @@ bool PipeHidEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t productI
       ids = device.model().attributes;
     }
     if (!HidIdsWanted(vendorId, productId, ids.vendorId, ids.productId)) continue;
-    const std::string name = "pipe#" + std::to_string(i);
-    list.push_back({std::u16string(name.begin(), name.end()), ids.vendorId, ids.productId,
-                    ids.version});
+    list.push_back(NumberedInterface("pipe#", i, ids));
   }
   return true;
 }
 
 std::unique_ptr<IHidDevice> PipeHidEnumerator::Open(const std::u16string& path) {
-  if (path.size() <= 5) return nullptr;
-  const std::size_t index = std::stoul(std::string(path.begin() + 5, path.end()));
+  std::size_t index = 0;
+  if (!NumberOfInterface(path, "pipe#", index)) return nullptr;
   if (index >= devices_.size()) return nullptr;
   EmulatedPipeDevice& device = *devices_[index];
   const HANDLE pipe = device.Connect();

@@ -124,3 +124,40 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 }  // namespace
+
+namespace {
+
+// The emulated buses' paths: what Open accepts, and every malformed path
+// (another bus's, no number, not a number, a number too long to be one of
+// ours) refused instead of throwing.
+struct PathRow {
+  const char16_t* path;
+  bool found;
+  std::size_t index;
+};
+
+TEST(EmulatedBusPaths, NumberOfInterfaceReadsOnlyItsOwnPaths) {
+  const PathRow rows[] = {
+      {u"emu#0", true, 0},          {u"emu#12", true, 12},     {u"emu#", false, 0},
+      {u"emu#x", false, 0},         {u"emu#1x", false, 0},     {u"pipe#1", false, 0},
+      {u"EMU#1", false, 0},         {u"emu#-1", false, 0},     {u"emu#1234567890", false, 0},
+      {u"", false, 0},
+  };
+  for (const PathRow& row : rows) {
+    std::size_t index = 99;
+    const std::u16string path = row.path;
+    EXPECT_EQ(NumberOfInterface(path, "emu#", index), row.found)
+        << std::string(path.begin(), path.end());
+    if (row.found) EXPECT_EQ(index, row.index);
+  }
+  // What NumberedInterface names, NumberOfInterface reads back.
+  const HidDeviceInfo info = NumberedInterface("pipe#", 7, {1, 2, 3});
+  std::size_t index = 0;
+  EXPECT_TRUE(NumberOfInterface(info.path, "pipe#", index));
+  EXPECT_EQ(index, 7u);
+  EXPECT_EQ(info.vendorId, 1);
+  EXPECT_EQ(info.productId, 2);
+  EXPECT_EQ(info.releaseNumber, 3);
+}
+
+}  // namespace
