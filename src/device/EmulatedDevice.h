@@ -8,11 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "device/HidIo.h"
 #include "device/Protocol.h"
 
 using Report = std::array<std::uint8_t, kReportSize>;
@@ -23,15 +20,6 @@ struct HidAttributes {
   std::uint16_t productId = 0;
   std::uint16_t version = 0;
 };
-
-// The buses of emulated alarms (in the process, behind a pipe) name an
-// interface by the bus's prefix and the interface's place on the bus:
-// "emu#3", "pipe#0". Called by their Enumerate and Open.
-HidDeviceInfo NumberedInterface(std::string_view prefix, std::size_t index,
-                                const HidAttributes& ids);
-// The place named by `path`, made by NumberedInterface with `prefix`; false
-// for any other path.
-bool NumberOfInterface(const std::u16string& path, std::string_view prefix, std::size_t& index);
 
 // One report the device sends, with the extra time it takes over the
 // device's usual answer delay.

@@ -245,7 +245,7 @@ bool EmulatedHidBus::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
                                   ? entry.device->attributes
                                   : HidAttributes{kDeviceVendorId, kDeviceProductId, kDeviceVersion};
     if (!HidIdsWanted(vendorId, productId, ids.vendorId, ids.productId)) continue;
-    list.push_back(NumberedInterface("emu#", i, ids));
+    list.push_back({NumberedPath("emu#", i), ids.vendorId, ids.productId, ids.version});
   }
   return true;
 }
@@ -253,7 +253,7 @@ bool EmulatedHidBus::Enumerate(std::uint16_t vendorId, std::uint16_t productId,
 std::unique_ptr<IHidDevice> EmulatedHidBus::Open(const std::u16string& path) {
   std::lock_guard<std::mutex> hold(hub_.mutex());
   std::size_t index = 0;
-  if (!NumberOfInterface(path, "emu#", index)) return nullptr;
+  if (!IndexInPath(path, "emu#", index)) return nullptr;
   if (index >= entries_.size()) return nullptr;
   const Entry& entry = entries_[index];
   if (entry.kind != Entry::Device || entry.device->removed()) return nullptr;

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One interface of the list: where to open it, and who made it.
@@ -33,6 +34,14 @@ constexpr bool HidIdsWanted(std::uint16_t wantVendor, std::uint16_t wantProduct,
                             std::uint16_t vendor, std::uint16_t product) {
   return (!wantVendor || vendor == wantVendor) && (!wantProduct || product == wantProduct);
 }
+
+// Backends whose interfaces have no paths of their own (the emulated buses,
+// the browser's list of granted devices) name one by a prefix and its place
+// in their list: "emu#3", "webhid:0". For their Enumerate and Open.
+std::u16string NumberedPath(std::string_view prefix, std::size_t index);
+// The place named by `path`, made by NumberedPath with `prefix`; false for
+// any other path.
+bool IndexInPath(const std::u16string& path, std::string_view prefix, std::size_t& index);
 
 // How a write or a read ended, fixed values.
 enum WaitResult : int {

@@ -159,14 +159,14 @@ bool PipeHidEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t productI
       ids = device.model().attributes;
     }
     if (!HidIdsWanted(vendorId, productId, ids.vendorId, ids.productId)) continue;
-    list.push_back(NumberedInterface("pipe#", i, ids));
+    list.push_back({NumberedPath("pipe#", i), ids.vendorId, ids.productId, ids.version});
   }
   return true;
 }
 
 std::unique_ptr<IHidDevice> PipeHidEnumerator::Open(const std::u16string& path) {
   std::size_t index = 0;
-  if (!NumberOfInterface(path, "pipe#", index)) return nullptr;
+  if (!IndexInPath(path, "pipe#", index)) return nullptr;
   if (index >= devices_.size()) return nullptr;
   EmulatedPipeDevice& device = *devices_[index];
   const HANDLE pipe = device.Connect();

@@ -169,10 +169,11 @@ void MainWindow::BuildPagesInIdleTime() {
     startup_trace::Mark("waiting for input or the page timer");
   }
   const DWORD start = GetTickCount();
+  // The pages in tree order, skipping those the user has had built.
   for (;;) {
-    while (nextPage_ < kPageCount && pageWindows_[nextPage_]) ++nextPage_;
-    if (nextPage_ == kPageCount) break;
-    if (!BuildPageNow(nextPage_)) return;
+    const auto next = std::find(std::begin(pageWindows_), std::end(pageWindows_), nullptr);
+    if (next == std::end(pageWindows_)) break;
+    if (!BuildPageNow(static_cast<int>(next - std::begin(pageWindows_)))) return;
     startup_trace::Mark("hidden page built in idle time");
     // Input, and messages that other threads and programs send and wait
     // for (a second copy's probe), go first.

@@ -110,8 +110,6 @@ class MainWindow : public IMainView, public INotifySink {
   std::unique_ptr<Controller> controller_;
   bool startupFailed_ = false;
   bool startupFinished_ = false;
-  // The first page the idle-time building has not passed yet.
-  int nextPage_ = 1;
   bool pageBuildFailed_ = false;
   bool deviceCheckStarted_ = false;
 };

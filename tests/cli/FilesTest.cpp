@@ -144,7 +144,7 @@ TEST(CliOutputs, EveryTextOutputGoesThroughTheOneSave) {
       EXPECT_EQ(r.status, c.written ? ExitDone : ExitInvalid) << r.err;
       EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
       const std::string text = pipe ? reader.get() : fs::is_regular_file(target) ? ReadText(target) : "";
-      if (pipe) EXPECT_TRUE(S_ISFIFO(ModeOf(target)));
+      if (pipe) { EXPECT_TRUE(S_ISFIFO(ModeOf(target))); }
       if (c.written) {
         // The report's date is to the minute: the rest is compared.
         EXPECT_EQ(text.size(), standard.out.size());

@@ -127,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-// The emulated buses' paths: what Open accepts, and every malformed path
+// The numbered paths of the emulated buses and the browser: what Open
+// accepts, and every malformed path
 // (another bus's, no number, not a number, a number too long to be one of
 // ours) refused instead of throwing.
 struct PathRow {
@@ -136,7 +137,7 @@ struct PathRow {
   std::size_t index;
 };
 
-TEST(EmulatedBusPaths, NumberOfInterfaceReadsOnlyItsOwnPaths) {
+TEST(NumberedPaths, IndexInPathReadsOnlyItsOwnPaths) {
   const PathRow rows[] = {
       {u"emu#0", true, 0},          {u"emu#12", true, 12},     {u"emu#", false, 0},
       {u"emu#x", false, 0},         {u"emu#1x", false, 0},     {u"pipe#1", false, 0},
@@ -146,18 +147,14 @@ TEST(EmulatedBusPaths, NumberOfInterfaceReadsOnlyItsOwnPaths) {
   for (const PathRow& row : rows) {
     std::size_t index = 99;
     const std::u16string path = row.path;
-    EXPECT_EQ(NumberOfInterface(path, "emu#", index), row.found)
+    EXPECT_EQ(IndexInPath(path, "emu#", index), row.found)
         << std::string(path.begin(), path.end());
-    if (row.found) EXPECT_EQ(index, row.index);
+    if (row.found) { EXPECT_EQ(index, row.index); }
   }
-  // What NumberedInterface names, NumberOfInterface reads back.
-  const HidDeviceInfo info = NumberedInterface("pipe#", 7, {1, 2, 3});
+  // What NumberedPath names, IndexInPath reads back.
   std::size_t index = 0;
-  EXPECT_TRUE(NumberOfInterface(info.path, "pipe#", index));
+  EXPECT_TRUE(IndexInPath(NumberedPath("webhid:", 7), "webhid:", index));
   EXPECT_EQ(index, 7u);
-  EXPECT_EQ(info.vendorId, 1);
-  EXPECT_EQ(info.productId, 2);
-  EXPECT_EQ(info.releaseNumber, 3);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ std::u16string RandomValue(const FieldRow& row, std::mt19937& random) {
 
 void SetRandom(Configuration& config, int page, std::mt19937& random) {
   for (const FieldRef& f : Configuration::AllFields())
-    if (f.page == page) ASSERT_TRUE(config.Set(f, RandomValue(f.Row(), random)).ok) << f.Key();
+    if (f.page == page) { ASSERT_TRUE(config.Set(f, RandomValue(f.Row(), random)).ok) << f.Key(); }
 }
 
 Bytes RandomImage(std::mt19937& random, int n) {
@@ -167,7 +167,7 @@ TEST(PageProperties, EveryRowIsNamedAndLabelled) {
       if (!row.ExistsFor(page.member)) continue;
       EXPECT_TRUE(keys.insert(FieldKey(row, page.member)).second) << FieldKey(row, page.member);
       EXPECT_NE(FindString(row.label), nullptr) << FieldKey(row, page.member);
-      if (row.group) EXPECT_NE(FindString(row.group), nullptr) << FieldKey(row, page.member);
+      if (row.group) { EXPECT_NE(FindString(row.group), nullptr) << FieldKey(row, page.member); }
     }
   }
   EXPECT_EQ(keys.size(), Configuration::AllFields().size() + kPageCount);

@@ -134,18 +134,17 @@ class WebHidEnumerator : public IHidEnumerator {
       std::uint16_t ids[3];
       if (!js_hid_info(index, ids)) continue;
       if (!HidIdsWanted(vendorId, productId, ids[0], ids[1])) continue;
-      const std::string path = "webhid:" + std::to_string(index);
       // The browser does not tell a device's release number (0xFFFF): the
       // device is taken as the release the program knows, and Hello decides.
-      list.push_back({std::u16string(path.begin(), path.end()), ids[0], ids[1],
+      list.push_back({NumberedPath("webhid:", static_cast<std::size_t>(index)), ids[0], ids[1],
                       ids[2] == 0xFFFF ? kDeviceVersion : ids[2]});
     }
     return true;
   }
   std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
-    const std::u16string prefix = u"webhid:";
-    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return nullptr;
-    const int handle = js_hid_open(std::stoi(std::string(path.begin() + prefix.size(), path.end())));
+    std::size_t index = 0;
+    if (!IndexInPath(path, "webhid:", index)) return nullptr;
+    const int handle = js_hid_open(static_cast<int>(index));
     if (!handle) return nullptr;
     return std::make_unique<WebHidDevice>(handle);
   }
