@@ -17,7 +17,8 @@
 //   startup_timer RUNS NAME=PROGRAM [NAME=PROGRAM ...]
 //
 // Every program is started once untimed first, then the programs are
-// started in turn, RUNS times each. Each run ends (WM_CLOSE to the window,
+// started in turn, RUNS times each, each round beginning with the next
+// program, after a pause of 300 ms. Each run ends (WM_CLOSE to the window,
 // the process killed if it is still there after 10 s) before the next
 // starts, so a single-instance program always starts as the first copy.
 // Prints one line per run, "run NAME SHOWN IDLE CPU WINDOWS ANSWER
@@ -157,6 +158,9 @@ bool RunOnce(Program& program, bool record) {
   return ok;
 }
 
+// The pause before each timed start.
+constexpr DWORD kSettleMs = 300;
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t n = values.size();
@@ -184,9 +188,14 @@ int wmain(int argc, wchar_t** argv) {
   // The first start of each program loads its files into the caches.
   for (Program& program : programs)
     if (!RunOnce(program, false)) return 1;
+  // Each round starts with the next program, so that none always follows
+  // the same one; and each start waits until what Wine's server and
+  // services do after the previous program's end has settled.
   for (int run = 0; run < runs; ++run)
-    for (Program& program : programs)
-      if (!RunOnce(program, true)) return 1;
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+      Sleep(kSettleMs);
+      if (!RunOnce(programs[(run + i) % programs.size()], true)) return 1;
+    }
   for (const Program& program : programs)
     std::wprintf(L"median %ls %.1f %.1f %.1f %.0f %.1f %.1f\n", program.name.c_str(),
                  Median(program.shown), Median(program.idle), Median(program.cpu),
