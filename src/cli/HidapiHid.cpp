@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "config/Utf8.h"
 #include "device/Protocol.h"
 
 namespace {
@@ -46,19 +47,6 @@ class HidapiDevice : public IHidDevice {
   hid_device* device_;
 };
 
-// Node names are ASCII; each byte stands for itself.
-std::u16string Wide(const std::string& path) {
-  std::u16string wide;
-  for (char c : path) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
-  return wide;
-}
-
-std::string Narrow(const std::u16string& path) {
-  std::string narrow;
-  for (char16_t c : path) narrow += static_cast<char>(c);
-  return narrow;
-}
-
 }  // namespace
 
 HidapiEnumerator::HidapiEnumerator() : ready_(hid_init() == 0) {}
@@ -72,14 +60,19 @@ bool HidapiEnumerator::Enumerate(std::uint16_t vendorId, std::uint16_t productId
   list.clear();
   if (!ready_) return false;
   hid_device_info* all = hid_enumerate(vendorId, productId);
-  for (hid_device_info* d = all; d; d = d->next)
-    if (d->path) list.push_back({Wide(d->path), d->vendor_id, d->product_id, d->release_number});
+  // Node paths are file names: UTF-8 on this system. A path that is not
+  // UTF-8 could not be named again, so it is left out.
+  for (hid_device_info* d = all; d; d = d->next) {
+    if (!d->path) continue;
+    if (auto path = FromUtf8(d->path))
+      list.push_back({std::move(*path), d->vendor_id, d->product_id, d->release_number});
+  }
   hid_free_enumeration(all);
   return true;
 }
 
 std::unique_ptr<IHidDevice> HidapiEnumerator::Open(const std::u16string& path) {
-  hid_device* device = hid_open_path(Narrow(path).c_str());
+  hid_device* device = hid_open_path(ToUtf8(path).c_str());
   if (!device) return nullptr;
   return std::make_unique<HidapiDevice>(device);
 }
