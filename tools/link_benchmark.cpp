@@ -14,7 +14,7 @@
 
 #include "device/DemoConfiguration.h"
 #include "device/DeviceWorkerCore.h"
-#include "device/EmulatedHid.h"
+#include "hid/emulated/EmulatedHid.h"
 
 namespace {
 

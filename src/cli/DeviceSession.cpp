@@ -6,7 +6,7 @@
 #include "device/DemoConfiguration.h"
 #include "device/InlineWorker.h"
 #include "device/Sequences.h"
-#include "device/EmulatedHid.h"
+#include "hid/emulated/EmulatedHid.h"
 #include "device/Transfers.h"
 
 namespace {

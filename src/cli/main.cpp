@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "fs/OsFileSystem.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,8 +13,7 @@
 #include <io.h>
 
 #include "config/Utf8.h"
-#include "win32/HidDevice.h"
-#include "win32/Win32FileSystem.h"
+#include "hid/windows/HidDevice.h"
 
 namespace {
 class UsbAccess : public DeviceAccess {
@@ -39,7 +39,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 #include <unistd.h>
 
-#include "cli/HidapiHid.h"
+#include "hid/hidapi/HidapiHid.h"
 
 namespace {
 class UsbAccess : public DeviceAccess {

@@ -1,9 +1,9 @@
 #include "win32/AccessUSB.h"
 
 #include "win32/DeviceWorkers.h"
-#include "win32/HidDevice.h"
+#include "hid/windows/HidDevice.h"
 #include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 WinWorkerEvents::WinWorkerEvents() {
   CreateManualResetEvents({&abort_, &request_});

@@ -2,7 +2,7 @@
 
 #include <process.h>
 
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 ActiveObject::ActiveObject() {
   // Through the runtime's thread start, so the runtime's per-thread state exists.

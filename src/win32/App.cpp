@@ -9,7 +9,7 @@
 #include "win32/MainWindow.h"
 #include "win32/StartupTrace.h"
 #include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 UINT probeMessage = 0;
 const wchar_t kProbeMessageName[] = L"OSTREL-B62ACEDA-78BA-40f0-B031-69E5B9DE7D60";

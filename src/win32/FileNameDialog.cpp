@@ -2,7 +2,7 @@
 
 #include "res/resource.h"
 #include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 FileNameDialog::FileNameDialog() : record_{}, buffer_{} {
   record_.lStructSize = sizeof record_;

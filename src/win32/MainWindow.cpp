@@ -18,7 +18,7 @@ extern "C" {
 #include "win32/PageDialog.h"
 #include "win32/StartupTrace.h"
 #include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 namespace {
 // The worker factory for the window being created (the template is created

@@ -5,7 +5,7 @@
 #include "pages/Ctrlr.h"
 #include "win32/StartupTrace.h"
 #include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 #include "win32/Win32PageDialog.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 HINSTANCE appInstance = nullptr;
 
@@ -10,20 +10,6 @@ std::u16string LoadText(int id) {
   wchar_t buffer[256];
   if (LoadStringW(appInstance, id, buffer, 256) == 0) ThrowLastError(L"Load String failed");
   return FromWide(buffer);
-}
-
-void CreateManualResetEvents(std::initializer_list<HANDLE*> events) {
-  for (HANDLE* event : events) {
-    *event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (*event) continue;
-    const DWORD error = GetLastError();
-    for (HANDLE* made : events) {
-      if (made == event) break;
-      CloseHandle(*made);
-      *made = nullptr;
-    }
-    throw WinException{error, L"CreateEvent"};
-  }
 }
 
 void ShowExceptionBox(HWND owner, const wchar_t* text) {

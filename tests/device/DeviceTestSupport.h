@@ -10,7 +10,7 @@
 
 #include "device/DeviceWorker.h"
 #include "device/EmulatedDevice.h"
-#include "device/EmulatedHid.h"
+#include "hid/emulated/EmulatedHid.h"
 
 class RecordingSink : public INotifySink {
  public:

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "win32/HidDevice.h"
+#include "hid/windows/HidDevice.h"
 
 class CountingHid : public IHidWaitWatcher {
  public:

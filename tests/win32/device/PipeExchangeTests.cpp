@@ -10,7 +10,7 @@
 
 #include "device/DeviceConnection.h"
 #include "win32/device/CountingHid.h"
-#include "win32/HidPipeDevice.h"
+#include "hid/pipe/HidPipeDevice.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "config/ImageMap.h"
 #include "win32/AccessUSB.h"
 #include "win32/DeviceWorkers.h"
-#include "win32/HidPipeDevice.h"
+#include "hid/pipe/HidPipeDevice.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "config/StringTable.h"
 #include "pages/PageTable.h"
-#include "win32/WinException.h"
+#include "winbase/WinException.h"
 
 namespace {
 

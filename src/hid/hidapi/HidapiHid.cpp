@@ -1,4 +1,4 @@
-#include "cli/HidapiHid.h"
+#include "hid/hidapi/HidapiHid.h"
 
 #include <hidapi/hidapi.h>
 

@@ -1,11 +1,11 @@
-#include "win32/HidPipeDevice.h"
+#include "hid/pipe/HidPipeDevice.h"
 
 #include <atomic>
 #include <cstring>
 #include <string>
 
-#include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinEvents.h"
+#include "winbase/WinException.h"
 
 namespace {
 std::atomic<unsigned> pipeCount{0};

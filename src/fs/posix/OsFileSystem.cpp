@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/FileSystem.h"
+#include "fs/OsFileSystem.h"
 #include "config/Utf8.h"
 
 namespace {

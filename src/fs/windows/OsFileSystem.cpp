@@ -1,8 +1,8 @@
-#include "win32/Win32FileSystem.h"
+#include "fs/OsFileSystem.h"
 
 #include <windows.h>
 
-#include "win32/Win32Util.h"
+#include "winbase/WinText.h"
 
 namespace {
 

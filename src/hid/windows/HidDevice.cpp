@@ -1,4 +1,4 @@
-#include "win32/HidDevice.h"
+#include "hid/windows/HidDevice.h"
 
 #include <setupapi.h>
 
@@ -6,8 +6,9 @@
 #include <optional>
 #include <vector>
 
-#include "win32/Win32Util.h"
-#include "win32/WinException.h"
+#include "winbase/WinEvents.h"
+#include "winbase/WinText.h"
+#include "winbase/WinException.h"
 
 extern "C" {
 #include <hidsdi.h>

@@ -1,4 +1,4 @@
-#include "device/EmulatedHid.h"
+#include "hid/emulated/EmulatedHid.h"
 
 #include <algorithm>
 #include <chrono>

@@ -14,7 +14,7 @@
 
 #include "device/EmulatedDevice.h"
 #include "device/HidIo.h"
-#include "win32/HidDevice.h"
+#include "hid/windows/HidDevice.h"
 
 class EmulatedPipeDevice {
  public:
