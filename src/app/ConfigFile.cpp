@@ -156,15 +156,21 @@ ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,
   return Loaded;
 }
 
-bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::uint8_t* image,
-                    FileError* why) {
-  std::uint8_t buffer[kConfigFileSize];
+std::array<std::uint8_t, kConfigFileSize> ConfigFileBytes(const std::uint8_t* image) {
+  std::array<std::uint8_t, kConfigFileSize> file;
+  std::uint8_t* buffer = file.data();
   PutU32(buffer, kMagic);
   PutU32(buffer + 4, kLength);
   PutU32(buffer + 12, kVersion);
   std::memcpy(buffer + kImageStart, image, kImageSize);
   PutU32(buffer + 8, Crc32(buffer + kCrcStart, kConfigFileSize - kCrcStart));
-  const FileError error = SaveFileBytes(files, path, buffer, sizeof buffer, false);
+  return file;
+}
+
+bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::uint8_t* image,
+                    FileError* why) {
+  const std::array<std::uint8_t, kConfigFileSize> buffer = ConfigFileBytes(image);
+  const FileError error = SaveFileBytes(files, path, buffer.data(), buffer.size(), false);
   if (why) *why = error;
   return error == FileError::None;
 }

@@ -1,6 +1,7 @@
 // The configuration file (.osr): header, CRC-32, format version, ConfigImage.
 // And the one save of every file the programs write.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,6 +29,8 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
 // `image` only when the result is Loaded.
 ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,
                                 std::uint8_t* image, LoadDetail* detail = nullptr);
+// The bytes of the file for `image`: header, CRC, version, image.
+std::array<std::uint8_t, kConfigFileSize> ConfigFileBytes(const std::uint8_t* image);
 // Writes the file for `image` so that a failure leaves an existing file as
 // it was: through a temporary file beside the target that then takes its
 // place, or in place where no file can be made beside it. A link is

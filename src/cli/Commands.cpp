@@ -12,14 +12,15 @@
 #include "app/ConfigFile.h"
 #include "cli/Operations.h"
 #include "config/Utf8.h"
+#ifdef OSTREL_SITES
+#include "cli/SiteCommands.h"
+#else
+class SiteCommands;
+#endif
 
 namespace {
 
-// A failure that ends the command with `status` and one line on stderr.
-struct Failure {
-  int status;
-  std::string message;
-};
+using Failure = CliFailure;
 
 // A file name as messages show it.
 std::string Shown(const std::string& path) { return Printable(path, std::string::npos); }
@@ -320,9 +321,35 @@ int Set(CliEnvironment& env, const Options& o) {
   return ExitDone;
 }
 
-int Read(CliEnvironment& env, const Options& o) {
-  Path16(o.output);  // a name refused before the alarm is read
+// Whether `read` or `write` records into a site (--site).
+bool Recording(SiteCommands* sites) {
+#ifdef OSTREL_SITES
+  return sites && sites->Recording();
+#else
+  (void)sites;
+  return false;
+#endif
+}
+
+int Read(CliEnvironment& env, const Options& o, SiteCommands* sites) {
+  const bool recording = Recording(sites);
+  if (o.output.empty() && !recording)
+    throw Failure{ExitInvalid, "read: -o FILE is required"
+#ifdef OSTREL_SITES
+                               " (or --site NUMBER)"
+#endif
+    };
+  if (!o.output.empty()) Path16(o.output);  // a name refused before the alarm is read
+#ifdef OSTREL_SITES
+  if (recording) sites->Prepare();  // the registry and the site, before the alarm
+#endif
   const Image image = LoadSource(env, "device", o.emulated);
+#ifdef OSTREL_SITES
+  if (o.output.empty()) {
+    env.out << sites->RecordRead(image, o.emulated) << '\n';
+    return ExitDone;
+  }
+#endif
   SaveFile(env, o.output, image);
   // The file is read back and compared with what the alarm gave.
   Image back(kImageSize);
@@ -332,12 +359,36 @@ int Read(CliEnvironment& env, const Options& o) {
   env.out << "read " << image.size() << " bytes from the alarm" << (o.emulated ? " (emulated)" : "")
           << "; wrote " << Shown(o.output) << " (" << kConfigFileSize
           << " bytes), read back and checked\n";
+#ifdef OSTREL_SITES
+  if (recording) env.out << sites->RecordRead(image, o.emulated) << '\n';
+#endif
   return ExitDone;
 }
 
-int Write(CliEnvironment& env, const Options& o) {
-  const Image file = LoadFile(env, o.file);
+int Write(CliEnvironment& env, const Options& o, SiteCommands* sites) {
+  const bool recording = Recording(sites);
+  if (o.file.empty() && !recording)
+    throw Failure{ExitInvalid, "write: FILE is required"
+#ifdef OSTREL_SITES
+                               " (or --site NUMBER, which writes the site's head)"
+#endif
+    };
+  Image file;
+  std::string name = Shown(o.file);
+#ifdef OSTREL_SITES
+  if (recording) {
+    sites->Prepare();  // the registry and the site, before the alarm
+    if (o.file.empty()) {
+      file = sites->HeadImage();
+      name = "the head of the site";
+    }
+  }
+#endif
+  if (!o.file.empty()) file = LoadFile(env, o.file);
   Device device(env, o.emulated);
+  // What the alarm held just before the write, for the site's history.
+  Image before;
+  if (recording) device.Check(device.session().Read(before));
   Image written;
   std::vector<int> mismatched;
   const DeviceOutcome outcome = device.session().Write(file, !o.noVerify, written, mismatched);
@@ -346,11 +397,14 @@ int Write(CliEnvironment& env, const Options& o) {
     throw Failure{ExitDevice, "verify failed: " + std::to_string(mismatched.size()) +
                                   " bytes read back differently, at " +
                                   DescribeOffsets(mismatched)};
-  env.out << "wrote " << Shown(o.file) << " to the alarm" << (o.emulated ? " (emulated)" : "")
+  env.out << "wrote " << name << " to the alarm" << (o.emulated ? " (emulated)" : "")
           << ": " << written.size() << " bytes; "
           << (o.noVerify ? "not verified (--no-verify)"
                          : "verified: read back, every byte as written")
           << '\n';
+#ifdef OSTREL_SITES
+  if (recording) env.out << sites->RecordWrite(before, written, o.emulated) << '\n';
+#endif
   return ExitDone;
 }
 
@@ -431,17 +485,29 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
       ->required();
 
   CLI::App* read = app.add_subcommand("read", "read the configuration from the alarm");
-  read->add_option("-o,--output", o.output, "the configuration file to write")->required();
+  read->add_option("-o,--output", o.output, "the configuration file to write");
   emulated(read);
 
   CLI::App* write = app.add_subcommand(
       "write", "write a configuration to the alarm, then read it back and compare");
-  write->add_option("FILE", o.file, "configuration file")->required();
+  write->add_option("FILE", o.file, "configuration file");
   write->add_flag("--no-verify", o.noVerify, "do not read back and compare");
   emulated(write);
 
   CLI::App* info = app.add_subcommand("info", "say whether an alarm is attached");
   emulated(info);
+
+#ifdef OSTREL_SITES
+  SiteCommands siteCommands(app, env);
+  siteCommands.AddRecordingOptions(read);
+  siteCommands.AddRecordingOptions(write);
+  SiteCommands* sites = &siteCommands;
+#else
+  SiteCommands* sites = nullptr;
+  app.footer(app.get_footer() +
+             "\n\nThe sites registry's commands (site, find, read --site, write --site) are not "
+             "in this build: on Windows, reach the sites through the office in the browser.");
+#endif
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -459,9 +525,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (exp->parsed()) return Export(env, o);
     if (imp->parsed()) return Import(env, o);
     if (set->parsed()) return Set(env, o);
-    if (read->parsed()) return Read(env, o);
-    if (write->parsed()) return Write(env, o);
+    if (read->parsed()) return Read(env, o, sites);
+    if (write->parsed()) return Write(env, o, sites);
     if (info->parsed()) return Info(env, o);
+#ifdef OSTREL_SITES
+    if (const std::optional<int> status = sites->Run()) return *status;
+#endif
   } catch (const Failure& f) {
     std::istringstream lines(f.message);
     for (std::string line; std::getline(lines, line);) env.err << "ostrel-cli: " << line << '\n';
@@ -471,4 +540,17 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     return ExitInvalid;
   }
   return ExitInvalid;
+}
+
+std::vector<std::uint8_t> LoadConfiguration(CliEnvironment& env, const std::string& path) {
+  return LoadFile(env, path);
+}
+
+void SaveConfiguration(CliEnvironment& env, const std::string& path,
+                       const std::vector<std::uint8_t>& image) {
+  SaveFile(env, path, image);
+}
+
+void SaveTextOutput(CliEnvironment& env, const std::string& path, const std::string& text) {
+  SaveText(env, path, text);
 }

@@ -567,31 +567,6 @@ bool ImportJson(const Json& document, const Image& base, Image& out,
   return ApplyValues(base, values, bytes, out, errors);
 }
 
-Difference Compare(const Image& a, const Image& b) {
-  Difference d;
-  ConfigModel ma, mb;
-  ma.Load(a);
-  mb.Load(b);
-  for (const FieldRef& f : AllFields()) {
-    std::u16string va = ma.Shown(f), vb = mb.Shown(f);
-    if (va != vb) d.fields.push_back({f, std::move(va), std::move(vb)});
-  }
-  // The same values stored over both, once A's and once B's: what still
-  // differs either time belongs to no field. (Storing only one side's values
-  // would count the bytes after the end of the other side's longer text.)
-  Image aa = a, ab = b, ba = a, bb = b;
-  ma.StoreOver(aa);
-  ma.StoreOver(ab);
-  mb.StoreOver(ba);
-  mb.StoreOver(bb);
-  for (std::size_t i = 0; i < kImageSize; ++i)
-    if (aa[i] != ab[i] && ba[i] != bb[i]) d.otherBytes.push_back(static_cast<int>(i));
-  if (d.Equal())
-    for (std::size_t i = 0; i < kImageSize; ++i)
-      if (a[i] != b[i]) d.otherBytes.push_back(static_cast<int>(i));
-  return d;
-}
-
 std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit) {
   std::string out;
   std::size_t runs = 0;

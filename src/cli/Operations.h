@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/Compare.h"
 #include "cli/ConfigModel.h"
 
 // The configuration as the window shows it, page by page in tree order
@@ -61,18 +62,6 @@ std::string Brief(const Json& value);
 bool ImportJson(const Json& document, const Image& base, Image& out,
                 std::vector<std::string>& errors);
 
-struct FieldDifference {
-  FieldRef field;
-  std::u16string a, b;  // as shown
-};
-struct Difference {
-  std::vector<FieldDifference> fields;
-  // Bytes that differ although no field shows it (bytes no page owns, or
-  // owned bytes the pages show alike), in order.
-  std::vector<int> otherBytes;
-  bool Equal() const { return fields.empty() && otherBytes.empty(); }
-};
-Difference Compare(const Image& a, const Image& b);
 // "0x0800-0x0803, 0x0900", at most `limit` runs and then "...".
 std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit = 16);
 

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "config/Utf8.h"
 #include "device/DemoConfiguration.h"
 
 namespace {
@@ -72,7 +73,7 @@ Image ReadImage(const std::string& path) {
 
 void WriteImage(const std::string& path, const Image& image) {
   StdFileSystem files;
-  SaveConfigFile(files, std::u16string(path.begin(), path.end()), image.data());
+  SaveConfigFile(files, FromUtf8(path).value(), image.data());
 }
 
 std::string ReadText(const std::string& path) {

@@ -1,0 +1,864 @@
+#include "cli/SiteCommands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "app/ConfigFile.h"
+#include "cli/Operations.h"
+#include "config/ImageMap.h"
+#include "config/Utf8.h"
+#include "sites/Registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// File names are bytes, taken as UTF-8 (the site commands are built for
+// Linux alone).
+fs::path FsPath(const std::string& path) { return fs::path(path); }
+std::string Utf8Path(const fs::path& path) { return path.string(); }
+
+// The registry's faults as the program's exit statuses: what the user gave
+// (2), or the registry's storage (3).
+CliFailure Failed(const RegistryError& e, const std::string& registry) {
+  switch (e.fault()) {
+    case RegistryFault::Invalid:
+    case RegistryFault::NotFound:
+    case RegistryFault::Exists:
+      return {ExitInvalid, e.what()};
+    case RegistryFault::NotARegistry:
+    case RegistryFault::Newer:
+      return {ExitInvalid, Printable(registry, std::string::npos) + ": " + e.what()};
+    case RegistryFault::Damaged:
+    case RegistryFault::Storage:
+      break;
+  }
+  return {ExitDevice, Printable(registry, std::string::npos) + ": " + e.what()};
+}
+
+// "2026-12-09T22:50:01.250Z" as lists show it: "2026-12-09 22:50:01".
+std::string ShownTime(const std::string& at) {
+  if (at.size() < 19) return at;
+  std::string t = at.substr(0, 19);
+  t[10] = ' ';
+  return t;
+}
+
+// A file's time of last change, UTC, as the registry writes times.
+std::string FileTimeUtc(const fs::path& path) {
+  std::error_code error;
+  const auto time = fs::last_write_time(path, error);
+  if (error) return UtcNow();
+  const auto sys = std::chrono::file_clock::to_sys(time);
+  const std::time_t t = std::chrono::system_clock::to_time_t(
+      std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys));
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(sys.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                static_cast<int>(ms < 0 ? 0 : ms));
+  return text;
+}
+
+std::string Short(const std::string& id) { return id.substr(0, 12); }
+
+Json SiteJson(const Site& s) {
+  return {{"number", s.number}, {"customer", s.customer}, {"address", s.address},
+          {"sim", s.sim},       {"phone", s.phone},       {"notes", s.notes},
+          {"added", s.added},   {"archived", s.archived}};
+}
+
+Json RevisionJson(const Revision& r, bool head) {
+  Json j;
+  j["id"] = r.id;
+  j["parent"] = r.parent.empty() ? Json() : Json(r.parent);
+  j["at"] = r.at;
+  j["author"] = r.author;
+  j["source"] = SourceName(r.source);
+  j["comment"] = r.comment;
+  j["changed"] = r.changed < 0 ? Json() : Json(r.changedKeys);
+  j["head"] = head;
+  return j;
+}
+
+// One CSV line of a mapping file: fields split at commas, a field in
+// double quotes may hold commas and "" for a quote.
+std::vector<std::string> CsvFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        fields.back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else if (c != '\r') {
+      fields.back() += c;
+    }
+  }
+  for (std::string& f : fields) {
+    const std::size_t begin = f.find_first_not_of(' ');
+    const std::size_t end = f.find_last_not_of(' ');
+    f = begin == std::string::npos ? "" : f.substr(begin, end - begin + 1);
+  }
+  return fields;
+}
+
+}  // namespace
+
+struct SiteCommands::State {
+  explicit State(CliEnvironment& e) : env(e) {}
+  CliEnvironment& env;
+
+  // The program's options.
+  std::string registry;
+  // Of the command that runs.
+  bool json = false;
+  std::string number, text, rev1, rev2, file, output, map, page;
+  std::vector<std::string> conditions;
+  std::string customer, address, sim, phone, notes;
+  CLI::Option *customerOption = nullptr, *addressOption = nullptr, *simOption = nullptr,
+              *phoneOption = nullptr, *notesOption = nullptr;
+  bool archived = false, undo = false, numbersOnly = false, showPassword = false;
+  std::size_t limit = 0;
+  std::string installer;
+  // Of a command that records revisions.
+  std::string site, author, comment;
+
+  CLI::App *add = nullptr, *edit = nullptr, *archive = nullptr, *list = nullptr, *show = nullptr,
+           *log = nullptr, *diff = nullptr, *get = nullptr, *put = nullptr, *report = nullptr,
+           *exportHistory = nullptr, *import = nullptr, *backup = nullptr, *check = nullptr,
+           *find = nullptr;
+  std::unique_ptr<Registry> open;
+
+  // The registry's file: --registry, OSTREL_REGISTRY, or the user's data
+  // folder.
+  std::string Path() const {
+    if (!registry.empty()) return registry;
+    if (auto v = env.variable("OSTREL_REGISTRY"); v && !v->empty()) return *v;
+    if (auto v = env.variable("XDG_DATA_HOME"); v && !v->empty() && (*v)[0] == '/')
+      return *v + "/ostrel/sites.db";
+    const std::string home = env.variable("HOME").value_or("");
+    return (home.empty() ? std::string(".") : home) + "/.local/share/ostrel/sites.db";
+  }
+
+  // The registry, opened once. `create`: made where there is none (with
+  // its folder); otherwise a missing registry is an error that says how
+  // to make one.
+  Registry& Open(bool create) {
+    if (open) return *open;
+    const std::string path = Path();
+    const fs::path file = FsPath(path);
+    std::error_code error;
+    const bool exists = fs::exists(file, error);
+    if (!exists && !create)
+      throw CliFailure{ExitInvalid, "there is no sites registry at " + Printable(path, std::string::npos) +
+                                        " yet: \"ostrel-cli site add\" or \"ostrel-cli site import\" "
+                                        "makes it (--registry FILE or OSTREL_REGISTRY name another)"};
+    if (!exists && file.has_parent_path()) fs::create_directories(file.parent_path(), error);
+    try {
+      open = Registry::OpenSqlite(path, create);
+    } catch (const RegistryError& e) {
+      throw Failed(e, path);
+    }
+    return *open;
+  }
+
+  std::string Author() const {
+    if (!author.empty()) return author;
+    for (const char* name : {"USER", "LOGNAME"})
+      if (auto v = env.variable(name); v && !v->empty()) return *v;
+    return "unknown";
+  }
+
+  Site SiteOrFail(Registry& r, const std::string& n) {
+    CheckSiteNumber(n);
+    std::optional<Site> s = r.FindSite(n);
+    if (!s) throw CliFailure{ExitInvalid, "there is no site " + n + " (ostrel-cli site list lists them)"};
+    return *s;
+  }
+
+  Revision HeadOrFail(Registry& r, const std::string& n) {
+    SiteOrFail(r, n);
+    std::optional<Revision> head = r.Head(n);
+    if (!head)
+      throw CliFailure{ExitInvalid, "the site " + n + " has no revision yet (site put, read --site "
+                                                      "or site import records one)"};
+    return *head;
+  }
+
+  // REV of a command, or the head.
+  Revision RevisionOrHead(Registry& r, const std::string& n, const std::string& rev) {
+    if (rev.empty()) return HeadOrFail(r, n);
+    SiteOrFail(r, n);
+    return r.ResolveRevision(n, rev);
+  }
+
+  void Print(const Json& j) { env.out << j.dump(2) << '\n'; }
+
+  int Add();
+  int Edit();
+  int Archive();
+  int List();
+  int Show();
+  int Log();
+  int Diff();
+  int Get();
+  int Put();
+  int Report();
+  int Export();
+  int Import();
+  int Backup();
+  int Check();
+  int Find();
+  std::string Record(NewRevision n, const char* what, bool emulated);
+};
+
+SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
+    : s_(std::make_unique<State>(env)) {
+  State& s = *s_;
+  app.add_option("--registry", s.registry,
+                 "the sites registry (default: $OSTREL_REGISTRY, else "
+                 "$XDG_DATA_HOME/ostrel/sites.db, else ~/.local/share/ostrel/sites.db)");
+  auto json = [&](CLI::App* c) { c->add_flag("--json", s.json, "print JSON"); };
+  auto number = [&](CLI::App* c) {
+    c->add_option("NUMBER", s.number, "the site's number")->required();
+  };
+  auto texts = [&](CLI::App* c) {
+    s.customerOption = c->add_option("--customer", s.customer, "the customer's name");
+    s.addressOption = c->add_option("--address", s.address, "the site's address");
+    s.simOption = c->add_option("--sim", s.sim, "the alarm's SIM number");
+    s.phoneOption = c->add_option("--phone", s.phone, "the contact phone");
+    s.notesOption = c->add_option("--notes", s.notes, "notes");
+  };
+
+  CLI::App* site = app.add_subcommand(
+      "site", "the sites registry: every alarm looked after, with its whole history");
+  site->require_subcommand(1);
+  // --registry may come after the command too.
+  site->fallthrough();
+  site->footer(
+      "A site is an alarm the company looks after, by its number (\"0417\": 1 to 16 letters, "
+      "digits and dashes). Each configuration recorded for it (read from or written to the "
+      "alarm, put from a file, imported) is a revision; revisions are never changed or "
+      "deleted. REV is a revision id as site log shows it (at least 4 of its hex digits); "
+      "without it the site's head (its newest revision). Exit status: 0 done; 1 the revisions "
+      "differ (site diff); 2 bad usage, invalid input or no such site or revision; 3 the "
+      "registry cannot be read or written (read-only or full disk, busy, damaged).");
+
+  s.add = site->add_subcommand("add", "add a site");
+  number(s.add);
+  texts(s.add);
+  json(s.add);
+
+  s.edit = site->add_subcommand("edit", "change a site's customer, address, SIM, phone or notes");
+  number(s.edit);
+  texts(s.edit);
+  json(s.edit);
+
+  s.archive = site->add_subcommand(
+      "archive", "archive a site: it stays with its history, left out of lists and searches");
+  number(s.archive);
+  s.archive->add_flag("--undo", s.undo, "bring an archived site back");
+  json(s.archive);
+
+  s.list = site->add_subcommand(
+      "list", "list the sites whose number, customer, address, SIM or phone holds TEXT");
+  s.list->add_option("TEXT", s.text, "the text to look for (any case); every site without it");
+  s.list->add_flag("--archived", s.archived, "archived sites too");
+  s.list->add_flag("--numbers", s.numbersOnly, "print only the numbers, one a line");
+  json(s.list);
+
+  s.show = site->add_subcommand("show", "print a revision (the head) page by page, as show does");
+  number(s.show);
+  s.show->add_option("REV", s.rev1, "a revision; the head without it");
+  s.show->add_option("--page", s.page, "only this page: its number (1-23) or key (phone3)");
+  json(s.show);
+
+  s.log = site->add_subcommand(
+      "log", "list a site's revisions, the last first, with the fields each one changed");
+  number(s.log);
+  s.log->add_option("-n,--limit", s.limit, "at most this many");
+  json(s.log);
+
+  s.diff = site->add_subcommand(
+      "diff", "compare two revisions field by field; exit status 1 when they differ");
+  number(s.diff);
+  s.diff->add_option("REV", s.rev1, "the first revision (default: the head's parent)");
+  s.diff->add_option("REV2", s.rev2, "the second revision (default: the head)");
+  json(s.diff);
+
+  s.get = site->add_subcommand("get", "write a revision (the head) as a configuration file");
+  number(s.get);
+  s.get->add_option("REV", s.rev1, "a revision; the head without it");
+  s.get->add_option("-o,--output", s.output, "the configuration file to write")->required();
+
+  s.put = site->add_subcommand("put", "record a configuration file as the site's new revision");
+  number(s.put);
+  s.put->add_option("FILE", s.file, "the configuration file")->required();
+  s.put->add_option("-m,--message", s.comment, "a comment");
+  s.put->add_option("--author", s.author, "who records it (default: the login name)");
+  json(s.put);
+
+  s.report = site->add_subcommand(
+      "report", "write the customer's printable record of a revision (HTML, A4)");
+  number(s.report);
+  s.report->add_option("REV", s.rev1, "a revision; the head without it");
+  s.report->add_option("-o,--output", s.output, "the HTML file (- for standard output)")
+      ->required();
+  s.report->add_option("--installer", s.installer, "the installer's name (else the revision's author)");
+  s.report->add_flag("--show-password", s.showPassword,
+                     "print the password's digits (by default they are masked)");
+
+  s.exportHistory = site->add_subcommand("export", "write a site's whole history as JSON");
+  number(s.exportHistory);
+  s.exportHistory->add_option("-o,--output", s.output, "the JSON file (default, or -: standard output)");
+
+  s.import = site->add_subcommand(
+      "import", "take a folder of .osr files into the registry, one site per file");
+  s.import->add_option("FOLDER", s.file, "the folder")->required();
+  s.import->add_option("--map", s.map,
+                       "a CSV file of lines number,file,customer,address naming each file's site "
+                       "(without it, the site number is the file's name without .osr, or the "
+                       "part of it before the first space)");
+  s.import->add_option("--author", s.author, "who records it (default: the login name)");
+  s.import->footer(
+      "Each file's revision keeps the file's date as its time. A file whose configuration "
+      "the site already has from that date is left out, so the import can be run again "
+      "without adding anything twice. Files that cannot be taken are listed with the reason; "
+      "the exit status is then 2.");
+  json(s.import);
+
+  s.backup = site->add_subcommand(
+      "backup", "copy the registry to a file while it is in use (the copy replaces FILE whole)");
+  s.backup->add_option("-o,--output", s.output, "the copy")->required();
+  json(s.backup);
+
+  s.check = site->add_subcommand(
+      "check", "check the registry: the database's integrity and every revision's id and image");
+  json(s.check);
+
+  s.find = app.add_subcommand(
+      "find", "list the sites whose head has every field KEY of the value VALUE");
+  s.find->add_option("CONDITIONS", s.conditions,
+                     "KEY=VALUE, keys as keys lists them with * for any run of characters "
+                     "(phone*.number=+79990001122, input2.change_only=yes)")
+      ->required();
+  s.find->fallthrough();
+  json(s.find);
+}
+
+SiteCommands::~SiteCommands() = default;
+
+void SiteCommands::AddRecordingOptions(CLI::App* command) {
+  command->add_option("--site", s_->site, "record it as a revision of this site in the registry");
+  command->add_option("--author", s_->author, "who records it (default: the login name)");
+  command->add_option("-m,--message", s_->comment, "a comment for the revision");
+}
+
+bool SiteCommands::Recording() const { return !s_->site.empty(); }
+
+std::optional<int> SiteCommands::Run() {
+  State& s = *s_;
+  try {
+    if (s.add->parsed()) return s.Add();
+    if (s.edit->parsed()) return s.Edit();
+    if (s.archive->parsed()) return s.Archive();
+    if (s.list->parsed()) return s.List();
+    if (s.show->parsed()) return s.Show();
+    if (s.log->parsed()) return s.Log();
+    if (s.diff->parsed()) return s.Diff();
+    if (s.get->parsed()) return s.Get();
+    if (s.put->parsed()) return s.Put();
+    if (s.report->parsed()) return s.Report();
+    if (s.exportHistory->parsed()) return s.Export();
+    if (s.import->parsed()) return s.Import();
+    if (s.backup->parsed()) return s.Backup();
+    if (s.check->parsed()) return s.Check();
+    if (s.find->parsed()) return s.Find();
+  } catch (const RegistryError& e) {
+    throw Failed(e, s.Path());
+  }
+  return std::nullopt;
+}
+
+void SiteCommands::Prepare() {
+  State& s = *s_;
+  try {
+    s.SiteOrFail(s.Open(false), s.site);
+  } catch (const RegistryError& e) {
+    throw Failed(e, s.Path());
+  }
+}
+
+Image SiteCommands::HeadImage() {
+  State& s = *s_;
+  try {
+    Registry& r = s.Open(false);
+    return r.RevisionImage(s.HeadOrFail(r, s.site));
+  } catch (const RegistryError& e) {
+    throw Failed(e, s.Path());
+  }
+}
+
+std::string SiteCommands::State::Record(NewRevision n, const char* what, bool emulated) {
+  try {
+    Registry& r = Open(false);
+    SiteOrFail(r, n.site);
+    n.author = Author();
+    n.comment = comment;
+    const Added added = r.AddRevision(n);
+    return std::string("site ") + n.site + ": " + (added.added ? "recorded " : "had already ") +
+           what + (emulated ? " (emulated)" : "") + " as revision " + Short(added.id);
+  } catch (const RegistryError& e) {
+    throw Failed(e, Path());
+  }
+}
+
+std::string SiteCommands::RecordRead(const Image& image, bool emulated) {
+  return s_->Record({.site = s_->site, .image = image, .source = RevisionSource::Read},
+                    "what was read", emulated);
+}
+
+std::string SiteCommands::RecordWrite(const Image& before, const Image& written, bool emulated) {
+  State& s = *s_;
+  std::string lines;
+  try {
+    Registry& r = s.Open(false);
+    // An alarm that held something else than the head was changed outside
+    // the registry: what it held is recorded first, so that the log shows
+    // it and what the write changed.
+    const std::optional<Revision> head = r.Head(s.site);
+    if (!head || r.RevisionImage(*head) != before) {
+      const std::string saved = s.comment;
+      s.comment = "read before a write";
+      lines = s.Record({.site = s.site, .image = before, .source = RevisionSource::Read},
+                       "what the alarm held before", emulated) +
+              "\n";
+      s.comment = saved;
+    }
+  } catch (const RegistryError& e) {
+    throw Failed(e, s.Path());
+  }
+  return lines + s.Record({.site = s.site, .image = written, .source = RevisionSource::Write,
+                           .before = before},
+                          "what was written", emulated);
+}
+
+int SiteCommands::State::Add() {
+  Site site{.number = number, .customer = customer, .address = address, .sim = sim, .phone = phone,
+            .notes = notes};
+  CheckSite(site);  // before the registry is made
+  Registry& r = Open(true);
+  r.AddSite(site);
+  if (json)
+    Print(SiteJson(*r.FindSite(number)));
+  else
+    env.out << "added the site " << number << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Edit() {
+  Registry& r = Open(false);
+  SiteChanges changes;
+  if (customerOption->count()) changes.customer = customer;
+  if (addressOption->count()) changes.address = address;
+  if (simOption->count()) changes.sim = sim;
+  if (phoneOption->count()) changes.phone = phone;
+  if (notesOption->count()) changes.notes = notes;
+  r.EditSite(number, changes);
+  if (json)
+    Print(SiteJson(*r.FindSite(number)));
+  else
+    env.out << "changed the site " << number << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Archive() {
+  Registry& r = Open(false);
+  r.ArchiveSite(number, !undo);
+  if (json)
+    Print(SiteJson(*r.FindSite(number)));
+  else
+    env.out << (undo ? "brought back the site " : "archived the site ") << number << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::List() {
+  Registry& r = Open(false);
+  const std::vector<Site> sites = r.ListSites(text, archived);
+  if (json) {
+    Json out = Json::array();
+    for (const Site& site : sites) out.push_back(SiteJson(site));
+    Print(out);
+    return ExitDone;
+  }
+  for (const Site& site : sites) {
+    if (numbersOnly) {
+      env.out << site.number << '\n';
+      continue;
+    }
+    env.out << site.number << " | " << site.customer << " | " << site.address << " | "
+            << site.sim << " | " << site.phone << (site.archived ? " | archived" : "") << '\n';
+  }
+  return ExitDone;
+}
+
+int SiteCommands::State::Show() {
+  Registry& r = Open(false);
+  const Revision rev = RevisionOrHead(r, number, rev1);
+  int p = -1;
+  if (!page.empty()) {
+    p = FindPage(page);
+    if (p < 0)
+      throw CliFailure{ExitInvalid, "--page " + page + ": no such page (1-23 or a page key; "
+                                                       "ostrel-cli keys lists them)"};
+  }
+  const Image image = r.RevisionImage(rev);
+  if (json) {
+    Print(ShowJson(image, p));
+  } else {
+    env.out << "site " << number << ", revision " << Short(rev.id) << " of " << ShownTime(rev.at)
+            << " UTC\n";
+    RenderShow(image, p, env.out);
+  }
+  return ExitDone;
+}
+
+int SiteCommands::State::Log() {
+  Registry& r = Open(false);
+  SiteOrFail(r, number);
+  const std::vector<Revision> heads = r.Heads(number);
+  const std::vector<Revision> log = r.Log(number, limit);
+  auto isHead = [&](const Revision& rev) {
+    return std::any_of(heads.begin(), heads.end(), [&](const Revision& h) { return h.id == rev.id; });
+  };
+  if (json) {
+    Json out = Json::array();
+    for (const Revision& rev : log) out.push_back(RevisionJson(rev, isHead(rev)));
+    Print(out);
+    return ExitDone;
+  }
+  if (heads.size() > 1) {
+    env.out << "the site " << number << " has diverged: " << heads.size() << " heads,";
+    for (const Revision& h : heads) env.out << ' ' << Short(h.id);
+    env.out << '\n';
+  }
+  for (const Revision& rev : log) {
+    env.out << Short(rev.id) << "  " << ShownTime(rev.at) << "  " << rev.author << "  "
+            << SourceName(rev.source);
+    if (rev.changed < 0) {
+      env.out << "  first";
+    } else {
+      env.out << "  " << rev.changed << (rev.changed == 1 ? " field" : " fields");
+      constexpr std::size_t kShown = 6;
+      for (std::size_t i = 0; i < rev.changedKeys.size() && i < kShown; ++i)
+        env.out << (i ? ", " : ": ") << rev.changedKeys[i];
+      if (rev.changedKeys.size() > kShown) env.out << ", ...";
+    }
+    if (isHead(rev)) env.out << "  (head)";
+    if (!rev.comment.empty()) env.out << "  \"" << Printable(rev.comment) << '"';
+    env.out << '\n';
+  }
+  return ExitDone;
+}
+
+int SiteCommands::State::Diff() {
+  Registry& r = Open(false);
+  Revision a, b;
+  if (rev1.empty()) {
+    b = HeadOrFail(r, number);
+    if (b.parent.empty())
+      throw CliFailure{ExitInvalid, "the site " + number +
+                                        " has one revision only: nothing to compare it with"};
+    a = *r.FindRevision(b.parent);
+  } else {
+    a = RevisionOrHead(r, number, rev1);
+    b = RevisionOrHead(r, number, rev2);
+  }
+  const Difference d = r.Diff(a, b);
+  if (json) {
+    Json fields = Json::array();
+    for (const FieldDifference& f : d.fields)
+      fields.push_back({{"page", ToUtf8(PageLabel(f.field.page))},
+                        {"label", ToUtf8(FieldLabel(f.field))},
+                        {"key", f.field.Key()},
+                        {"a", ToUtf8(f.a)},
+                        {"b", ToUtf8(f.b)}});
+    Print({{"a", a.id}, {"b", b.id}, {"fields", fields}, {"other_bytes", d.otherBytes}});
+  } else {
+    env.out << Short(a.id) << " .. " << Short(b.id) << '\n';
+    for (const FieldDifference& f : d.fields)
+      env.out << ToUtf8(PageLabel(f.field.page)) << " | " << ToUtf8(FieldLabel(f.field)) << " ("
+              << f.field.Key() << ") | " << ToUtf8(f.a) << " | " << ToUtf8(f.b) << '\n';
+    if (!d.otherBytes.empty())
+      env.out << d.otherBytes.size() << (d.otherBytes.size() == 1 ? " byte" : " bytes")
+              << " that no field shows differ: " << DescribeOffsets(d.otherBytes) << '\n';
+  }
+  return d.Equal() ? ExitDone : ExitDifferent;
+}
+
+int SiteCommands::State::Get() {
+  Registry& r = Open(false);
+  const Revision rev = RevisionOrHead(r, number, rev1);
+  SaveConfiguration(env, output, r.RevisionImage(rev));
+  env.out << "wrote the revision " << Short(rev.id) << " of the site " << number << " to "
+          << Printable(output, std::string::npos) << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Put() {
+  CheckSiteNumber(number);
+  const Image image = LoadConfiguration(env, file);
+  Registry& r = Open(false);
+  SiteOrFail(r, number);
+  const Added added = r.AddRevision({.site = number, .image = image, .source = RevisionSource::File,
+                                     .author = Author(), .comment = comment});
+  if (json)
+    Print({{"site", number}, {"revision", added.id}, {"added", added.added}});
+  else
+    env.out << "site " << number << ": " << (added.added ? "recorded " : "had already ")
+            << Printable(file, std::string::npos) << " as revision " << Short(added.id) << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Report() {
+  Registry& r = Open(false);
+  const Site site = SiteOrFail(r, number);
+  const Revision rev = RevisionOrHead(r, number, rev1);
+  const Image image = r.RevisionImage(rev);
+  ReportInfo info;
+  info.fileName = "site " + number + ", revision " + Short(rev.id);
+  info.date = ShownTime(rev.at) + " UTC";
+  const auto bytes = ConfigFileBytes(image.data());
+  info.crc = std::uint32_t(bytes[8]) | std::uint32_t(bytes[9]) << 8 |
+             std::uint32_t(bytes[10]) << 16 | std::uint32_t(bytes[11]) << 24;
+  info.customer = site.customer;
+  info.site = site.address.empty() ? number : number + ", " + site.address;
+  info.installer = installer.empty() ? rev.author : installer;
+  info.showPassword = showPassword;
+  SaveTextOutput(env, output, ReportHtml(image, info));
+  return ExitDone;
+}
+
+int SiteCommands::State::Export() {
+  Registry& r = Open(false);
+  SiteOrFail(r, number);
+  SaveTextOutput(env, output.empty() ? "-" : output, r.ExportHistory(number));
+  return ExitDone;
+}
+
+int SiteCommands::State::Import() {
+  const fs::path folder = FsPath(file);
+  std::error_code error;
+  if (!fs::is_directory(folder, error))
+    throw CliFailure{ExitInvalid, Printable(file, std::string::npos) + ": not a folder"};
+
+  struct Entry {
+    fs::path path;
+    std::string number, customer, address;
+  };
+  std::vector<Entry> entries;
+  std::vector<std::pair<std::string, std::string>> refused;  // the file, why
+  const auto name = [](const fs::path& p) { return Utf8Path(p.filename()); };
+  if (!map.empty()) {
+    std::vector<std::uint8_t> bytes;
+    if (env.files.ReadUpTo(FromUtf8(map).value_or(u""), 10 * 1024 * 1024, bytes) !=
+        IFileSystem::ReadOutcome::Done)
+      throw CliFailure{ExitInvalid, Printable(map, std::string::npos) + ": cannot be read"};
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    int n = 0;
+    for (std::string line; std::getline(lines, line);) {
+      ++n;
+      const std::vector<std::string> f = CsvFields(line);
+      if (f.size() == 1 && f[0].empty()) continue;
+      if (n == 1 && f[0] == "number") continue;  // a heading
+      if (f.size() < 2 || f[1].empty()) {
+        refused.push_back({Printable(map, std::string::npos) + ", line " + std::to_string(n),
+                           "number,file,customer,address expected"});
+        continue;
+      }
+      const fs::path path = FsPath(f[1]).is_absolute() ? FsPath(f[1]) : folder / FsPath(f[1]);
+      entries.push_back({path, f[0], f.size() > 2 ? f[2] : "", f.size() > 3 ? f[3] : ""});
+    }
+  } else {
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, error)) {
+      std::string ext = Utf8Path(e.path().extension());
+      std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return char(std::tolower(c)); });
+      if (ext != ".osr" || !e.is_regular_file(error)) continue;
+      std::string stem = Utf8Path(e.path().stem());
+      try {
+        CheckSiteNumber(stem);
+      } catch (const RegistryError&) {
+        const std::size_t space = stem.find(' ');
+        if (space != std::string::npos) stem = stem.substr(0, space);
+      }
+      entries.push_back({e.path(), stem, "", ""});
+    }
+    if (error)
+      throw CliFailure{ExitInvalid, Printable(file, std::string::npos) + ": cannot be read: " +
+                                        error.message()};
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.path < b.path; });
+
+  // Every file checked before the registry is touched.
+  struct Taken {
+    Entry entry;
+    Image image;
+    std::string at;
+  };
+  std::vector<Taken> taken;
+  for (Entry& e : entries) {
+    try {
+      CheckSiteNumber(e.number);
+      CheckSite({.number = e.number, .customer = e.customer, .address = e.address});
+      Image image = LoadConfiguration(env, Utf8Path(e.path));
+      taken.push_back({e, std::move(image), FileTimeUtc(e.path)});
+    } catch (const CliFailure& f) {
+      refused.push_back({name(e.path), f.message});
+    } catch (const RegistryError& r) {
+      refused.push_back({name(e.path), r.what()});
+    }
+  }
+
+  Registry& r = Open(true);
+  const std::string author = Author();
+  Json added = Json::array(), unchanged = Json::array();
+  std::size_t sitesAdded = 0;
+  // In batches, each one transaction: a commit (and its sync to the disk)
+  // per file would cost more than the rest of the import. Each batch's
+  // lines are printed once it is committed, so what is said is there.
+  constexpr std::size_t kBatch = 200;
+  for (std::size_t first = 0; first < taken.size(); first += kBatch) {
+    std::ostringstream lines;
+    Json batchAdded = Json::array(), batchUnchanged = Json::array();
+    std::size_t batchSites = 0;
+    std::vector<std::pair<std::string, std::string>> batchRefused;
+    {
+      DbTransaction t(r.database(), true);
+      for (std::size_t i = first; i < taken.size() && i < first + kBatch; ++i) {
+        const Taken& f = taken[i];
+        const std::string fileName = name(f.entry.path);
+        try {
+          if (!r.FindSite(f.entry.number)) {
+            r.AddSite({.number = f.entry.number, .customer = f.entry.customer,
+                       .address = f.entry.address});
+            ++batchSites;
+          }
+          // The same configuration from the same date: imported before.
+          if (r.HasRevisionOf(f.entry.number, f.image, f.at)) {
+            batchUnchanged.push_back({{"file", fileName}, {"site", f.entry.number}});
+            lines << "unchanged " << fileName << " (site " << f.entry.number << ")\n";
+            continue;
+          }
+          const Added a = r.AddRevision({.site = f.entry.number, .image = f.image,
+                                         .source = RevisionSource::Import, .author = author,
+                                         .comment = "imported from " + fileName, .at = f.at});
+          batchAdded.push_back({{"file", fileName}, {"site", f.entry.number}, {"revision", a.id}});
+          lines << "took " << fileName << " as site " << f.entry.number << ", revision "
+                << Short(a.id) << '\n';
+        } catch (const RegistryError& e) {
+          if (e.fault() == RegistryFault::Storage || e.fault() == RegistryFault::Damaged) throw;
+          batchRefused.push_back({fileName, e.what()});
+        }
+      }
+      t.Commit();
+    }
+    sitesAdded += batchSites;
+    for (auto& a : batchAdded) added.push_back(std::move(a));
+    for (auto& u : batchUnchanged) unchanged.push_back(std::move(u));
+    refused.insert(refused.end(), batchRefused.begin(), batchRefused.end());
+    if (!json) env.out << lines.str() << std::flush;
+  }
+
+  if (json) {
+    Json out;
+    out["added"] = added;
+    out["unchanged"] = unchanged;
+    Json bad = Json::array();
+    for (const auto& [f, why] : refused) bad.push_back({{"file", f}, {"reason", why}});
+    out["refused"] = bad;
+    out["sites_added"] = sitesAdded;
+    Print(out);
+  } else {
+    for (const auto& [f, why] : refused) env.out << "refused " << f << ": " << why << '\n';
+    env.out << "imported " << added.size() << (added.size() == 1 ? " file" : " files") << " ("
+            << sitesAdded << " new " << (sitesAdded == 1 ? "site" : "sites") << "), "
+            << unchanged.size() << " unchanged, " << refused.size() << " refused\n";
+  }
+  return refused.empty() ? ExitDone : ExitInvalid;
+}
+
+int SiteCommands::State::Backup() {
+  Registry& r = Open(false);
+  r.Backup(output);
+  if (json)
+    Print({{"backup", output}});
+  else
+    env.out << "copied the registry to " << Printable(output, std::string::npos) << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Check() {
+  Registry& r = Open(false);
+  const std::vector<std::string> problems = r.Check();
+  if (json) {
+    Print({{"sound", problems.empty()}, {"problems", problems}});
+  } else if (problems.empty()) {
+    env.out << "the registry is sound\n";
+  } else {
+    for (const std::string& p : problems) env.out << p << '\n';
+  }
+  if (!problems.empty())
+    throw CliFailure{ExitDevice, Printable(Path(), std::string::npos) + ": " +
+                                     std::to_string(problems.size()) +
+                                     " problems found; restore the registry from a backup"};
+  return ExitDone;
+}
+
+int SiteCommands::State::Find() {
+  std::vector<FieldQuery> queries;
+  for (const std::string& c : conditions) {
+    const std::size_t eq = c.find('=');
+    if (eq == std::string::npos || eq == 0)
+      throw CliFailure{ExitInvalid, "\"" + Printable(c) + "\": KEY=VALUE expected"};
+    queries.push_back({c.substr(0, eq), c.substr(eq + 1)});
+  }
+  Registry& r = Open(false);
+  const std::vector<FoundSite> found = r.Find(queries);
+  if (json) {
+    Json out = Json::array();
+    for (const FoundSite& f : found) {
+      Json j = SiteJson(f.site);
+      j["revision"] = f.revision;
+      j["fields"] = f.fields;
+      out.push_back(std::move(j));
+    }
+    Print(out);
+    return ExitDone;
+  }
+  for (const FoundSite& f : found) {
+    env.out << f.site.number << " | " << f.site.customer << " | " << f.site.address << " |";
+    for (std::size_t i = 0; i < f.fields.size(); ++i) env.out << (i ? ", " : " ") << f.fields[i];
+    env.out << '\n';
+  }
+  return ExitDone;
+}
