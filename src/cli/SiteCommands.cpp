@@ -744,17 +744,23 @@ int SiteCommands::State::Import() {
   Json added = Json::array(), unchanged = Json::array();
   std::size_t sitesAdded = 0;
   // In batches, each one transaction: a commit (and its sync to the disk)
-  // per file would cost more than the rest of the import. Each batch's
-  // lines are printed once it is committed, so what is said is there.
+  // per file would cost more than the rest of the import. A batch ends
+  // after 200 files or a quarter of a second, and its lines are printed
+  // once it is committed, so that what is said is there.
   constexpr std::size_t kBatch = 200;
-  for (std::size_t first = 0; first < taken.size(); first += kBatch) {
+  constexpr auto kBatchTime = std::chrono::milliseconds(250);
+  for (std::size_t i = 0; i < taken.size();) {
     std::ostringstream lines;
     Json batchAdded = Json::array(), batchUnchanged = Json::array();
     std::size_t batchSites = 0;
     std::vector<std::pair<std::string, std::string>> batchRefused;
     {
       DbTransaction t(r.database(), true);
-      for (std::size_t i = first; i < taken.size() && i < first + kBatch; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      for (const std::size_t first = i;
+           i < taken.size() && i < first + kBatch &&
+           std::chrono::steady_clock::now() - start < kBatchTime;
+           ++i) {
         const Taken& f = taken[i];
         const std::string fileName = name(f.entry.path);
         try {
