@@ -309,6 +309,7 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
   number(s.get);
   s.get->add_option("REV", s.rev1, "a revision; the head without it");
   s.get->add_option("-o,--output", s.output, "the configuration file to write")->required();
+  json(s.get);
 
   s.put = site->add_subcommand("put", "record a configuration file as the site's new revision");
   number(s.put);
@@ -326,6 +327,7 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
   s.report->add_option("--installer", s.installer, "the installer's name (else the revision's author)");
   s.report->add_flag("--show-password", s.showPassword,
                      "print the password's digits (by default they are masked)");
+  json(s.report);
 
   s.exportHistory = site->add_subcommand("export", "write a site's whole history as JSON");
   number(s.exportHistory);
@@ -619,8 +621,11 @@ int SiteCommands::State::Get() {
   Registry& r = Open(false);
   const Revision rev = RevisionOrHead(r, number, rev1);
   SaveConfiguration(env, output, r.RevisionImage(rev));
-  env.out << "wrote the revision " << Short(rev.id) << " of the site " << number << " to "
-          << Printable(output, std::string::npos) << '\n';
+  if (json)
+    Print({{"site", number}, {"revision", rev.id}, {"file", output}});
+  else
+    env.out << "wrote the revision " << Short(rev.id) << " of the site " << number << " to "
+            << Printable(output, std::string::npos) << '\n';
   return ExitDone;
 }
 
@@ -655,6 +660,7 @@ int SiteCommands::State::Report() {
   info.installer = installer.empty() ? rev.author : installer;
   info.showPassword = showPassword;
   SaveTextOutput(env, output, ReportHtml(image, info));
+  if (json && output != "-") Print({{"site", number}, {"revision", rev.id}, {"file", output}});
   return ExitDone;
 }
 

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include <unistd.h>
@@ -116,6 +117,44 @@ Image Inflate(const Blob& bytes, const std::string& hash) {
                             " cannot be read");
   return image;
 }
+
+// The first `size` bytes of a stored image, inflated no further than they
+// go: a search that needs only some fields decodes only the bytes up to
+// them. (The stored form is a zlib stream: a 2-byte header, the deflated
+// bytes, a checksum that only a whole image's read checks.) False when the
+// bytes cannot be inflated.
+bool InflatePrefix(const Blob& bytes, std::size_t size, Image& image) {
+  image.assign(kImageSize, 0);
+  if (bytes.size() < 2) return false;
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(bytes.data() + 2);
+  z.avail_in = static_cast<uInt>(bytes.size() - 2);
+  z.next_out = image.data();
+  z.avail_out = static_cast<uInt>(std::min(size, image.size()));
+  const int rc = inflate(&z, Z_SYNC_FLUSH);
+  const bool ok = (rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR) && z.avail_out == 0;
+  inflateEnd(&z);
+  return ok;
+}
+
+}  // namespace
+
+std::size_t FieldExtent(const FieldRef& f) {
+  const FieldRow& row = f.Row();
+  FieldValue value;
+  f.Kind().Init(row, value);
+  std::size_t end = 0;
+  for (std::uint8_t fill : {std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
+    Image image(kImageSize, fill);
+    f.Kind().Store(row, kPages[f.page].member, value, image.data());
+    for (std::size_t i = 0; i < image.size(); ++i)
+      if (image[i] != fill) end = std::max(end, i + 1);
+  }
+  return end;
+}
+
+namespace {
 
 // A time as the registry writes it: "2026-12-09T22:50:00.000Z".
 bool IsUtcTime(const std::string& t) {
@@ -608,6 +647,9 @@ std::vector<FoundSite> Registry::Find(const std::vector<FieldQuery>& conditions)
     FieldRef field;
     std::u16string shown;
   };
+  // The image's bytes up to the last one a wanted field reaches, and some
+  // beyond it for what a field's load reads around its own bytes.
+  std::size_t extent = 0;
   std::vector<std::vector<Wanted>> wanted;
   for (const FieldQuery& q : conditions) {
     if (q.key.empty()) Invalid("a search needs KEY=VALUE, and the key is empty");
@@ -624,8 +666,10 @@ std::vector<FoundSite> Registry::Find(const std::vector<FieldQuery>& conditions)
       FieldValue value;
       f.Kind().Init(row, value);
       std::string error;
-      if (f.Kind().Parse(row, *text, value, error))
+      if (f.Kind().Parse(row, *text, value, error)) {
         fields.push_back({f, f.Kind().Show(row, value)});
+        extent = std::max(extent, FieldExtent(f) + 64);
+      }
       else if (why.empty())
         why = key + ": " + error;
     }
@@ -639,44 +683,64 @@ std::vector<FoundSite> Registry::Find(const std::vector<FieldQuery>& conditions)
     std::vector<FoundSite> found;
     // Sites whose images are alike are decided once per image.
     std::unordered_map<std::string, std::vector<std::string>> decided;
+    const auto decide = [&](const std::string& hash, const Blob& bytes) {
+      auto it = decided.find(hash);
+      if (it != decided.end()) return it;
+      Image image;
+      if (!InflatePrefix(bytes, extent, image)) image = Inflate(bytes, hash);
+      std::vector<std::string> matched;
+      bool all = true;
+      for (const std::vector<Wanted>& fields : wanted) {
+        bool any = false;
+        for (const Wanted& w : fields) {
+          const FieldRow& row = w.field.Row();
+          FieldValue value;
+          w.field.Kind().Init(row, value);
+          w.field.Kind().Load(row, kPages[w.field.page].member, image.data(), value);
+          if (w.field.Kind().Show(row, value) == w.shown) {
+            any = true;
+            matched.push_back(w.field.Key());
+          }
+        }
+        all = all && any;
+      }
+      if (!all) matched.clear();
+      return decided.emplace(hash, std::move(matched)).first;
+    };
+    // Every head of every site in one pass, in no order (an order would
+    // sort the images too); a diverged site's newest head is the one that
+    // counts.
+    struct Best {
+      std::string at;
+      std::int64_t seq = 0;
+      std::size_t index = 0;  // into `found`
+      bool matched = false;
+    };
+    std::map<std::string, Best> best;
+    std::vector<FoundSite> candidates;
     std::unique_ptr<DbRows> rows = db_->Query(
         std::string("SELECT s.number, s.customer, s.address, s.sim, s.phone, s.notes, s.added,"
-                    " s.archived, r.id, r.image, i.bytes FROM sites s"
+                    " s.archived, r.id, r.image, i.bytes, r.at, r.seq FROM sites s"
                     " JOIN revisions r ON r.site = s.number JOIN images i ON i.hash = r.image"
                     " WHERE s.archived = 0 AND NOT EXISTS"
-                    " (SELECT 1 FROM revisions c WHERE c.parent = r.id)"
-                    " ORDER BY s.number, r.at DESC, r.seq DESC"));
-    std::string last;
+                    " (SELECT 1 FROM revisions c WHERE c.parent = r.id)"));
     while (rows->Next()) {
-      const std::string number = rows->Text(0);
-      if (number == last) continue;  // a diverged site: its newest head alone
-      last = number;
-      const std::string hash = rows->Text(9);
-      auto it = decided.find(hash);
-      if (it == decided.end()) {
-        const Image image = Inflate(rows->Bytes(10), hash);
-        std::vector<std::string> matched;
-        bool all = true;
-        for (const std::vector<Wanted>& fields : wanted) {
-          bool any = false;
-          for (const Wanted& w : fields) {
-            const FieldRow& row = w.field.Row();
-            FieldValue value;
-            w.field.Kind().Init(row, value);
-            w.field.Kind().Load(row, kPages[w.field.page].member, image.data(), value);
-            if (w.field.Kind().Show(row, value) == w.shown) {
-              any = true;
-              matched.push_back(w.field.Key());
-            }
-          }
-          all = all && any;
-        }
-        if (!all) matched.clear();
-        it = decided.emplace(hash, std::move(matched)).first;
-      }
-      if (it->second.empty()) continue;
-      found.push_back({ReadSite(*rows), rows->Text(8), it->second});
+      std::string number = rows->Text(0);
+      const std::string at = rows->Text(11);
+      const std::int64_t seq = rows->Int(12);
+      auto [place, first] = best.try_emplace(number);
+      if (!first && std::tie(at, seq) < std::tie(place->second.at, place->second.seq)) continue;
+      place->second.at = at;
+      place->second.seq = seq;
+      const auto it = decide(rows->Text(9), rows->Bytes(10));
+      place->second.matched = !it->second.empty();
+      if (!place->second.matched) continue;
+      place->second.index = candidates.size();
+      candidates.push_back({ReadSite(*rows), rows->Text(8), it->second});
     }
+    rows.reset();
+    for (const auto& [number, b] : best)
+      if (b.matched) found.push_back(std::move(candidates[b.index]));
     return found;
   });
 }

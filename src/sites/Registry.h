@@ -192,6 +192,12 @@ class Registry {
   std::unique_ptr<Database> db_;
 };
 
+// How far into the image a field's bytes reach (the end of the last byte
+// it owns), found by storing it into an image of all 0x00 and one of all
+// 0xFF (a bit set shows in the first, a bit cleared in the second). A
+// search decodes each image no further than its fields reach.
+std::size_t FieldExtent(const FieldRef& field);
+
 // Checks of what users give; each throws RegistryError(Invalid) with a
 // message naming the value and what is allowed.
 void CheckSiteNumber(const std::string& number);

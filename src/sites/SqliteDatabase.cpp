@@ -137,6 +137,9 @@ SqliteDatabase::SqliteDatabase(const std::string& path, bool create)
   // Per connection, nothing written: keys checked, every commit synced.
   Execute("PRAGMA foreign_keys = ON");
   Execute("PRAGMA synchronous = FULL");
+  // Pages read straight from the file's mapping instead of copied: a
+  // search reads every head's image.
+  Execute("PRAGMA mmap_size = 268435456");
 }
 
 SqliteDatabase::~SqliteDatabase() {
