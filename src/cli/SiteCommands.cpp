@@ -172,7 +172,11 @@ struct SiteCommands::State {
       throw CliFailure{ExitInvalid, "there is no sites registry at " + Printable(path, std::string::npos) +
                                         " yet: \"ostrel-cli site add\" or \"ostrel-cli site import\" "
                                         "makes it (--registry FILE or OSTREL_REGISTRY name another)"};
-    if (!exists && file.has_parent_path()) fs::create_directories(file.parent_path(), error);
+    if (!exists && file.has_parent_path() && !fs::exists(file.parent_path(), error)) {
+      // A folder of its own that others cannot look into, as the file.
+      fs::create_directories(file.parent_path(), error);
+      fs::permissions(file.parent_path(), fs::perms::owner_all, error);
+    }
     try {
       open = Registry::OpenSqlite(path, create);
     } catch (const RegistryError& e) {

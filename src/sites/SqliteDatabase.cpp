@@ -1,6 +1,8 @@
 #include "sites/SqliteDatabase.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <map>
@@ -27,6 +29,14 @@ std::string MapPlaceholders(std::string_view sql, std::string_view prefix) {
 }
 
 namespace {
+
+// Makes the file `path` empty and readable by its owner alone, unless it
+// exists: the registry holds the alarms' passwords. SQLite gives its
+// write-ahead log and index files the same permissions.
+void CreatePrivate(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
+}
 
 DbFault FaultOf(int code) {
   switch (code & 0xff) {
@@ -122,6 +132,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, bool create)
     : path_(path), cache_(std::make_unique<Cache>()) {
   if (path.find('\0') != std::string::npos)
     throw DbError(DbFault::CannotOpen, "the file name holds a NUL character");
+  if (create) CreatePrivate(path);
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) |
                     SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
   const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
@@ -246,6 +257,7 @@ std::vector<std::string> SqliteDatabase::IntegrityCheck() {
 void SqliteDatabase::BackupTo(const std::string& path) {
   if (path.find('\0') != std::string::npos)
     throw DbError(DbFault::CannotOpen, "the file name holds a NUL character");
+  CreatePrivate(path);
   sqlite3* target = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &target,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXRESCODE,

@@ -66,7 +66,7 @@ CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine
 Image ReadImage(const std::string& path) {
   StdFileSystem files;
   Image image(kImageSize);
-  if (LoadConfigFile(files, std::u16string(path.begin(), path.end()), image.data()) != Loaded)
+  if (LoadConfigFile(files, FromUtf8(path).value(), image.data()) != Loaded)
     return {};
   return image;
 }

@@ -65,6 +65,10 @@ TEST(SiteCommands, ImportFindReadChangeWriteAndSeeTheHistory) {
   EXPECT_NE(run.out.find("refused 0420.osr: "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("imported 3 files (3 new sites), 0 unchanged, 1 refused"),
             std::string::npos) << run.out;
+  // It holds the alarms' passwords: for its owner's eyes alone.
+  struct stat st {};
+  ASSERT_EQ(stat(registry.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   const std::string afterImport = Everything(registry);
   // Again: nothing is added twice.
   run = RunCommand({"--registry", registry, "site", "import", dir / "files"});
@@ -131,6 +135,8 @@ TEST(SiteCommands, ImportFindReadChangeWriteAndSeeTheHistory) {
   EXPECT_NE(ReadText(dir / "r.html").find("Иванов"), std::string::npos);
   run = RunCommand({"--registry", registry, "site", "backup", "-o", dir / "copy.db"});
   EXPECT_EQ(run.status, ExitDone) << run.err;
+  ASSERT_EQ(stat((dir / "copy.db").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(Everything(dir / "copy.db"), Everything(registry));
   run = RunCommand({"--registry", registry, "site", "check"});
   EXPECT_EQ(run.status, ExitDone) << run.err;
