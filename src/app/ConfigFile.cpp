@@ -167,6 +167,8 @@ std::array<std::uint8_t, kConfigFileSize> ConfigFileBytes(const std::uint8_t* im
   return file;
 }
 
+std::uint32_t ConfigFileCrc(const std::uint8_t* image) { return GetU32(ConfigFileBytes(image).data() + 8); }
+
 bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::uint8_t* image,
                     FileError* why) {
   const std::array<std::uint8_t, kConfigFileSize> buffer = ConfigFileBytes(image);

@@ -25,6 +25,9 @@ struct LoadDetail {
 // The standard IEEE 802.3 CRC-32.
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
 
+// The CRC-32 that the file for `image` carries.
+std::uint32_t ConfigFileCrc(const std::uint8_t* image);
+
 // Reads and checks a configuration file; copies its 2300 image bytes into
 // `image` only when the result is Loaded.
 ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,

@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/ConfigFile.h"
+#include "app/Record.h"
 #include "cli/Operations.h"
 #include "config/Utf8.h"
 #ifdef OSTREL_SITES
@@ -108,14 +109,6 @@ std::string FileDate(const std::string& path) {
   std::ostringstream out;
   out << std::put_time(&local, "%Y-%m-%d %H:%M");
   return out.str();
-}
-
-std::uint32_t FileCrc(CliEnvironment& env, const std::string& path) {
-  std::uint8_t bytes[kConfigFileSize];
-  if (env.files.ReadExactly(Path16(path), bytes, sizeof bytes) != IFileSystem::ReadOutcome::Done)
-    return 0;
-  return std::uint32_t(bytes[8]) | std::uint32_t(bytes[9]) << 8 | std::uint32_t(bytes[10]) << 16 |
-         std::uint32_t(bytes[11]) << 24;
 }
 
 void Fail(const std::vector<std::string>& errors, const std::string& what) {
@@ -234,12 +227,11 @@ int Report(CliEnvironment& env, const Options& o) {
   const std::u8string name = FsPath(o.file).filename().u8string();
   info.fileName.assign(name.begin(), name.end());
   info.date = FileDate(o.file);
-  info.crc = FileCrc(env, o.file);
   info.customer = o.customer;
   info.site = o.site;
   info.installer = o.installer;
   info.showPassword = o.showPassword;
-  SaveText(env, o.output, ReportHtml(image, info));
+  SaveText(env, o.output, ReportHtml(image.data(), info));
   return ExitDone;
 }
 

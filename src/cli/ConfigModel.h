@@ -42,6 +42,7 @@ class ConfigModel {
     config_.Values(page).StoreOver(image.data());
   }
 
+  const Configuration& Config() const { return config_; }
   const Holder& Value(const FieldRef& field) const { return config_.Value(field); }
   // The value as its control shows it ("05", "6.0", a list entry, "да").
   std::u16string Shown(const FieldRef& field) const { return config_.Get(field); }

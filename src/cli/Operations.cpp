@@ -10,18 +10,10 @@
 #include "config/StringTable.h"
 #include "config/Utf8.h"
 #include "config/PageFields.h"
-#include "cli/PageLayout.h"
+#include "config/PageLayout.h"
 #include "res/resource.h"
 
 namespace {
-
-// Texts of the report.
-constexpr char kReportFile[] = "Файл";
-constexpr char kReportDate[] = "Дата изменения";
-constexpr char kReportCrc[] = "Контрольная сумма (CRC-32)";
-constexpr char kReportCustomer[] = "Заказчик";
-constexpr char kReportSite[] = "Объект";
-constexpr char kReportInstaller[] = "Монтажник";
 
 constexpr char kFormatName[] = "ostrel-configuration";
 constexpr int kFormatVersion = 1;
@@ -41,20 +33,6 @@ std::vector<int> Pages(int page) {
   std::vector<int> all;
   for (int p = 0; p < kPageCount; ++p) all.push_back(p);
   return all;
-}
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
 }
 
 int HexDigit(char c) {
@@ -304,14 +282,6 @@ bool ParseImportJson(std::string_view text, Json& document, std::string& error) 
   return true;
 }
 
-std::string ShownWithUnit(const ConfigModel& model, const FieldRef& field) {
-  const std::u16string value = model.Shown(field);
-  const std::u16string unit = UnitOf(field);
-  // A field labelled with its unit ("мин.", "час" of a time) shows it once.
-  if (unit.empty() || value.empty() || unit == FieldLabel(field)) return ToUtf8(value);
-  return ToUtf8(value + u" " + unit);
-}
-
 void RenderShow(const Image& image, int page, std::ostream& out) {
   ConfigModel model;
   model.Load(image);
@@ -325,7 +295,7 @@ void RenderShow(const Image& image, int page, std::ostream& out) {
       const int g = f.Row().group;
       if (g != group && g != 0) out << "  " << ToUtf8(GroupLabel(f)) << '\n';
       group = g;
-      const std::string value = ShownWithUnit(model, f);
+      const std::string value = ToUtf8(ShownWithUnit(model.Config(), f));
       out << (g ? "    " : "  ") << ToUtf8(FieldLabel(f)) << ':'
           << (value.empty() ? "" : " ") << value << '\n';
     }
@@ -584,127 +554,4 @@ std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit) 
     i = j + 1;
   }
   return out;
-}
-
-namespace {
-
-// A value of the record: its unit, and the password masked unless asked.
-std::string RecordValue(const ConfigModel& model, const FieldRef& f, bool showPassword) {
-  if (f.Row().kind == FieldKind::Password && !showPassword) {
-    const std::u16string value = model.Shown(f);
-    return value.empty() ? "" : std::string(value.size(), '*');
-  }
-  return ShownWithUnit(model, f);
-}
-
-// The ticked boxes of a group on one line: "РЕЛЕ: 1, 3" where all the
-// boxes' labels begin alike, otherwise their labels; "нет" when none is.
-std::string TickedBoxes(const ConfigModel& model, const std::vector<FieldRef>& boxes) {
-  std::vector<std::u16string> labels;
-  for (const FieldRef& f : boxes) labels.push_back(FieldLabel(f));
-  // The words every label begins with, when each label has more.
-  std::u16string prefix = labels.front();
-  for (const std::u16string& l : labels) {
-    std::size_t n = 0;
-    while (n < prefix.size() && n < l.size() && prefix[n] == l[n]) ++n;
-    prefix.resize(n);
-  }
-  const std::size_t space = prefix.rfind(u' ');
-  prefix.resize(space == std::u16string::npos ? 0 : space + 1);
-  for (const std::u16string& l : labels)
-    if (l.size() <= prefix.size()) prefix.clear();
-  std::string ticked;
-  for (std::size_t i = 0; i < boxes.size(); ++i)
-    if (model.Value(boxes[i]).value == 1)
-      ticked += (ticked.empty() ? "" : ", ") + ToUtf8(labels[i].substr(prefix.size()));
-  if (ticked.empty()) return ToUtf8(kBoxOff);
-  if (prefix.empty()) return ticked;
-  return ToUtf8(prefix.substr(0, prefix.size() - 1)) + ": " + ticked;
-}
-
-// A group's caption without the colon it may end with.
-std::string GroupText(const FieldRef& f) {
-  std::u16string text = GroupLabel(f);
-  while (!text.empty() && (text.back() == u':' || text.back() == u' ')) text.pop_back();
-  return ToUtf8(text);
-}
-
-}  // namespace
-
-std::string ReportHtml(const Image& image, const ReportInfo& info) {
-  ConfigModel model;
-  model.Load(image);
-  const std::string title = ToUtf8(FindString(IDS_TITLE) ? FindString(IDS_TITLE) : u"");
-  std::string html;
-  html += "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\" />\n";
-  html += "<title>" + Escape(title) + " - " + Escape(info.fileName) + "</title>\n";
-  html +=
-      "<style>\n"
-      "@page { size: A4; margin: 12mm; }\n"
-      "body { font-family: sans-serif; font-size: 8.5pt; margin: 0; }\n"
-      "h1 { font-size: 13pt; margin: 0 0 6pt; }\n"
-      "table { border-collapse: collapse; width: 100%; }\n"
-      "td, th { border: 1px solid #999; padding: 1pt 3pt; text-align: left; vertical-align: top; }\n"
-      "table.head { margin-bottom: 8pt; }\n"
-      "table.head th { width: 28%; font-weight: normal; background: #f2f2f2; }\n"
-      "table.head td { height: 13pt; }\n"
-      ".pages { column-count: 2; column-gap: 6mm; }\n"
-      "section { break-inside: avoid; page-break-inside: avoid; margin-bottom: 5pt; }\n"
-      "h2 { font-size: 9pt; margin: 0; padding: 1pt 3pt; background: #e4e4e4; border: 1px solid #999; "
-      "border-bottom: none; }\n"
-      "td.value { width: 34%; }\n"
-      "</style>\n</head>\n<body>\n";
-  html += "<h1>" + Escape(title) + "</h1>\n<table class=\"head\">\n";
-  auto headRow = [&](const char* label, const std::string& value) {
-    html += "<tr><th>" + std::string(label) + "</th><td>" + Escape(value) + "</td></tr>\n";
-  };
-  headRow(kReportCustomer, info.customer);
-  headRow(kReportSite, info.site);
-  headRow(kReportInstaller, info.installer);
-  headRow(kReportFile, info.fileName);
-  headRow(kReportDate, info.date);
-  headRow(kReportCrc, Hex(static_cast<int>(info.crc >> 16), 4) + Hex(static_cast<int>(info.crc & 0xFFFF), 4));
-  html += "</table>\n<div class=\"pages\">\n";
-  for (int p = 0; p < kPageCount; ++p) {
-    html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n";
-    const std::vector<FieldRef> fields = FieldsOnScreen(p);
-    for (std::size_t i = 0; i < fields.size();) {
-      const FieldRef& f = fields[i];
-      const int g = f.Row().group;
-      // The fields of a group that go on one line: its boxes in a row, or
-      // its numbers labelled by their units alone (a time in minutes and
-      // seconds, an hour and a minute).
-      auto box = [](const FieldRef& x) { return x.Kind().Type() == ValueType::Boolean; };
-      auto inUnits = [](const FieldRef& x) {
-        return x.Kind().Type() == ValueType::Number && !UnitOf(x).empty() &&
-               UnitOf(x) == FieldLabel(x);
-      };
-      std::size_t end = i + 1;
-      const bool boxes = g && box(f), times = g && inUnits(f);
-      if (boxes || times)
-        while (end < fields.size() && fields[end].Row().group == g &&
-               (boxes ? box(fields[end]) : inUnits(fields[end])))
-          ++end;
-      std::string label, value;
-      if (end - i > 1) {
-        label = GroupText(f);
-        if (boxes) {
-          value = TickedBoxes(model, {fields.begin() + i, fields.begin() + end});
-        } else {
-          for (std::size_t k = i; k < end; ++k)
-            value += (k > i ? " " : "") + ToUtf8(model.Shown(fields[k]) + u" " + UnitOf(fields[k]));
-        }
-      } else {
-        label = ToUtf8(FieldLabel(f));
-        if (g) label = GroupText(f) + ": " + label;
-        value = RecordValue(model, f, info.showPassword);
-      }
-      html += "<tr><td>" + Escape(label) + "</td><td class=\"value\">" + Escape(value) +
-              "</td></tr>\n";
-      i = end;
-    }
-    html += "</table>\n</section>\n";
-  }
-  html += "</div>\n</body>\n</html>\n";
-  return html;
 }

@@ -64,18 +64,3 @@ bool ImportJson(const Json& document, const Image& base, Image& out,
 
 // "0x0800-0x0803, 0x0900", at most `limit` runs and then "...".
 std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit = 16);
-
-// A printable page of the configuration (HTML, no scripts).
-// A customer's record: a head with the customer, the site and the
-// installer (blank to fill in by hand when not given), the file's name,
-// date and CRC; then every page, compact (a group of boxes on one line),
-// two columns to an A4 sheet. The password shows as stars unless
-// `showPassword`.
-struct ReportInfo {
-  std::string fileName;  // UTF-8
-  std::string date;      // UTF-8, as it is to be printed
-  std::uint32_t crc = 0;
-  std::string customer, site, installer;  // UTF-8
-  bool showPassword = false;
-};
-std::string ReportHtml(const Image& image, const ReportInfo& info);

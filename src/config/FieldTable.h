@@ -55,6 +55,8 @@ struct FieldRow {
   const char* key;         // "input#.entry_delay": '#' stands for the member number
   int label = 0;           // string id of the text shown beside the control
   int group = 0;           // string id of the caption above the control's group, or 0
+  int unit = 0;            // string id of the text right of the control: a number's unit
+                           // (with its range where the page gives one) or a note, or 0
   int control = 0;         // the edit, list or check box; the units edit of Tenths
   int control2 = 0;        // the tenths edit of Tenths
   Place at = {};           // the value's byte (the first byte of a text)
@@ -99,4 +101,8 @@ struct PageFields {
   std::span<const FieldRow> rows;
   const ZoneFollowing* follows = nullptr;
   bool changeOnlyRule = false;  // the first input pages: see Configuration
+  // The rows in their order on the page (down the left column, then the
+  // right one), where it differs from the table's; rows a member lacks are
+  // passed over.
+  std::span<const int> screenOrder = {};
 };

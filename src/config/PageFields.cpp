@@ -31,20 +31,20 @@ constexpr int kOnlyInputs2And3 = 2;
 
 constexpr FieldRow kInput1Rows[] = {
     {.kind = TwoDigits, .key = "input#.entry_delay", .label = IDS_IN_ENTRY_DELAY,
-     .control = IDC_IN1_ENTRY_DELAY, .at = {InEntryDelay(1), 1}, .max = 59, .initial = u"00"},
+     .unit = IDS_RANGE_SECONDS_59, .control = IDC_IN1_ENTRY_DELAY, .at = {InEntryDelay(1), 1}, .max = 59, .initial = u"00"},
     {.kind = OneDigit, .key = "input#.restore_time", .label = IDS_IN_RESTORE_TIME,
-     .control = IDC_IN1_RESTORE, .at = {InRestoreTime(1), 1}, .max = 9, .initial = u"0"},
+     .unit = IDS_RANGE_MINUTES_9, .control = IDC_IN1_RESTORE, .at = {InRestoreTime(1), 1}, .max = 9, .initial = u"0"},
     {.kind = OneDigit, .key = "input#.max_alarms", .label = IDS_IN_MAX_ALARMS,
-     .control = IDC_IN1_MAX_ALARMS, .at = {InMaxAlarms(1), 1}, .max = 9, .initial = u"0"},
+     .unit = IDS_RANGE_9, .control = IDC_IN1_MAX_ALARMS, .at = {InMaxAlarms(1), 1}, .max = 9, .initial = u"0"},
     {.kind = TwoDigits, .key = "input#.averaging", .label = IDS_IN_AVERAGING,
-     .control = IDC_IN1_AVERAGING, .at = {InAveraging(1), 1}, .min = 1, .max = 99,
+     .unit = IDS_IN_RANGE_AVERAGING, .control = IDC_IN1_AVERAGING, .at = {InAveraging(1), 1}, .min = 1, .max = 99,
      .initial = u"50", .fallback = 50},
     {.kind = Tenths, .key = "input#.upper_threshold", .label = IDS_IN_UPPER,
-     .control = IDC_IN1_UPPER_UNITS, .control2 = IDC_IN1_UPPER_TENTHS,
+     .unit = IDS_RANGE_VOLTS, .control = IDC_IN1_UPPER_UNITS, .control2 = IDC_IN1_UPPER_TENTHS,
      .at = {InUpperThreshold(1), 1}, .max = 99, .initial = u"60", .fallbackText = u"60"},
     // Starts at 4.0 on a fresh page, but an invalid byte loads as 6.0.
     {.kind = Tenths, .key = "input#.lower_threshold", .label = IDS_IN_LOWER,
-     .control = IDC_IN1_LOWER_UNITS, .control2 = IDC_IN1_LOWER_TENTHS,
+     .unit = IDS_RANGE_VOLTS, .control = IDC_IN1_LOWER_UNITS, .control2 = IDC_IN1_LOWER_TENTHS,
      .at = {InLowerThreshold(1), 1}, .max = 99, .initial = u"40", .fallbackText = u"60"},
     {.kind = List, .key = "input#.trigger_mode", .label = IDS_IN_TRIGGER_MODE,
      .control = IDC_IN1_MODE, .at = {InTriggerMode(1), 1}, .list = &kInModes},
@@ -55,6 +55,13 @@ constexpr FieldRow kInput1Rows[] = {
      .control = IDC_IN1_CHANGE_ONLY, .at = {kInChangeOnlyFlags}, .mask = 0x01,
      .bitPerMember = true, .max = 1, .firstMember = kOnlyInputs2And3},
 };
+
+// On screen: the left column (the delay, the restore time, the alarms and
+// the boxes of inputs 2 and 3), then the right one (the mode first).
+constexpr int kInput1Screen[] = {kInEntryDelay, kInRestoreTime, kInMaxAlarms, kIn24Hour,
+                                 kInChangeOnly, kInTriggerMode, kInAveraging,
+                                 kInUpperThreshold, kInLowerThreshold};
+static_assert(std::size(kInput1Screen) == std::size(kInput1Rows));
 
 constexpr int kZoneStrings[] = {IDS_ZONE_UNIVERSAL, IDS_ZONE_MOTION, IDS_ZONE_MAGNETIC,
                                 IDS_ZONE_FIRE,      IDS_ZONE_WATER,  IDS_ZONE_GAS};
@@ -136,6 +143,15 @@ constexpr FieldRow kPhoneRows[] = {
     MemberBox("phone#.voice_temperature", IDS_TEL_TEMPERATURE, IDS_TEL_VOICE, IDC_TEL_VOICE_TEMPERATURE, CallOnEvent(8)),
 };
 static_assert(std::size(kPhoneRows) == kPhoneRowCount);
+// On screen the events go arming, disarming, zones 1-3, balance, power,
+// temperature, in each column.
+constexpr int kPhoneScreen[] = {
+    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
+    kPhoneSmsRow + 3, kPhoneSmsRow + 4, kPhoneSmsRow, kPhoneSmsRow + 1, kPhoneSmsRow + 2,
+    kPhoneSmsRow + 6, kPhoneSmsRow + 5, kPhoneSmsRow + 7,
+    kPhoneVoiceRow + 3, kPhoneVoiceRow + 4, kPhoneVoiceRow, kPhoneVoiceRow + 1,
+    kPhoneVoiceRow + 2, kPhoneVoiceRow + 6, kPhoneVoiceRow + 5, kPhoneVoiceRow + 7};
+static_assert(std::size(kPhoneScreen) == kPhoneRowCount);
 // Change-only monitoring of input k switched on clears the voice call on
 // the alarm of zone k (event k); switched off ticks it. The SMS boxes stay.
 constexpr ZoneFollowing kPhoneFollows{.zoneRow = kPhoneVoiceRow};
@@ -147,8 +163,10 @@ constexpr std::uint8_t kButtonCodes[] = {0, 1, 2};
 constexpr ListDef kButtonModes{kButtonStrings, kButtonCodes};
 constexpr int kFullArming = 1;
 
+// An hour or a minute of a time: labelled by its unit alone.
 constexpr FieldRow BcdTime(const char* key, int label, int group, int edit, int offset, int max) {
-  return {.kind = FieldKind::Bcd, .key = key, .label = label, .group = group, .control = edit,
+  return {.kind = FieldKind::Bcd, .key = key, .label = label, .group = group, .unit = label,
+          .control = edit,
           .at = {offset}, .max = max, .initial = u"00"};
 }
 constexpr FieldRow Key(const char* key, int label, int edit, int n) {
@@ -163,7 +181,7 @@ constexpr FieldRow kSetResRows[] = {
      .control = IDC_SETRES_BY_CALL, .at = {kConnectFlags}, .mask = kArmByCallBit, .max = 1},
     // Starts at 0 on a fresh page, but an invalid byte loads as 2.
     {.kind = OneDigit, .key = "arming.rings_to_skip", .label = IDS_SETRES_RINGS,
-     .control = IDC_SETRES_RINGS, .at = {kRingsToSkip}, .max = 9, .initial = u"0",
+     .unit = IDS_RANGE_9, .control = IDC_SETRES_RINGS, .at = {kRingsToSkip}, .max = 9, .initial = u"0",
      .fallback = 2},
     BcdTime("arming.auto_arm_hour", IDS_HOUR, IDS_SETRES_AUTO_ARM, IDC_SETRES_ARM_HOUR,
         kAutoArmHour, 23),
@@ -174,7 +192,7 @@ constexpr FieldRow kSetResRows[] = {
     BcdTime("arming.auto_disarm_minute", IDS_MINUTE, IDS_SETRES_AUTO_DISARM,
         IDC_SETRES_DISARM_MINUTE, kAutoDisarmMinute, 59),
     {.kind = TwoDigits, .key = "arming.exit_delay", .label = IDS_SETRES_EXIT_DELAY,
-     .control = IDC_SETRES_EXIT_DELAY, .at = {kExitDelay}, .max = 59, .initial = u"20",
+     .unit = IDS_RANGE_SECONDS_59, .control = IDC_SETRES_EXIT_DELAY, .at = {kExitDelay}, .max = 59, .initial = u"20",
      .fallback = 20},
     // An invalid byte, and a selection outside the list, stand for full arming.
     {.kind = List, .key = "arming.button_mode", .label = IDS_SETRES_BUTTON,
@@ -200,12 +218,16 @@ constexpr int kConditionStrings[] = {IDS_CONDITION_ALWAYS, IDS_CONDITION_ARMED,
                                      IDS_CONDITION_WATCH, IDS_CONDITION_ZONE_1};
 constexpr ListDef kConditions{.strings = kConditionStrings, .firstBit = 2};
 
-constexpr FieldRow Time(const char* key, int label, int group, int edit, int first) {
-  return {.kind = TwoDigits, .key = key, .label = label, .group = group, .control = edit,
+// Minutes or seconds of a time, 0-59: `unit` beside the edit.
+constexpr FieldRow Time(const char* key, int label, int group, int unit, int edit, int first) {
+  return {.kind = TwoDigits, .key = key, .label = label, .group = group, .unit = unit,
+          .control = edit,
           .at = {first, 1}, .max = 59, .initial = u"00"};
 }
+// An hour or a minute of a clock time: labelled by its unit alone.
 constexpr FieldRow Clock(const char* key, int label, int group, int edit, int first, int max) {
-  return {.kind = FieldKind::Bcd, .key = key, .label = label, .group = group, .control = edit,
+  return {.kind = FieldKind::Bcd, .key = key, .label = label, .group = group, .unit = label,
+          .control = edit,
           .at = {first, 1}, .max = max, .initial = u"00"};
 }
 constexpr FieldRow RelayBox(const char* key, int label, int group, int box, int first,
@@ -215,15 +237,15 @@ constexpr FieldRow RelayBox(const char* key, int label, int group, int box, int 
 }
 
 constexpr FieldRow kRelayRows[] = {
-    Time("relay#.on_minutes", IDS_MINUTES_SHORT, IDS_RELAY_ON_TIME, IDC_RELAY_ON_MINUTES,
+    Time("relay#.on_minutes", IDS_MINUTES_SHORT, IDS_RELAY_ON_TIME, IDS_MINUTES_SHORT, IDC_RELAY_ON_MINUTES,
          RelayOnMinutes(1)),
-    Time("relay#.on_seconds", IDS_SECONDS_SHORT, IDS_RELAY_ON_TIME, IDC_RELAY_ON_SECONDS,
+    Time("relay#.on_seconds", IDS_SECONDS_SHORT, IDS_RELAY_ON_TIME, IDS_SECONDS_SHORT, IDC_RELAY_ON_SECONDS,
          RelayOnSeconds(1)),
-    Time("relay#.off_minutes", IDS_MINUTES_SHORT, IDS_RELAY_OFF_TIME, IDC_RELAY_OFF_MINUTES,
+    Time("relay#.off_minutes", IDS_MINUTES_SHORT, IDS_RELAY_OFF_TIME, IDS_MINUTES_SHORT, IDC_RELAY_OFF_MINUTES,
          RelayOffMinutes(1)),
-    Time("relay#.off_seconds", IDS_SECONDS_SHORT, IDS_RELAY_OFF_TIME, IDC_RELAY_OFF_SECONDS,
+    Time("relay#.off_seconds", IDS_SECONDS_SHORT, IDS_RELAY_OFF_TIME, IDS_SECONDS_SHORT, IDC_RELAY_OFF_SECONDS,
          RelayOffSeconds(1)),
-    Time("relay#.delay", IDS_RELAY_DELAY, 0, IDC_RELAY_DELAY, RelayDelay(1)),
+    Time("relay#.delay", IDS_RELAY_DELAY, 0, IDS_RANGE_SECONDS_59, IDC_RELAY_DELAY, RelayDelay(1)),
     // The minute byte of each clock time comes before its hour byte.
     Clock("relay#.clock_on_hour", IDS_HOUR, IDS_RELAY_CLOCK_ON, IDC_RELAY_CLOCK_ON_HOUR,
           RelayClockOnHour(1), 23),
@@ -255,6 +277,15 @@ constexpr FieldRow kRelayRows[] = {
              RelayOptions(1), 0x02),
 };
 static_assert(std::size(kRelayRows) == kRelayRowCount);
+// On screen: the mode first, the times, the box of calls and inputs, the
+// siren's boxes, then the cyclic condition and its box.
+constexpr int kRelayScreen[] = {
+    kRelayModeRow, kRelayOnMinutesRow, kRelayOnSecondsRow, kRelayOffMinutesRow,
+    kRelayOffSecondsRow, kRelayDelayRow, kRelayClockOnHourRow, kRelayClockOnMinuteRow,
+    kRelayClockOffHourRow, kRelayClockOffMinuteRow, kRelayByCallRow, kRelayShortBeepRow,
+    kRelayGentleSirenRow, kRelaySirenZoneRow, kRelaySirenZoneRow + 1, kRelaySirenZoneRow + 2,
+    kRelayConditionRow, kRelayResumeRow};
+static_assert(std::size(kRelayScreen) == kRelayRowCount);
 // On a relay in siren mode, change-only monitoring of input k switched on
 // clears the siren on the alarm of zone k, switched off ticks it. Relays in
 // other modes are left alone.
@@ -274,9 +305,9 @@ constexpr FieldRow kBalansRows[] = {
     {.kind = List, .key = "balance.operator", .label = IDS_BALANS_OPERATOR,
      .control = IDC_BALANS_OPERATOR, .at = {kBalanceCheck}, .list = &kOperators},
     {.kind = RequestNumber, .key = "balance.request_number", .label = IDS_PHONE_NUMBER,
-     .control = IDC_BALANS_NUMBER, .at = {kBalanceRequest}, .max = kBalanceRequestSize},
+     .unit = IDS_BALANS_NOTE, .control = IDC_BALANS_NUMBER, .at = {kBalanceRequest}, .max = kBalanceRequestSize},
     {.kind = FieldKind::Bcd, .key = "balance.critical_balance", .label = IDS_BALANS_CRITICAL,
-     .control = IDC_BALANS_CRITICAL, .at = {kCriticalBalance}, .max = 99, .initial = u"80",
+     .unit = IDS_BALANS_RANGE, .control = IDC_BALANS_CRITICAL, .at = {kCriticalBalance}, .max = 99, .initial = u"80",
      .fallback = 80},
 };
 
@@ -293,28 +324,28 @@ constexpr FieldRow kConnectRows[] = {
 
 constexpr FieldRow kSecurRows[] = {
     {.kind = Password, .key = "security.password", .label = IDS_SECUR_PASSWORD,
-     .control = IDC_SECUR_PASSWORD, .at = {kPassword}, .flagAt = {kPasswordPresent},
+     .unit = IDS_SECUR_NOTE, .control = IDC_SECUR_PASSWORD, .at = {kPassword}, .flagAt = {kPasswordPresent},
      .max = kPasswordSize},
     {.kind = Marker, .key = "security.caller_id_protection", .label = IDS_SECUR_CALLER_ID,
      .control = IDC_SECUR_CALLER_ID, .at = {kCallerIdProtection}, .max = 1},
     {.kind = FieldKind::Bcd, .key = "security.test_message_hour", .label = IDS_SECUR_TEST_HOUR,
-     .control = IDC_SECUR_TEST_HOUR, .at = {kTestMessageHour}, .max = 23, .initial = u"00"},
+     .unit = IDS_HOUR, .control = IDC_SECUR_TEST_HOUR, .at = {kTestMessageHour}, .max = 23, .initial = u"00"},
     // Starts at 9.9 on a fresh page, but an invalid byte loads as 6.0.
     {.kind = Tenths, .key = "security.battery_critical", .label = IDS_SECUR_BATTERY,
-     .control = IDC_SECUR_BATTERY_UNITS, .control2 = IDC_SECUR_BATTERY_TENTHS,
+     .unit = IDS_RANGE_VOLTS, .control = IDC_SECUR_BATTERY_UNITS, .control2 = IDC_SECUR_BATTERY_TENTHS,
      .at = {kBatteryCritical}, .max = 99, .initial = u"99", .fallbackText = u"60"},
     {.kind = TwoDigits, .key = "security.power_settle_time", .label = IDS_SECUR_SETTLE,
-     .control = IDC_SECUR_SETTLE, .at = {kPowerSettleTime}, .max = 59, .initial = u"30",
+     .unit = IDS_RANGE_SECONDS_59, .control = IDC_SECUR_SETTLE, .at = {kPowerSettleTime}, .max = 59, .initial = u"30",
      .fallback = 30},
 };
 
 // A value above the range loads as the maximum.
 constexpr FieldRow kNotSmsRows[] = {
     {.kind = OneDigit, .key = "undelivered.call_lifetime", .label = IDS_NOTSMS_LIFETIME,
-     .control = IDC_NOTSMS_LIFETIME, .at = {kCallLifetime}, .max = 9, .initial = u"9",
+     .unit = IDS_RANGE_MINUTES_9, .control = IDC_NOTSMS_LIFETIME, .at = {kCallLifetime}, .max = 9, .initial = u"9",
      .fallback = 9},
     {.kind = OneDigit, .key = "undelivered.sms_attempts", .label = IDS_NOTSMS_ATTEMPTS,
-     .control = IDC_NOTSMS_ATTEMPTS, .at = {kSmsAttempts}, .max = 9, .initial = u"9",
+     .unit = IDS_RANGE_9, .control = IDC_NOTSMS_ATTEMPTS, .at = {kSmsAttempts}, .max = 9, .initial = u"9",
      .fallback = 9},
 };
 
@@ -325,10 +356,10 @@ constexpr ListDef kThermoModes{kThermoStrings, kThermoCodes};
 
 constexpr FieldRow kThermoRows[] = {
     {.kind = TwoDigits, .key = "temperature.upper", .label = IDS_THERMO_UPPER,
-     .control = IDC_THERMO_UPPER, .at = {kThermoUpper}, .max = 99, .initial = u"26",
+     .unit = IDS_THERMO_DEGREES, .control = IDC_THERMO_UPPER, .at = {kThermoUpper}, .max = 99, .initial = u"26",
      .fallback = 26},
     {.kind = TwoDigits, .key = "temperature.lower", .label = IDS_THERMO_LOWER,
-     .control = IDC_THERMO_LOWER, .at = {kThermoLower}, .max = 99, .initial = u"10",
+     .unit = IDS_THERMO_DEGREES, .control = IDC_THERMO_LOWER, .at = {kThermoLower}, .max = 99, .initial = u"10",
      .fallback = 10},
     {.kind = List, .key = "temperature.mode", .label = IDS_THERMO_MODE,
      .control = IDC_THERMO_MODE, .at = {kThermoMode}, .list = &kThermoModes},
@@ -337,11 +368,13 @@ constexpr FieldRow kThermoRows[] = {
 }  // namespace
 
 const PageFields kInputPage1Fields{.key = "input#_1", .rows = kInput1Rows,
-                                   .changeOnlyRule = true};
+                                   .changeOnlyRule = true, .screenOrder = kInput1Screen};
 const PageFields kInputPage2Fields{.key = "input#_2", .rows = kInput2Rows};
-const PageFields kPhonePageFields{.key = "phone#", .rows = kPhoneRows, .follows = &kPhoneFollows};
+const PageFields kPhonePageFields{.key = "phone#", .rows = kPhoneRows, .follows = &kPhoneFollows,
+                                  .screenOrder = kPhoneScreen};
 const PageFields kSetResPageFields{.key = "arming", .rows = kSetResRows};
-const PageFields kRelayPageFields{.key = "relay#", .rows = kRelayRows, .follows = &kRelayFollows};
+const PageFields kRelayPageFields{.key = "relay#", .rows = kRelayRows, .follows = &kRelayFollows,
+                                  .screenOrder = kRelayScreen};
 const PageFields kBalansPageFields{.key = "balance", .rows = kBalansRows};
 const PageFields kConnectPageFields{.key = "connection", .rows = kConnectRows};
 const PageFields kSecurPageFields{.key = "security", .rows = kSecurRows};
@@ -349,27 +382,27 @@ const PageFields kNotSmsPageFields{.key = "undelivered", .rows = kNotSmsRows};
 const PageFields kThermoPageFields{.key = "temperature", .rows = kThermoRows};
 
 const PageEntry kPages[kPageCount] = {
-    {IDS_PAGE_IN1_1, IDD_PAGE_IN1_1, &kInputPage1Fields, 1},
-    {IDS_PAGE_IN1_2, IDD_PAGE_IN1_2, &kInputPage2Fields, 1},
-    {IDS_PAGE_IN2_1, IDD_PAGE_IN2_1, &kInputPage1Fields, 2},
-    {IDS_PAGE_IN2_2, IDD_PAGE_IN2_2, &kInputPage2Fields, 2},
-    {IDS_PAGE_IN3_1, IDD_PAGE_IN3_1, &kInputPage1Fields, 3},
-    {IDS_PAGE_IN3_2, IDD_PAGE_IN3_2, &kInputPage2Fields, 3},
-    {IDS_PAGE_TEL1, IDD_PAGE_TEL1, &kPhonePageFields, 1},
-    {IDS_PAGE_TEL2, IDD_PAGE_TEL2, &kPhonePageFields, 2},
-    {IDS_PAGE_TEL3, IDD_PAGE_TEL3, &kPhonePageFields, 3},
-    {IDS_PAGE_TEL4, IDD_PAGE_TEL4, &kPhonePageFields, 4},
-    {IDS_PAGE_TEL5, IDD_PAGE_TEL5, &kPhonePageFields, 5},
-    {IDS_PAGE_SETRES, IDD_PAGE_SETRES, &kSetResPageFields, 1},
-    {IDS_PAGE_RELAY1, IDD_PAGE_RELAY1, &kRelayPageFields, 1},
-    {IDS_PAGE_RELAY2, IDD_PAGE_RELAY2, &kRelayPageFields, 2},
-    {IDS_PAGE_RELAY3, IDD_PAGE_RELAY3, &kRelayPageFields, 3},
-    {IDS_PAGE_RELAY4, IDD_PAGE_RELAY4, &kRelayPageFields, 4},
-    {IDS_PAGE_RELAY5, IDD_PAGE_RELAY5, &kRelayPageFields, 5},
-    {IDS_PAGE_RELAY6, IDD_PAGE_RELAY6, &kRelayPageFields, 6},
-    {IDS_PAGE_BALANS, IDD_PAGE_BALANS, &kBalansPageFields, 1},
-    {IDS_PAGE_CONNECT, IDD_PAGE_CONNECT, &kConnectPageFields, 1},
-    {IDS_PAGE_SECUR, IDD_PAGE_SECUR, &kSecurPageFields, 1},
-    {IDS_PAGE_NOTSMS, IDD_PAGE_NOTSMS, &kNotSmsPageFields, 1},
-    {IDS_PAGE_THERMO, IDD_PAGE_THERMO, &kThermoPageFields, 1},
+    {IDS_PAGE_IN1_1, IDD_PAGE_IN1_1, &kInputPage1Fields, 1, IDS_IN1_TITLE_1},
+    {IDS_PAGE_IN1_2, IDD_PAGE_IN1_2, &kInputPage2Fields, 1, IDS_IN2_TITLE_1},
+    {IDS_PAGE_IN2_1, IDD_PAGE_IN2_1, &kInputPage1Fields, 2, IDS_IN1_TITLE_2},
+    {IDS_PAGE_IN2_2, IDD_PAGE_IN2_2, &kInputPage2Fields, 2, IDS_IN2_TITLE_2},
+    {IDS_PAGE_IN3_1, IDD_PAGE_IN3_1, &kInputPage1Fields, 3, IDS_IN1_TITLE_3},
+    {IDS_PAGE_IN3_2, IDD_PAGE_IN3_2, &kInputPage2Fields, 3, IDS_IN2_TITLE_3},
+    {IDS_PAGE_TEL1, IDD_PAGE_TEL1, &kPhonePageFields, 1, IDS_TEL_TITLE_1},
+    {IDS_PAGE_TEL2, IDD_PAGE_TEL2, &kPhonePageFields, 2, IDS_TEL_TITLE_2},
+    {IDS_PAGE_TEL3, IDD_PAGE_TEL3, &kPhonePageFields, 3, IDS_TEL_TITLE_3},
+    {IDS_PAGE_TEL4, IDD_PAGE_TEL4, &kPhonePageFields, 4, IDS_TEL_TITLE_4},
+    {IDS_PAGE_TEL5, IDD_PAGE_TEL5, &kPhonePageFields, 5, IDS_TEL_TITLE_5},
+    {IDS_PAGE_SETRES, IDD_PAGE_SETRES, &kSetResPageFields, 1, IDS_SETRES_TITLE},
+    {IDS_PAGE_RELAY1, IDD_PAGE_RELAY1, &kRelayPageFields, 1, IDS_RELAY_TITLE_1},
+    {IDS_PAGE_RELAY2, IDD_PAGE_RELAY2, &kRelayPageFields, 2, IDS_RELAY_TITLE_2},
+    {IDS_PAGE_RELAY3, IDD_PAGE_RELAY3, &kRelayPageFields, 3, IDS_RELAY_TITLE_3},
+    {IDS_PAGE_RELAY4, IDD_PAGE_RELAY4, &kRelayPageFields, 4, IDS_RELAY_TITLE_4},
+    {IDS_PAGE_RELAY5, IDD_PAGE_RELAY5, &kRelayPageFields, 5, IDS_RELAY_TITLE_5},
+    {IDS_PAGE_RELAY6, IDD_PAGE_RELAY6, &kRelayPageFields, 6, IDS_RELAY_TITLE_6},
+    {IDS_PAGE_BALANS, IDD_PAGE_BALANS, &kBalansPageFields, 1, IDS_BALANS_TITLE},
+    {IDS_PAGE_CONNECT, IDD_PAGE_CONNECT, &kConnectPageFields, 1, IDS_CONNECT_TITLE},
+    {IDS_PAGE_SECUR, IDD_PAGE_SECUR, &kSecurPageFields, 1, IDS_SECUR_TITLE},
+    {IDS_PAGE_NOTSMS, IDD_PAGE_NOTSMS, &kNotSmsPageFields, 1, IDS_NOTSMS_TITLE},
+    {IDS_PAGE_THERMO, IDD_PAGE_THERMO, &kThermoPageFields, 1, IDS_THERMO_TITLE},
 };

@@ -52,12 +52,13 @@ enum SecurPageRow : int { kSecurPasswordRow, kSecurCallerIdRow, kSecurTestHourRo
 constexpr int kPageCount = 23;
 
 // One of the 23 pages: its tree label, its dialog template, the table of
-// its fields and its member number in its family.
+// its fields, its member number in its family and the caption of its frame.
 struct PageEntry {
   int labelId;
   int dialogId;
   const PageFields* fields;
   int member;
+  int titleId;
 };
 extern const PageEntry kPages[kPageCount];
 

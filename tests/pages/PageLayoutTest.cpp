@@ -1,17 +1,26 @@
-// The pages as their dialog templates lay them out: every field's control
-// is in its page's template, the fields on screen are the page's fields in
-// the template's order, and the units are the texts the page writes beside
-// the edits.
+// The pages as the engine presents them, held to what the Windows dialog
+// templates lay out: every field's control is in its page's template, the
+// fields on screen are the page's fields in the template's order, the units
+// are the texts the page writes beside the edits, and every range written
+// there is the row's own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
+#include <string_view>
 
-#include "cli/PageLayout.h"
+#include "DialogTemplates.h"
 #include "config/PageFields.h"
+#include "config/PageLayout.h"
+#include "config/StringTable.h"
 #include "config/Utf8.h"
 
 namespace {
+
+bool InTemplate(int page, int id) {
+  const std::vector<int> ids = TemplateControls(page);
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
 
 FieldRef Field(const std::string& key) {
   const std::optional<FieldRef> field = Configuration::Find(key);
@@ -62,6 +71,88 @@ TEST(PageLayout, FieldsComeInTheTemplatesOrder) {
     ASSERT_GE(fields.size(), r.first.size()) << r.page;
     for (std::size_t i = 0; i < r.first.size(); ++i) EXPECT_EQ(fields[i].Key(), r.first[i]) << r.page;
   }
+}
+
+// Every page: its fields' controls on screen are its template's controls,
+// in the template's order.
+TEST(PageLayout, ScreenOrderIsTheTemplatesOrderOnEveryPage) {
+  for (int p = 0; p < kPageCount; ++p) {
+    std::vector<int> controls;
+    for (const FieldRef& f : FieldsOnScreen(p)) {
+      controls.push_back(f.Row().control);
+      if (f.Row().control2) controls.push_back(f.Row().control2);
+    }
+    EXPECT_EQ(controls, TemplateControls(p)) << PageKey(kPages[p]);
+  }
+}
+
+// Every page's frame caption is the one its dialog shows.
+TEST(PageLayout, EveryPagesTitleIsItsDialogsFrameCaption) {
+  for (int p = 0; p < kPageCount; ++p) {
+    EXPECT_NE(kPages[p].titleId, 0);
+    EXPECT_EQ(kPages[p].titleId, TemplateTitle(p)) << PageKey(kPages[p]);
+  }
+}
+
+// Every row: its unit is the text its page writes right of its (last)
+// edit or list, whatever kind of value it holds.
+TEST(PageLayout, EveryRowsUnitIsTheTextBesideItsEdit) {
+  for (const FieldRef& f : Configuration::AllFields()) {
+    const FieldRow& row = f.Row();
+    const int beside = TemplateTextBeside(f.page, row.control2 ? row.control2 : row.control);
+    EXPECT_EQ(row.unit, beside) << f.Key();
+  }
+}
+
+// The numbers of a range text ("диапазон: 0 ... 59", "0.0 - 9.9 В",
+// "0 °C ... 99 °C"), in tenths: {0, 590}, {0, 99}.
+std::vector<int> RangeInTenths(std::u16string_view text) {
+  std::vector<int> numbers;
+  const std::size_t at = text.find(u"диапазон:");
+  if (at == std::u16string_view::npos) return numbers;
+  for (std::size_t i = at; i < text.size();) {
+    if (text[i] < u'0' || text[i] > u'9') {
+      ++i;
+      continue;
+    }
+    int whole = 0, tenths = 0;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') whole = whole * 10 + (text[i++] - u'0');
+    if (i + 1 < text.size() && text[i] == u'.' && text[i + 1] >= u'0' && text[i + 1] <= u'9') {
+      tenths = text[i + 1] - u'0';
+      i += 2;
+    }
+    numbers.push_back(whole * 10 + tenths);
+  }
+  return numbers;
+}
+
+// Every range the pages write holds the row's own smallest and largest
+// value: the text and the numbers cannot drift apart.
+TEST(PageLayout, EveryRangeTextHoldsItsRowsNumbers) {
+  int ranges = 0;
+  for (const FieldRef& f : Configuration::AllFields()) {
+    const FieldRow& row = f.Row();
+    const std::vector<int> range = RangeInTenths(UnitText(row));
+    if (range.empty()) continue;
+    ++ranges;
+    const bool decimal = f.Kind().Type() == ValueType::Decimal;
+    const int min = row.kind == FieldKind::TwoDigits ? row.min : 0;
+    const std::vector<int> expected = {decimal ? min : min * 10, decimal ? row.max : row.max * 10};
+    EXPECT_EQ(range, expected) << f.Key() << ": " << ToUtf8(UnitText(row));
+  }
+  // Every page family with a number has its range written.
+  EXPECT_GE(ranges, 20);
+}
+
+TEST(PageLayout, RangeTextsAreReadAsTheirNumbers) {
+  const std::pair<std::u16string, std::vector<int>> rows[] = {
+      {u"сек.      диапазон: 0 ... 59", {0, 590}},
+      {u"В          диапазон: 0.0 - 9.9 В", {0, 99}},
+      {u"°C       диапазон: 0 °C ... 99 °C", {0, 990}},
+      {u"x 16мс      диапазон: 1 ... 99", {10, 990}},
+      {u"час", {}},
+  };
+  for (const auto& [text, numbers] : rows) EXPECT_EQ(RangeInTenths(text), numbers) << ToUtf8(text);
 }
 
 TEST(PageLayout, UnitsAreTheTextsBesideTheEdits) {

@@ -1,13 +1,15 @@
-#include "cli/PageLayout.h"
+#include "DialogTemplates.h"
 
 #include <algorithm>
+#include <iterator>
 #include <span>
 
 #include "config/PageFields.h"
-#include "config/StringTable.h"
 #include "res/resource.h"
 // IDS_X_TEXT, the texts' macros in the templates, as the string ids IDS_X.
 #include "page_text_ids.h"
+// kFamilyTitles: the PAGE_TITLE of every family page in pages.rc, in order.
+#include "page_family_titles.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ struct TemplateItem {
 #define COMBOBOX }, {Item::List, 0,
 #define AUTOCHECKBOX }, {Item::Box,
 #define GROUPBOX }, {Item::Frame,
-// Styles say nothing of the order or the units.
+// Styles say nothing of the order or the texts.
 #define NUMBER_EDIT 0
 #define TEXT_EDIT 0
 #define DROPDOWN 0
@@ -105,65 +107,47 @@ std::span<const TemplateItem> Template(int page) {
   return items.subspan(1);
 }
 
-// The position of control `id` in the page's template; -1 when it is not in it.
-int Position(int page, int id) {
-  const std::span<const TemplateItem> items = Template(page);
-  for (std::size_t i = 0; i < items.size(); ++i)
-    if (items[i].item != Item::Static && items[i].item != Item::Frame && items[i].id == id)
-      return static_cast<int>(i);
-  return -1;
-}
-
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\u00A0'; }
-
-std::u16string Trimmed(std::u16string_view text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && IsSpace(text[begin])) ++begin;
-  while (end > begin && IsSpace(text[end - 1])) --end;
-  return std::u16string(text.substr(begin, end - begin));
-}
+bool IsControl(const TemplateItem& i) { return i.item != Item::Static && i.item != Item::Frame; }
 
 }  // namespace
 
-std::vector<FieldRef> FieldsOnScreen(int page) {
-  std::vector<FieldRef> fields;
-  for (const FieldRef& f : Configuration::AllFields())
-    if (f.page == page) fields.push_back(f);
-  // A control the template does not hold (there is none) would come last.
-  auto position = [page](const FieldRef& f) {
-    const int at = Position(page, f.Row().control);
-    return at < 0 ? 1 << 20 : at;
-  };
-  std::stable_sort(fields.begin(), fields.end(),
-                   [&](const FieldRef& a, const FieldRef& b) { return position(a) < position(b); });
-  return fields;
+std::vector<int> TemplateControls(int page) {
+  std::vector<int> ids;
+  for (const TemplateItem& i : Template(page))
+    if (IsControl(i)) ids.push_back(i.id);
+  return ids;
 }
 
-bool InTemplate(int page, int id) { return Position(page, id) >= 0; }
-
-std::u16string UnitOfText(std::u16string_view text) {
-  // A range is a word ending in a colon and what follows it.
-  const std::size_t colon = text.find(u':');
-  if (colon == std::u16string_view::npos) return Trimmed(text);
-  std::size_t word = colon;
-  while (word > 0 && !IsSpace(text[word - 1])) --word;
-  return Trimmed(text.substr(0, word));
+int TemplateTextBeside(int page, int id) {
+  const std::span<const TemplateItem> items = Template(page);
+  for (std::size_t k = 0; k + 1 < items.size(); ++k) {
+    const TemplateItem& edit = items[k];
+    if (!IsControl(edit) || edit.id != id) continue;
+    const TemplateItem& next = items[k + 1];
+    // A text on the edit's line, right of it.
+    const bool beside = next.item == Item::Static && next.x >= edit.x + edit.cx &&
+                        next.y < edit.y + edit.cy && next.y + next.cy > edit.y;
+    return beside ? next.text : 0;
+  }
+  return 0;
 }
 
-std::u16string UnitOf(const FieldRef& field) {
-  const ValueType type = field.Kind().Type();
-  if (type != ValueType::Number && type != ValueType::Decimal) return u"";
-  const FieldRow& row = field.Row();
-  const int last = Position(field.page, row.control2 ? row.control2 : row.control);
-  if (last < 0) return u"";
-  const std::span<const TemplateItem> items = Template(field.page);
-  const TemplateItem& edit = items[last];
-  if (static_cast<std::size_t>(last) + 1 >= items.size()) return u"";
-  const TemplateItem& next = items[last + 1];
-  // A text on the edit's line, right of it.
-  const bool beside = next.item == Item::Static && next.x >= edit.x + edit.cx &&
-                      next.y < edit.y + edit.cy && next.y + next.cy > edit.y;
-  if (!beside) return u"";
-  const char16_t* text = FindString(next.text);
-  return text ? UnitOfText(text) : u"";
+int TemplateTitle(int page) {
+  const PageEntry& entry = kPages[page];
+  const bool family = entry.fields == &kInputPage1Fields || entry.fields == &kInputPage2Fields ||
+                      entry.fields == &kPhonePageFields || entry.fields == &kRelayPageFields;
+  if (family) {
+    // pages.rc includes the families' dialogs in page order.
+    int k = 0;
+    for (int p = 0; p < page; ++p) {
+      const PageFields* f = kPages[p].fields;
+      if (f == &kInputPage1Fields || f == &kInputPage2Fields || f == &kPhonePageFields ||
+          f == &kRelayPageFields)
+        ++k;
+    }
+    return k < static_cast<int>(std::size(kFamilyTitles)) ? kFamilyTitles[k] : 0;
+  }
+  for (const TemplateItem& i : Template(page))
+    if (i.item == Item::Frame) return i.text;
+  return 0;
 }
