@@ -8,7 +8,7 @@ import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import puppeteer from 'puppeteer-core';
 import { serve } from '../../web/tools/serve.mjs';
 
@@ -16,8 +16,13 @@ export const ROOT = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 export const SITE = process.env.OSTREL_SITE ?? join(ROOT, 'build/web/web/site');
 export const CLI = process.env.OSTREL_CLI ?? join(ROOT, 'build/native/src/cli/ostrel-cli');
 export const CHROMIUM = process.env.OSTREL_CHROMIUM ?? '/usr/bin/chromium';
-export const texts = (await import(join(SITE, 'texts.js'))).default;
-export const S = texts.strings;
+// What the page is made of, as the engine says (its texts by name, its
+// pages, its device): asked of the built engine itself.
+globalThis.window ??= globalThis;
+const { default: createEngine } = await import(pathToFileURL(join(SITE, 'engine.mjs')).href);
+const engine = await createEngine({ hidLink: {}, onNotify() {}, wasmBinary: readFileSync(join(SITE, 'engine.wasm')) });
+export const site = JSON.parse(engine.UTF8ToString(engine._ost_site()));
+export const S = site.texts;
 
 export const IMAGE_SIZE = 2300;
 export const FILE_SIZE = 2316;

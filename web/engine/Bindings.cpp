@@ -25,9 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "Json.h"
 #include "app/ConfigFile.h"
+#include "app/Record.h"
 #include "config/Configuration.h"
 #include "config/ImageMap.h"
+#include "config/PageLayout.h"
 #include "config/StringTable.h"
 #include "config/Utf8.h"
 #include "device/DemoConfiguration.h"
@@ -51,52 +54,6 @@ class PageSink : public INotifySink {
   }
 };
 
-// ---- JSON output ----
-
-void AppendQuoted(std::string& out, const std::string& text) {
-  out += '"';
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
-}
-void AppendQuoted(std::string& out, const std::u16string& text) { AppendQuoted(out, ToUtf8(text)); }
-
-std::u16string Text(int id) {
-  const char16_t* text = id ? FindString(id) : nullptr;
-  return text ? text : u"";
-}
-
-// The kind of control the page makes for a row.
-const char* KindName(const FieldRow& row) {
-  switch (KindOf(row).Control()) {
-    case ControlType::CheckBox: return "box";
-    case ControlType::List: return "list";
-    case ControlType::UnitsAndTenths: return "tenths";
-    case ControlType::Edit: break;
-  }
-  switch (row.kind) {
-    case FieldKind::TwoDigits: return "twodigits";
-    case FieldKind::Bcd: return "bcd";
-    case FieldKind::OneDigit: return "onedigit";
-    case FieldKind::Phone: return "phone";
-    default: return "text";
-  }
-}
 bool IsEdit(const FieldRow& row) {
   const ControlType c = KindOf(row).Control();
   return c == ControlType::Edit || c == ControlType::UnitsAndTenths;
@@ -230,50 +187,6 @@ int RunSequence(std::span<const SequenceStep> steps) {
 
 extern "C" {
 
-// The page tree and every page's table: labels, groups, kinds, ranges,
-// lists and control ids, as JSON.
-EMSCRIPTEN_KEEPALIVE const char* ost_describe() {
-  std::string out = "[";
-  for (int p = 0; p < kPageCount; ++p) {
-    const PageEntry& entry = kPages[p];
-    if (p) out += ',';
-    out += "{\"key\":";
-    AppendQuoted(out, PageKey(entry));
-    out += ",\"label\":";
-    AppendQuoted(out, Text(entry.labelId));
-    out += ",\"dialog\":" + std::to_string(entry.dialogId) + ",\"fields\":[";
-    bool first = true;
-    for (std::size_t i = 0; i < entry.fields->rows.size(); ++i) {
-      const FieldRow& r = entry.fields->rows[i];
-      if (!r.ExistsFor(entry.member)) continue;
-      if (!first) out += ',';
-      first = false;
-      out += "{\"row\":" + std::to_string(i) + ",\"key\":";
-      AppendQuoted(out, FieldKey(r, entry.member));
-      out += ",\"kind\":\"" + std::string(KindName(r)) + "\",\"label\":";
-      AppendQuoted(out, Text(r.label));
-      out += ",\"group\":";
-      AppendQuoted(out, Text(r.group));
-      out += ",\"control\":" + std::to_string(r.control) +
-             ",\"control2\":" + std::to_string(r.control2) + ",\"min\":" +
-             std::to_string(r.kind == FieldKind::TwoDigits ? r.min : 0) +
-             ",\"max\":" + std::to_string(r.max);
-      if (KindOf(r).Control() == ControlType::List) {
-        out += ",\"list\":[";
-        for (std::size_t k = 0; k < r.list->strings.size(); ++k) {
-          if (k) out += ',';
-          AppendQuoted(out, Text(r.list->strings[k]));
-        }
-        out += ']';
-      }
-      out += '}';
-    }
-    out += "]}";
-  }
-  out += ']';
-  return Hand(std::move(out));
-}
-
 // The controls of every field of page `page`, as JSON.
 EMSCRIPTEN_KEEPALIVE const char* ost_page(int page) {
   if (page < 0 || page >= kPageCount) return Hand("[]");
@@ -345,7 +258,8 @@ EMSCRIPTEN_KEEPALIVE void ost_choose(int page, int row, int index) {
   const std::optional<FieldRef> field = RefOf(page, row);
   if (!field || field->Kind().Control() != ControlType::List) return;
   if (index < 0 || index >= field->Row().ListCount()) return;
-  E().config.Enter(*field, Text(field->Row().list->strings[index]));
+  const char16_t* entry = FindString(field->Row().list->strings[index]);
+  E().config.Enter(*field, entry ? entry : u"");
 }
 
 EMSCRIPTEN_KEEPALIVE int ost_modified() { return E().config.Modified().IsSet() ? 1 : 0; }
@@ -383,6 +297,21 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_save_file(int* size) {
 }
 
 EMSCRIPTEN_KEEPALIVE void ost_saved() { E().config.Modified().Clear(); }
+
+// The customer's printable record of the pages' values for the page's print
+// area: its style, every rule scoped to `scope` (a selector of the area),
+// then its body. `fileName` and `date` (UTF-8) go into its head.
+EMSCRIPTEN_KEEPALIVE const char* ost_record(const char* fileName, const char* date,
+                                            const char* scope) {
+  Engine& e = E();
+  std::uint8_t image[kImageSize];
+  std::memcpy(image, e.image, kImageSize);
+  e.config.StoreOver(image);
+  ReportInfo info;
+  info.fileName = fileName;
+  info.date = date;
+  return Hand("<style>\n" + ReportStyle(scope) + "</style>\n" + ReportBody(image, info));
+}
 
 // ---- The device: the desktop's requests, in the desktop's order ----
 
@@ -430,7 +359,8 @@ EMSCRIPTEN_KEEPALIVE int ost_write() {
 // What a write would change on the device: the device is read (parameter
 // memory and record) and its values compared field by field with the
 // pages'. JSON: {"ok":true,"changes":[{"page":..,"key":..,"device":..,"pages":..}]}
-// or {"ok":false} when the read failed or a request runs.
+// (a secret value masked), or {"ok":false} when the read failed or a request
+// runs.
 EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
   Engine& e = E();
   if (e.deviceBusy) return Hand("{\"ok\":false}");
@@ -447,9 +377,14 @@ EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
   std::string out = "{\"ok\":true,\"changes\":[";
   bool first = true;
   for (const FieldRef& field : Configuration::AllFields()) {
-    const std::u16string before = onDevice.Get(field);
-    const std::u16string after = e.config.Get(field);
+    std::u16string before = onDevice.Get(field);
+    std::u16string after = e.config.Get(field);
     if (before == after) continue;
+    // A secret value is listed as changed, never shown.
+    if (IsSecret(field)) {
+      before = Masked(before);
+      after = Masked(after);
+    }
     if (!first) out += ',';
     first = false;
     out += "{\"page\":" + std::to_string(field.page) + ",\"key\":";

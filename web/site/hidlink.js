@@ -8,16 +8,16 @@
 // (vendorId, productId, opened, open(), sendReport(), 'inputreport'
 // events): the demo's and the tests' emulated alarm is one.
 
-export const IoStart = { Completed: 0, Pending: 1, Failed: 2 };
-export const WaitResult = { Aborted: -1, Failed: 0, Done: 1, TimedOut: 2 };
-export const REPORT_SIZE = 65; // report id, then 64 bytes
-export const VENDOR_ID = 0x04d8;
-export const PRODUCT_ID = 0xe0e7;
+// The device as the engine describes it (its ids, the report's size, the
+// codes of the link's starts, waits and operations): given once the engine
+// has started, before any request.
+let D = null;
+export function useDevice(device) {
+  D = device;
+}
 // Input reports kept while no read is outstanding, as the desktop's driver
 // keeps them.
 const QUEUE_LIMIT = 32;
-const WRITE = 0;
-const READ = 1;
 
 // One open handle: its own queue of input reports, as a new handle on the
 // desktop starts with an empty one.
@@ -35,10 +35,10 @@ class Handle {
   }
 
   take(event) {
-    const report = new Uint8Array(REPORT_SIZE);
+    const report = new Uint8Array(D.reportSize);
     report[0] = event.reportId;
     const data = new Uint8Array(event.data.buffer, event.data.byteOffset, event.data.byteLength);
-    report.set(data.subarray(0, REPORT_SIZE - 1), 1);
+    report.set(data.subarray(0, D.reportSize - 1), 1);
     if (this.read && this.read.state === 'pending') {
       this.heap().set(report, this.read.ptr);
       this.read.state = 'done';
@@ -128,8 +128,8 @@ export class HidLink {
 
   startWrite(id, ptr) {
     const handle = this.handles.get(id);
-    if (!handle || handle.gone) return IoStart.Failed;
-    const report = this.heap().slice(ptr, ptr + REPORT_SIZE);
+    if (!handle || handle.gone) return D.start.Failed;
+    const report = this.heap().slice(ptr, ptr + D.reportSize);
     const write = { state: 'pending' };
     handle.write = write;
     let sent;
@@ -137,37 +137,37 @@ export class HidLink {
       sent = handle.device.sendReport(report[0], report.subarray(1));
     } catch {
       handle.write = null;
-      return IoStart.Failed;
+      return D.start.Failed;
     }
     write.settled = Promise.resolve(sent).then(
       () => { write.state = 'done'; },
       () => { write.state = 'failed'; },
     ).then(() => { if (handle.write === write) handle.poke(); });
-    return IoStart.Pending;
+    return D.start.Pending;
   }
 
   startRead(id, ptr) {
     const handle = this.handles.get(id);
-    if (!handle || handle.gone) return IoStart.Failed;
+    if (!handle || handle.gone) return D.start.Failed;
     if (handle.queue.length) {
       this.heap().set(handle.queue.shift(), ptr);
       handle.read = null;
-      return IoStart.Completed;
+      return D.start.Completed;
     }
     handle.read = { ptr, state: 'pending' };
-    return IoStart.Pending;
+    return D.start.Pending;
   }
 
   // The abort first, then the operation; a time-out after `ms`.
   wait(id, op, ms) {
     const handle = this.handles.get(id);
     const state = () => {
-      if (this.aborted) return WaitResult.Aborted;
-      if (!handle) return WaitResult.Failed;
-      const operation = op === WRITE ? handle.write : handle.read;
-      if (!operation) return WaitResult.Failed;
-      if (operation.state === 'done') return WaitResult.Done;
-      if (operation.state === 'failed' || handle.gone) return WaitResult.Failed;
+      if (this.aborted) return D.wait.Aborted;
+      if (!handle) return D.wait.Failed;
+      const operation = op === D.op.Write ? handle.write : handle.read;
+      if (!operation) return D.wait.Failed;
+      if (operation.state === 'done') return D.wait.Done;
+      if (operation.state === 'failed' || handle.gone) return D.wait.Failed;
       return null;
     };
     const now = state();
@@ -175,7 +175,7 @@ export class HidLink {
     return new Promise((resolve) => {
       const timer = setTimeout(() => {
         handle.wake = null;
-        resolve(state() ?? WaitResult.TimedOut);
+        resolve(state() ?? D.wait.TimedOut);
       }, ms);
       const check = () => {
         const result = state();
@@ -193,7 +193,7 @@ export class HidLink {
   cancel(id, op) {
     const handle = this.handles.get(id);
     if (!handle) return;
-    if (op === WRITE) handle.write = null;
+    if (op === D.op.Write) handle.write = null;
     else handle.read = null;
   }
 
@@ -243,16 +243,16 @@ export class EmulatedHidDevice extends EventTarget {
   constructor(engine, { answerDelayMs = 1, productName = 'emulated' } = {}) {
     super();
     this.engine = engine;
-    this.vendorId = VENDOR_ID;
-    this.productId = PRODUCT_ID;
+    this.vendorId = D.vendorId;
+    this.productId = D.productId;
     this.productName = productName;
     this.collections = [];
     this.opened = false;
     this.answerDelayMs = answerDelayMs;
     this.model = engine._ost_emu_new();
-    this.request = engine._ost_alloc(REPORT_SIZE);
+    this.request = engine._ost_alloc(D.reportSize);
     this.room = 8;
-    this.answers = engine._ost_alloc(this.room * (REPORT_SIZE + 4));
+    this.answers = engine._ost_alloc(this.room * (D.reportSize + 4));
     this.onUnplug = null; // called once when a fault unplugs the device
     this.stalled = false; // output reports are not taken: sendReport never ends
   }
@@ -285,9 +285,10 @@ export class EmulatedHidDevice extends EventTarget {
     return this.engine._ost_emu_seen(this.model, command);
   }
 
-  // The model's parameter memory (2048 bytes) and record area, as copies.
+  // The model's parameter memory, as a copy.
   paramMemory() {
-    return this.engine.HEAPU8.slice(this.engine._ost_emu_param(this.model), this.engine._ost_emu_param(this.model) + 2048);
+    const at = this.engine._ost_emu_param(this.model);
+    return this.engine.HEAPU8.slice(at, at + D.paramSize);
   }
 
   async sendReport(reportId, data) {
@@ -295,19 +296,19 @@ export class EmulatedHidDevice extends EventTarget {
     if (this.stalled) return new Promise(() => {});
     const heap = this.engine.HEAPU8;
     heap[this.request] = reportId;
-    heap.fill(0, this.request + 1, this.request + REPORT_SIZE);
+    heap.fill(0, this.request + 1, this.request + D.reportSize);
     heap.set(new Uint8Array(data.buffer ?? data, data.byteOffset ?? 0, Math.min(data.byteLength ?? data.length, 64)), this.request + 1);
     const n = this.engine._ost_emu_handle(this.model, this.request, this.answers, this.room);
     for (let i = 0; i < n; ++i) {
-      const at = this.answers + i * (REPORT_SIZE + 4);
-      const report = this.engine.HEAPU8.slice(at, at + REPORT_SIZE);
-      const extra = new DataView(this.engine.HEAPU8.buffer, at + REPORT_SIZE, 4).getUint32(0, true);
+      const at = this.answers + i * (D.reportSize + 4);
+      const report = this.engine.HEAPU8.slice(at, at + D.reportSize);
+      const extra = new DataView(this.engine.HEAPU8.buffer, at + D.reportSize, 4).getUint32(0, true);
       later(() => {
         if (!this.opened) return;
         const event = new Event('inputreport');
         event.device = this;
         event.reportId = report[0];
-        event.data = new DataView(report.buffer, 1, REPORT_SIZE - 1);
+        event.data = new DataView(report.buffer, 1, D.reportSize - 1);
         this.dispatchEvent(event);
       }, this.answerDelayMs + extra);
     }

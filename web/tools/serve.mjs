@@ -1,8 +1,10 @@
 // A static server for the built site on localhost (a secure context, so
 // WebHID and the service worker work):
 //   node serve.mjs SITE_FOLDER [PORT]
-// Prints the address once it listens. Also imported by the tests and the
-// benchmark, which serve the site on a free port of their own.
+// Prints the address once it listens. A file is sent in the compressed form
+// the build made of it (NAME.br, NAME.gz) when the browser accepts that
+// encoding. Also imported by the tests and the benchmark, which serve the
+// site on a free port of their own.
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
 import { extname, join, normalize, sep } from 'node:path';
@@ -36,9 +38,23 @@ export function serve(folder, port = 0, extra = {}) {
       res.writeHead(403).end();
       return;
     }
+    const headers = { 'Content-Type': TYPES[extname(file)] ?? 'application/octet-stream', 'Cache-Control': 'no-cache', Vary: 'Accept-Encoding' };
+    // The build's compressed form of the file, where the browser takes it.
+    const accepted = String(req.headers['accept-encoding'] ?? '').split(',').map((e) => e.trim().split(';')[0]);
+    for (const [encoding, suffix] of [['br', '.br'], ['gzip', '.gz']]) {
+      if (!accepted.includes(encoding)) continue;
+      try {
+        const body = await readFile(file + suffix);
+        res.writeHead(200, { ...headers, 'Content-Encoding': encoding });
+        res.end(body);
+        return;
+      } catch {
+        // not compressed in this form: the next, or the file as it is
+      }
+    }
     try {
       const body = await readFile(file);
-      res.writeHead(200, { 'Content-Type': TYPES[extname(file)] ?? 'application/octet-stream', 'Cache-Control': 'no-cache' });
+      res.writeHead(200, headers);
       res.end(body);
     } catch {
       res.writeHead(404).end();

@@ -30,12 +30,6 @@ EM_ASYNC_JS(int, js_hid_wait, (int handle, int op, int ms),
 EM_JS(void, js_hid_cancel, (int handle, int op), { Module.hidLink.cancel(handle, op); });
 EM_JS(void, js_hid_close, (int handle), { Module.hidLink.close(handle); });
 
-namespace {
-// How the link's startWrite and startRead went.
-enum LinkStart { LinkCompleted = 0, LinkPending = 1, LinkFailed = 2 };
-enum LinkOp { LinkWrite = 0, LinkRead = 1 };
-}  // namespace
-
 WebHidDevice::~WebHidDevice() { js_hid_close(handle_); }
 
 // The browser queues input reports itself; the page keeps as many as the

@@ -14,6 +14,12 @@
 #include "device/HidIo.h"
 #include "device/Protocol.h"
 
+// How the link's startWrite and startRead went, and which operation a wait
+// or a cancel is for. The page's script takes the codes from the engine's
+// description of the device.
+enum LinkStart { LinkCompleted = 0, LinkPending = 1, LinkFailed = 2 };
+enum LinkOp { LinkWrite = 0, LinkRead = 1 };
+
 // One open handle of the browser's link. The link copies an output report
 // when the write starts and hands a read its report when it completes, so
 // a cancelled operation leaves nothing outstanding that could still use a

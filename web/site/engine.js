@@ -1,0 +1,74 @@
+// The engine (the desktop's core in WebAssembly) and the one place where
+// the page's script calls it. The engine holds every value and runs every
+// rule: the keystroke filters, the file's checks, the device's exchange; it
+// also says what the page is made of (`site`: every text by name, the 23
+// pages with their fields, the device and its link, the progress scales).
+import createEngine from './engine.mjs';
+import { EmulatedHidDevice, HidLink, useDevice } from './hidlink.js';
+
+performance.mark('app');
+const progressListeners = [];
+export const link = new HidLink(() => engine.HEAPU8);
+export const engine = await createEngine({
+  hidLink: link,
+  onNotify: (code, value) => {
+    if (code === site.device.progress) for (const listen of progressListeners) listen(value);
+  },
+});
+performance.mark('engine');
+
+// Calls that return text; never through ccall, which must stay free for the
+// one device request that may be waiting.
+const text = (ptr) => engine.UTF8ToString(ptr);
+const json = (ptr) => JSON.parse(text(ptr));
+function withStrings(values, use) {
+  const ptrs = values.map((value) => {
+    const size = engine.lengthBytesUTF8(value) + 1;
+    const ptr = engine._ost_alloc(size);
+    engine.stringToUTF8(value, ptr, size);
+    return ptr;
+  });
+  try { return use(...ptrs); } finally { for (const ptr of ptrs) engine._ost_free(ptr); }
+}
+
+export const site = json(engine._ost_site());
+useDevice(site.device);
+// Every text of the page, by its name.
+export const S = site.texts;
+// Called with each position of the running transfer's progress.
+export const onProgress = (listen) => progressListeners.push(listen);
+
+export const E = {
+  pages: site.pages,
+  controls: (page) => json(engine._ost_page(page)),
+  values: () => json(engine._ost_values()),
+  edit: (page, row, part, value, start, end) =>
+    withStrings([value], (ptr) => json(engine._ost_edit(page, row, part, ptr, start, end))),
+  click: (page, row) => engine._ost_click(page, row),
+  choose: (page, row, index) => engine._ost_choose(page, row, index),
+  modified: () => engine._ost_modified() === 1,
+  open(bytes, readable) {
+    const ptr = engine._ost_alloc(bytes.length);
+    engine.HEAPU8.set(bytes, ptr);
+    try { return engine._ost_open_file(ptr, bytes.length, readable ? 1 : 0); } finally { engine._ost_free(ptr); }
+  },
+  fileBytes() {
+    const size = engine._ost_alloc(4);
+    try {
+      const ptr = engine._ost_save_file(size);
+      const n = new Int32Array(engine.HEAPU8.buffer, size, 1)[0];
+      return ptr ? engine.HEAPU8.slice(ptr, ptr + n) : null;
+    } finally { engine._ost_free(size); }
+  },
+  saved: () => engine._ost_saved(),
+  // The customer's record of the pages' values, for the print area `scope`.
+  record: (fileName, date, scope) =>
+    withStrings([fileName, date, scope], (name, when, where) => text(engine._ost_record(name, when, where))),
+  // The device requests: asynchronous, one at a time.
+  check: () => engine.ccall('ost_check', 'number', [], [], { async: true }),
+  read: () => engine.ccall('ost_read', 'number', [], [], { async: true }),
+  write: () => engine.ccall('ost_write', 'number', [], [], { async: true }),
+  preview: () => engine.ccall('ost_preview', 'string', [], [], { async: true }).then(JSON.parse),
+};
+
+export { EmulatedHidDevice };
