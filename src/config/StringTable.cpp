@@ -1,5 +1,8 @@
 #include "config/StringTable.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "res/resource.h"
 
 namespace {
@@ -17,7 +20,15 @@ const StringEntry kStrings[] = {
 }  // namespace
 
 const char16_t* FindString(int id) {
-  for (const StringEntry& e : kStrings)
-    if (e.id == id) return e.text;
-  return nullptr;
+  // The texts by id, made at the first call (ids are small numbers).
+  static const std::vector<const char16_t*> byId = [] {
+    int last = 0;
+    for (const StringEntry& e : kStrings) last = std::max(last, e.id);
+    std::vector<const char16_t*> table(static_cast<std::size_t>(last) + 1, nullptr);
+    for (const StringEntry& e : kStrings)
+      if (!table[e.id]) table[e.id] = e.text;
+    return table;
+  }();
+  if (id < 0 || static_cast<std::size_t>(id) >= byId.size()) return nullptr;
+  return byId[id];
 }

@@ -21,7 +21,7 @@ export const CHROMIUM = process.env.OSTREL_CHROMIUM ?? '/usr/bin/chromium';
 globalThis.window ??= globalThis;
 const { default: createEngine } = await import(pathToFileURL(join(SITE, 'engine.mjs')).href);
 const engine = await createEngine({ hidLink: {}, onNotify() {}, wasmBinary: readFileSync(join(SITE, 'engine.wasm')) });
-export const site = JSON.parse(engine.UTF8ToString(engine._ost_site()));
+export const site = JSON.parse(engine.UTF8ToString(engine._ost_site(1)));
 export const S = site.texts;
 
 export const IMAGE_SIZE = 2300;

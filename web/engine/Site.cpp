@@ -31,15 +31,23 @@ struct NamedText {
 };
 const NamedText kTexts[] = {
 #define OSTREL_STRING(id, text) {#id, id, nullptr},
-#include "res/strings_pages.inc"
 #include "res/strings_shell.inc"
 #undef OSTREL_STRING
+    // The point between the units and the tenths edit of an x.y value.
+    {"IDS_DECIMAL_POINT", IDS_DECIMAL_POINT, nullptr},
 #define OSTREL_STRING(id, text) {#id, 0, u"" text},
 #include "res/strings_web.inc"
 #undef OSTREL_STRING
 #define DISCARD_TEXT(id) {#id, 0, u"" id##_TEXT},
     DISCARD_TEXT(IDS_DISCARD_CAPTION)
 #undef DISCARD_TEXT
+};
+// The pages' texts, which the page takes from the pages' description; by
+// name only for whoever asks for every text (the tests).
+const NamedText kPageTexts[] = {
+#define OSTREL_STRING(id, text) {#id, id, nullptr},
+#include "res/strings_pages.inc"
+#undef OSTREL_STRING
 };
 
 // The prompt's choices: the value the page's button returns, its text and
@@ -84,16 +92,19 @@ void AppendNumber(std::string& out, const char* name, long value) {
   out += "\":" + std::to_string(value);
 }
 
-void AppendTexts(std::string& out) {
+void AppendTexts(std::string& out, bool everyText) {
   out += '{';
   bool first = true;
-  for (const NamedText& t : kTexts) {
+  auto add = [&](const NamedText& t) {
     if (!first) out += ',';
     first = false;
     AppendQuoted(out, std::string(t.name));
     out += ':';
     AppendQuoted(out, std::u16string(t.text ? t.text : Text(t.id)));
-  }
+  };
+  for (const NamedText& t : kTexts) add(t);
+  if (everyText)
+    for (const NamedText& t : kPageTexts) add(t);
   out += '}';
 }
 
@@ -124,7 +135,21 @@ void AppendField(std::string& out, const FieldRef& field) {
   out += '}';
 }
 
-// The page tree: each page with its fields in table order.
+// The fields of page `p` in table order.
+void AppendFields(std::string& out, int p) {
+  const PageEntry& entry = kPages[p];
+  out += '[';
+  bool first = true;
+  for (std::size_t i = 0; i < entry.fields->rows.size(); ++i) {
+    if (!entry.fields->rows[i].ExistsFor(entry.member)) continue;
+    if (!first) out += ',';
+    first = false;
+    AppendField(out, FieldRef{p, static_cast<int>(i)});
+  }
+  out += ']';
+}
+
+// The page tree: each page's key, tree label and title.
 void AppendPages(std::string& out) {
   out += '[';
   for (int p = 0; p < kPageCount; ++p) {
@@ -136,15 +161,7 @@ void AppendPages(std::string& out) {
     AppendQuoted(out, Text(entry.labelId));
     out += ",\"title\":";
     AppendQuoted(out, Text(entry.titleId));
-    out += ",\"fields\":[";
-    bool first = true;
-    for (std::size_t i = 0; i < entry.fields->rows.size(); ++i) {
-      if (!entry.fields->rows[i].ExistsFor(entry.member)) continue;
-      if (!first) out += ',';
-      first = false;
-      AppendField(out, FieldRef{p, static_cast<int>(i)});
-    }
-    out += "]}";
+    out += '}';
   }
   out += ']';
 }
@@ -208,10 +225,13 @@ std::string handed;
 extern "C" {
 
 // Everything the page is made of, as JSON: {"texts":{name: text},
-// "pages":[...], "discard":[...], "device":{...}}.
-EMSCRIPTEN_KEEPALIVE const char* ost_site() {
+// "pages":[{"key","label","title"}], "discard":[...], "device":{...}}; each
+// page's fields come from ost_fields. The texts are those the
+// page names (the shell's, the prompt's, the browser's own), and with
+// `everyText` the pages' as well.
+EMSCRIPTEN_KEEPALIVE const char* ost_site(int everyText) {
   std::string out = "{\"texts\":";
-  AppendTexts(out);
+  AppendTexts(out, everyText != 0);
   out += ",\"pages\":";
   AppendPages(out);
   out += ",\"discard\":";
@@ -219,6 +239,17 @@ EMSCRIPTEN_KEEPALIVE const char* ost_site() {
   out += ",\"device\":";
   AppendDevice(out);
   out += '}';
+  handed = std::move(out);
+  return handed.c_str();
+}
+
+// The fields of page `page` in table order, as JSON: [{"row","key","kind",
+// "label","group","unit","min","max","secret","list"}]; asked when the page
+// is first needed.
+EMSCRIPTEN_KEEPALIVE const char* ost_fields(int page) {
+  if (page < 0 || page >= kPageCount) return "[]";
+  std::string out;
+  AppendFields(out, page);
   handed = std::move(out);
   return handed.c_str();
 }

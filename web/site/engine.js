@@ -31,12 +31,19 @@ function withStrings(values, use) {
   try { return use(...ptrs); } finally { for (const ptr of ptrs) engine._ost_free(ptr); }
 }
 
-export const site = json(engine._ost_site());
+export const site = json(engine._ost_site(0));
 useDevice(site.device);
 // Every text of the page, by its name.
 export const S = site.texts;
 // Called with each position of the running transfer's progress.
 export const onProgress = (listen) => progressListeners.push(listen);
+
+// The pages in page order; a page's fields are asked of the engine when
+// they are first needed.
+for (const [index, page] of site.pages.entries()) {
+  let fields = null;
+  Object.defineProperty(page, 'fields', { get: () => (fields ??= json(engine._ost_fields(index))) });
+}
 
 export const E = {
   pages: site.pages,

@@ -12,14 +12,13 @@
 import { createHash } from 'node:crypto';
 import { copyFileSync, readdirSync, readFileSync, writeFileSync, statSync, unlinkSync } from 'node:fs';
 import { join } from 'node:path';
-import { brotliCompressSync, constants, gzipSync } from 'node:zlib';
+import { COMPRESSED, compressFiles } from './compress.mjs';
 
 const [root, site] = process.argv.slice(2);
 if (!root || !site) {
   console.error('usage: build-site.mjs SOURCE_ROOT SITE_FOLDER');
   process.exit(2);
 }
-const COMPRESSED = /\.(gz|br)$/;
 
 // What an earlier build made and this one makes again (or no longer makes).
 for (const name of readdirSync(site))
@@ -45,11 +44,5 @@ const worker = readFileSync(join(sources, 'sw.js'), 'utf8')
   .replace("['@FILES@']", JSON.stringify(['./', ...files]));
 writeFileSync(join(site, 'sw.js'), worker);
 
-// Every file compressed, once, at the highest settings.
-for (const name of [...files, 'sw.js']) {
-  const body = readFileSync(join(site, name));
-  writeFileSync(join(site, `${name}.gz`), gzipSync(body, { level: 9 }));
-  writeFileSync(join(site, `${name}.br`), brotliCompressSync(body, {
-    params: { [constants.BROTLI_PARAM_QUALITY]: 11, [constants.BROTLI_PARAM_SIZE_HINT]: body.length },
-  }));
-}
+// Every file compressed.
+compressFiles(site, [...files, 'sw.js']);
