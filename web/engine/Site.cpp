@@ -6,6 +6,7 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "Json.h"
@@ -179,42 +180,44 @@ void AppendDiscard(std::string& out) {
   out += ']';
 }
 
-// The device and its link, as the script's HID link and progress bar use them.
+// The device and its link, as the script's HID link and progress bar use
+// them: named numbers, some in groups of their own.
+struct Fact {
+  const char* name;
+  long value;
+};
+const Fact kDevice[] = {
+    {"vendorId", kDeviceVendorId},
+    {"productId", kDeviceProductId},
+    {"reportSize", static_cast<long>(kReportSize)},
+    {"imageSize", static_cast<long>(kImageSize)},
+    {"paramSize", static_cast<long>(kParamMemorySize)},
+    {"readScale", kReadRecordEnd},
+    {"writeScale", kWriteRecordEnd},
+    {"progress", Notify::Progress},
+};
+const Fact kWaitResults[] = {
+    {"Aborted", WaitAborted}, {"Failed", WaitFailed}, {"Done", WaitDone}, {"TimedOut", WaitTimedOut}};
+const Fact kLinkStarts[] = {{"Completed", LinkCompleted}, {"Pending", LinkPending}, {"Failed", LinkFailed}};
+const Fact kLinkOps[] = {{"Write", LinkWrite}, {"Read", LinkRead}};
+
+// The facts as the members of an object, without its braces.
+void AppendFacts(std::string& out, std::span<const Fact> facts) {
+  for (const Fact& f : facts) {
+    if (&f != facts.data()) out += ',';
+    AppendNumber(out, f.name, f.value);
+  }
+}
+
 void AppendDevice(std::string& out) {
   out += '{';
-  AppendNumber(out, "vendorId", kDeviceVendorId);
-  out += ',';
-  AppendNumber(out, "productId", kDeviceProductId);
-  out += ',';
-  AppendNumber(out, "reportSize", static_cast<long>(kReportSize));
-  out += ',';
-  AppendNumber(out, "imageSize", static_cast<long>(kImageSize));
-  out += ',';
-  AppendNumber(out, "paramSize", static_cast<long>(kParamMemorySize));
-  out += ',';
-  AppendNumber(out, "readScale", kReadRecordEnd);
-  out += ',';
-  AppendNumber(out, "writeScale", kWriteRecordEnd);
-  out += ',';
-  AppendNumber(out, "progress", Notify::Progress);
+  AppendFacts(out, kDevice);
   out += ",\"wait\":{";
-  AppendNumber(out, "Aborted", WaitAborted);
-  out += ',';
-  AppendNumber(out, "Failed", WaitFailed);
-  out += ',';
-  AppendNumber(out, "Done", WaitDone);
-  out += ',';
-  AppendNumber(out, "TimedOut", WaitTimedOut);
+  AppendFacts(out, kWaitResults);
   out += "},\"start\":{";
-  AppendNumber(out, "Completed", LinkCompleted);
-  out += ',';
-  AppendNumber(out, "Pending", LinkPending);
-  out += ',';
-  AppendNumber(out, "Failed", LinkFailed);
+  AppendFacts(out, kLinkStarts);
   out += "},\"op\":{";
-  AppendNumber(out, "Write", LinkWrite);
-  out += ',';
-  AppendNumber(out, "Read", LinkRead);
+  AppendFacts(out, kLinkOps);
   out += "}}";
 }
 
