@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/ConfigFile.h"
+#include "app/Record.h"
 #include "cli/Operations.h"
 #include "config/ImageMap.h"
 #include "config/Utf8.h"
@@ -656,14 +657,11 @@ int SiteCommands::State::Report() {
   ReportInfo info;
   info.fileName = "site " + number + ", revision " + Short(rev.id);
   info.date = ShownTime(rev.at) + " UTC";
-  const auto bytes = ConfigFileBytes(image.data());
-  info.crc = std::uint32_t(bytes[8]) | std::uint32_t(bytes[9]) << 8 |
-             std::uint32_t(bytes[10]) << 16 | std::uint32_t(bytes[11]) << 24;
   info.customer = site.customer;
   info.site = site.address.empty() ? number : number + ", " + site.address;
   info.installer = installer.empty() ? rev.author : installer;
   info.showPassword = showPassword;
-  SaveTextOutput(env, output, ReportHtml(image, info));
+  SaveTextOutput(env, output, ReportHtml(image.data(), info));
   if (json && output != "-") Print({{"site", number}, {"revision", rev.id}, {"file", output}});
   return ExitDone;
 }
