@@ -131,8 +131,10 @@ std::string PageRows(const Configuration& config, int p, bool showPassword) {
       if (boxes) {
         value = TickedBoxes(config, {fields.begin() + i, fields.begin() + end});
       } else {
-        for (std::size_t k = i; k < end; ++k)
-          value += (k > i ? " " : "") + ToUtf8(config.Get(fields[k]) + u" " + UnitOf(fields[k]));
+        for (std::size_t k = i; k < end; ++k) {
+          if (k > i) value += ' ';
+          value += ToUtf8(config.Get(fields[k]) + u" " + UnitOf(fields[k]));
+        }
       }
     } else {
       label = ToUtf8(FieldLabel(f));

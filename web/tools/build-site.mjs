@@ -1,9 +1,9 @@
 // Assembles the browser configurator's site next to the engine that the
 // build has put there:
 //   node build-site.mjs SOURCE_ROOT SITE_FOLDER
-// - the static files of web/site, copied, and the toolbar's pictures, which
-//   are the desktop's own; every text, page and fact the page shows it asks
-//   the engine for at its start;
+// - the static files of web/site, copied, with the toolbar's pictures (the
+//   desktop's own) written into the page; every text, page and fact the page
+//   shows it asks the engine for at its start;
 // - sw.js: the service worker, with the list of the site's files and a
 //   version made from their contents, so that a new build replaces the
 //   offline copy;
@@ -22,7 +22,7 @@ if (!root || !site) {
 
 // What an earlier build made and this one makes again (or no longer makes).
 for (const name of readdirSync(site))
-  if (name === 'texts.js' || COMPRESSED.test(name)) unlinkSync(join(site, name));
+  if (name === 'texts.js' || name.endsWith('.bmp') || COMPRESSED.test(name)) unlinkSync(join(site, name));
 
 // Static files.
 const sources = join(root, 'web/site');
@@ -30,8 +30,12 @@ for (const name of readdirSync(sources)) {
   if (name === 'sw.js') continue;
   copyFileSync(join(sources, name), join(site, name));
 }
+// The toolbar's pictures are the desktop's own, written into the page, so
+// that they take no request of their own while the engine loads.
+let page = readFileSync(join(site, 'index.html'), 'utf8');
 for (const name of ['open.bmp', 'save.bmp', 'read.bmp', 'write.bmp'])
-  copyFileSync(join(root, 'src/res', name), join(site, name));
+  page = page.replace(`src="${name}"`, `src="data:image/bmp;base64,${readFileSync(join(root, 'src/res', name)).toString('base64')}"`);
+writeFileSync(join(site, 'index.html'), page);
 
 // The offline copy: every file of the site, under a version made from all
 // of their contents.
