@@ -13,6 +13,9 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w
 # scripts/package and its tests: Debian package tools, the manual page's
 # generator, the zip, and dpkg run as another user than root in the tests.
 PACKAGES+=(dpkg-dev lintian help2man zip unzip fakeroot)
+# The office server: HTTPS, hashing, and PostgreSQL (its client library and
+# the server that the tests start a cluster of their own of).
+PACKAGES+=(libcpp-httplib-dev libssl-dev libsodium-dev libpq-dev postgresql)
 
 # Installs the Debian packages that are missing; quick and silent when all are there.
 ensure_packages() {
@@ -111,4 +114,51 @@ prepare_wine() {
     rm -f "$WINEPREFIX"/.windows-*
     touch "$mark"
   fi
+}
+
+# A throw-away PostgreSQL cluster for the tests and benchmarks: made by
+# initdb in a temporary folder, listening on a socket in that folder alone
+# (no TCP), stopped and removed by stop_postgresql (call it from an EXIT
+# trap, so that a failure stops it too). Exports OSTREL_TEST_POSTGRESQL,
+# the URL of its database "postgres". PostgreSQL refuses to run as root:
+# as root, the cluster runs as the user postgres.
+PG_DIR=
+start_postgresql() {
+  local bin
+  bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
+  if [ -z "$bin" ] || [ ! -x "$bin/initdb" ]; then
+    echo "PostgreSQL's programs are not installed (Debian: postgresql)" >&2
+    return 1
+  fi
+  PG_DIR=$(mktemp -d /tmp/ostrel-pg.XXXXXX) || return 1
+  local as=()
+  if [ "$(id -u)" -eq 0 ]; then
+    chown postgres: "$PG_DIR"
+    as=(runuser -u postgres --)
+  fi
+  if ! "${as[@]}" "$bin/initdb" -D "$PG_DIR/data" -U postgres --auth=trust -E UTF8 --locale=C.UTF-8 \
+      >"$PG_DIR/initdb.log" 2>&1; then
+    cat "$PG_DIR/initdb.log" >&2
+    echo "initdb failed: no PostgreSQL cluster for the tests" >&2
+    return 1
+  fi
+  if ! "${as[@]}" "$bin/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/server.log" -w -t 60 \
+      -o "-c listen_addresses='' -c unix_socket_directories='$PG_DIR' -c max_connections=300 -c fsync=on" \
+      start >/dev/null; then
+    cat "$PG_DIR/server.log" >&2
+    echo "the test cluster of PostgreSQL did not start" >&2
+    return 1
+  fi
+  export OSTREL_TEST_POSTGRESQL="postgresql:///postgres?host=$PG_DIR&user=postgres"
+  export OSTREL_TEST_PG_CTL="${as[*]} $bin/pg_ctl -D $PG_DIR/data"
+}
+
+stop_postgresql() {
+  [ -n "$PG_DIR" ] || return 0
+  local bin as=()
+  bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
+  [ "$(id -u)" -eq 0 ] && as=(runuser -u postgres --)
+  "${as[@]}" "$bin/pg_ctl" -D "$PG_DIR/data" -m immediate -w stop >/dev/null 2>&1 || true
+  rm -rf "$PG_DIR"
+  PG_DIR=
 }

@@ -131,6 +131,22 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
   return crc ^ 0xFFFFFFFFu;
 }
 
+ConfigFileResult ParseConfigFile(const std::uint8_t* buffer, std::size_t size, std::uint8_t* image,
+                                 LoadDetail* detail) {
+  LoadDetail ignored;
+  if (!detail) detail = &ignored;
+  *detail = LoadDetail{};
+  if (size != kConfigFileSize) return BadFormat;
+  if (GetU32(buffer) != kMagic || GetU32(buffer + 4) != kLength) return BadFormat;
+  if (GetU32(buffer + 12) != kVersion) {
+    detail->version = GetU32(buffer + 12);
+    return BadFormat;
+  }
+  if (Crc32(buffer + kCrcStart, kConfigFileSize - kCrcStart) != GetU32(buffer + 8)) return Corrupt;
+  std::memcpy(image, buffer + kImageStart, kImageSize);
+  return Loaded;
+}
+
 ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,
                                 std::uint8_t* image, LoadDetail* detail) {
   LoadDetail ignored;
@@ -146,14 +162,7 @@ ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,
     case IFileSystem::ReadOutcome::Done:
       break;
   }
-  if (GetU32(buffer) != kMagic || GetU32(buffer + 4) != kLength) return BadFormat;
-  if (GetU32(buffer + 12) != kVersion) {
-    detail->version = GetU32(buffer + 12);
-    return BadFormat;
-  }
-  if (Crc32(buffer + kCrcStart, kConfigFileSize - kCrcStart) != GetU32(buffer + 8)) return Corrupt;
-  std::memcpy(image, buffer + kImageStart, kImageSize);
-  return Loaded;
+  return ParseConfigFile(buffer, sizeof buffer, image, detail);
 }
 
 std::array<std::uint8_t, kConfigFileSize> ConfigFileBytes(const std::uint8_t* image) {

@@ -34,6 +34,10 @@ ConfigFileResult LoadConfigFile(IFileSystem& files, const std::u16string& path,
                                 std::uint8_t* image, LoadDetail* detail = nullptr);
 // The bytes of the file for `image`: header, CRC, version, image.
 std::array<std::uint8_t, kConfigFileSize> ConfigFileBytes(const std::uint8_t* image);
+// The same check of a file's bytes already in memory (one sent to the
+// office); `size` other than kConfigFileSize is BadFormat.
+ConfigFileResult ParseConfigFile(const std::uint8_t* data, std::size_t size, std::uint8_t* image,
+                                 LoadDetail* detail = nullptr);
 // Writes the file for `image` so that a failure leaves an existing file as
 // it was: through a temporary file beside the target that then takes its
 // place, or in place where no file can be made beside it. A link is

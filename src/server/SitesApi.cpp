@@ -1,0 +1,416 @@
+#include "server/SitesApi.h"
+
+#include <sodium.h>
+
+#include "app/Compare.h"
+#include "app/ConfigFile.h"
+#include "config/Configuration.h"
+#include "config/ImageMap.h"
+#include "config/Utf8.h"
+#include "sites/Registry.h"
+
+namespace office {
+
+namespace {
+
+[[noreturn]] void Refuse(const RegistryError& e) {
+  switch (e.fault()) {
+    case RegistryFault::Invalid: throw ApiError(400, e.what());
+    case RegistryFault::NotFound: throw ApiError(404, e.what());
+    case RegistryFault::Exists: throw ApiError(409, e.what());
+    case RegistryFault::Storage: throw ApiError(503, std::string("the registry cannot be used now: ") + e.what());
+    default: break;
+  }
+  throw ApiError(500, e.what());
+}
+
+// Runs `body` with the registry's refusals as the API's.
+template <typename F>
+auto Registered(F&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const RegistryError& e) {
+    Refuse(e);
+  }
+}
+
+Json SiteJson(const Site& s) {
+  return {{"number", s.number}, {"customer", s.customer}, {"address", s.address}, {"sim", s.sim},
+          {"phone", s.phone},   {"notes", s.notes},       {"added", s.added},     {"archived", s.archived}};
+}
+
+Json RevisionJson(const Revision& r) {
+  return {{"id", r.id},
+          {"site", r.site},
+          {"parent", r.parent},
+          {"at", r.at},
+          {"author", r.author},
+          {"source", SourceName(r.source)},
+          {"comment", r.comment},
+          {"image", r.image},
+          {"before", r.before},
+          {"changed", r.changed},
+          {"changed_keys", r.changedKeys}};
+}
+
+bool IsPassword(const FieldRef& f) { return f.Row().kind == FieldKind::Password; }
+
+std::string Shown(const FieldRef& f, const std::u16string& value) {
+  if (IsPassword(f) && !value.empty()) return kMaskedPassword;
+  return ToUtf8(value);
+}
+
+std::string Text(const Json& body, const char* key) {
+  const auto it = body.find(key);
+  if (it == body.end() || it->is_null()) return "";
+  if (!it->is_string()) throw ApiError(400, std::string("\"") + key + "\" must be a text");
+  return it->get<std::string>();
+}
+
+void OnlyKeys(const Json& body, std::initializer_list<const char*> keys) {
+  for (const auto& [key, value] : body.items()) {
+    bool known = false;
+    for (const char* k : keys) known = known || key == k;
+    if (!known) throw ApiError(400, "unknown key \"" + key.substr(0, 40) + "\" in the body");
+  }
+}
+
+Site SiteOf(ApiCall& call, const std::string& number) {
+  std::optional<Site> site = Registered([&] { return call.registry.FindSite(number); });
+  if (!site) throw ApiError(404, "no site \"" + number.substr(0, 100) + "\"");
+  return *site;
+}
+
+Site SiteOf(ApiCall& call) { return SiteOf(call, call.Param("number")); }
+
+// `key` against a pattern in which '*' stands for any run of characters.
+bool Glob(std::string_view pattern, std::string_view key) {
+  // The usual linear match: on a mismatch, the last '*' takes one more
+  // character.
+  std::size_t p = 0, k = 0, star = std::string_view::npos, mark = 0;
+  while (k < key.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = k;
+    } else if (p < pattern.size() && pattern[p] == key[k]) {
+      ++p;
+      ++k;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      k = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+Revision RevisionOf(ApiCall& call, const std::string& prefix) {
+  SiteOf(call);
+  return Registered([&] { return call.registry.ResolveRevision(call.Param("number"), prefix); });
+}
+
+Revision HeadOf(ApiCall& call) {
+  SiteOf(call);
+  std::optional<Revision> head = Registered([&] { return call.registry.Head(call.Param("number")); });
+  if (!head) throw ApiError(404, "the site \"" + call.Param("number").substr(0, 100) + "\" has no revision yet");
+  return *head;
+}
+
+// The revision named by ?revision= (or the path's {revision}), else the head.
+Revision Chosen(ApiCall& call, const std::optional<std::string>& id) {
+  return id && !id->empty() ? RevisionOf(call, *id) : HeadOf(call);
+}
+
+Image ImageFromBody(const Json& body, const char* osr_key, const char* image_key) {
+  std::vector<std::uint8_t> bytes;
+  const std::string osr = Text(body, osr_key), raw = Text(body, image_key);
+  if (!osr.empty() && !raw.empty())
+    throw ApiError(400, std::string("give \"") + osr_key + "\" or \"" + image_key + "\", not both");
+  if (osr.empty() && raw.empty()) return {};
+  if (!DecodeBase64(osr.empty() ? raw : osr, bytes))
+    throw ApiError(400, std::string("\"") + (osr.empty() ? image_key : osr_key) + "\" is not base64");
+  Image image(kImageSize);
+  if (!osr.empty()) {
+    LoadDetail detail;
+    switch (ParseConfigFile(bytes.data(), bytes.size(), image.data(), &detail)) {
+      case Loaded: break;
+      case Corrupt: throw ApiError(400, "the .osr file is damaged (its CRC does not match its contents)");
+      default:
+        if (bytes.size() != kConfigFileSize)
+          throw ApiError(400, "not an .osr file: it has " + std::to_string(bytes.size()) + " bytes, an .osr file " +
+                                  std::to_string(kConfigFileSize));
+        if (detail.version)
+          throw ApiError(400, "an .osr file of format version " + std::to_string(detail.version) +
+                                  ", which this office does not read");
+        throw ApiError(400, "not an .osr file");
+    }
+    return image;
+  }
+  if (bytes.size() != kImageSize)
+    throw ApiError(400, "an image has " + std::to_string(kImageSize) + " bytes, not " + std::to_string(bytes.size()));
+  return Image(bytes.begin(), bytes.end());
+}
+
+void ListSites(ApiCall& call) {
+  const std::string text = call.request.Query("q").value_or("");
+  const std::string archived = call.request.Query("archived").value_or("");
+  if (!archived.empty() && archived != "0" && archived != "1")
+    throw ApiError(400, "\"archived\" is 0 or 1");
+  Json list = Json::array();
+  for (const Site& s : Registered([&] { return call.registry.ListSites(text, archived == "1"); }))
+    list.push_back(SiteJson(s));
+  call.Reply({{"sites", list}});
+}
+
+SiteChanges ChangesOf(const Json& body) {
+  SiteChanges c;
+  auto take = [&](const char* key, std::optional<std::string>& into) {
+    if (body.contains(key)) into = Text(body, key);
+  };
+  take("customer", c.customer);
+  take("address", c.address);
+  take("sim", c.sim);
+  take("phone", c.phone);
+  take("notes", c.notes);
+  return c;
+}
+
+void AddSite(ApiCall& call) {
+  const Json body = call.Body();
+  OnlyKeys(body, {"number", "customer", "address", "sim", "phone", "notes"});
+  Site site;
+  site.number = Text(body, "number");
+  site.customer = Text(body, "customer");
+  site.address = Text(body, "address");
+  site.sim = Text(body, "sim");
+  site.phone = Text(body, "phone");
+  site.notes = Text(body, "notes");
+  Registered([&] { call.registry.AddSite(site); });
+  Office(call.db, call.api.Policy())
+      .Audit(call.session.name, call.request.remote, "site added", site.number, "", call.now);
+  call.Reply(SiteJson(SiteOf(call, site.number)), 201);
+}
+
+void ShowSite(ApiCall& call) {
+  const Site site = SiteOf(call);
+  Json heads = Json::array();
+  for (const Revision& r : Registered([&] { return call.registry.Heads(site.number); }))
+    heads.push_back(RevisionJson(r));
+  Json reply = SiteJson(site);
+  reply["heads"] = heads;
+  reply["diverged"] = heads.size() > 1;
+  call.Reply(reply);
+}
+
+void EditSite(ApiCall& call) {
+  const Json body = call.Body();
+  OnlyKeys(body, {"customer", "address", "sim", "phone", "notes"});
+  SiteOf(call);
+  Registered([&] { call.registry.EditSite(call.Param("number"), ChangesOf(body)); });
+  Office(call.db, call.api.Policy())
+      .Audit(call.session.name, call.request.remote, "site edited", call.Param("number"), "", call.now);
+  call.Reply(SiteJson(SiteOf(call)));
+}
+
+void ArchiveSite(ApiCall& call) {
+  bool archived = true;
+  if (!call.request.body.empty()) {
+    const Json body = call.Body();
+    OnlyKeys(body, {"archived"});
+    if (body.contains("archived")) {
+      if (!body["archived"].is_boolean()) throw ApiError(400, "\"archived\" must be true or false");
+      archived = body["archived"].get<bool>();
+    }
+  }
+  SiteOf(call);
+  Registered([&] { call.registry.ArchiveSite(call.Param("number"), archived); });
+  Office(call.db, call.api.Policy())
+      .Audit(call.session.name, call.request.remote, archived ? "site archived" : "site restored",
+             call.Param("number"), "", call.now);
+  call.Reply(SiteJson(SiteOf(call)));
+}
+
+void SiteLog(ApiCall& call) {
+  std::size_t limit = 0;
+  if (const auto text = call.request.Query("limit")) {
+    char* end = nullptr;
+    const long long n = std::strtoll(text->c_str(), &end, 10);
+    if (text->empty() || *end || n < 1 || n > 100000) throw ApiError(400, "\"limit\" must be a number from 1 to 100000");
+    limit = static_cast<std::size_t>(n);
+  }
+  SiteOf(call);
+  Json list = Json::array();
+  for (const Revision& r : Registered([&] { return call.registry.Log(call.Param("number"), limit); }))
+    list.push_back(RevisionJson(r));
+  call.Reply({{"revisions", list}});
+}
+
+void ShowRevision(ApiCall& call) {
+  const Revision r = RevisionOf(call, call.Param("revision"));
+  const Image image = Registered([&] { return call.registry.RevisionImage(r); });
+  Configuration model;
+  model.Load(image.data());
+  Json fields = Json::array();
+  for (const FieldRef& f : Configuration::AllFields())
+    fields.push_back({{"key", f.Key()}, {"value", Shown(f, model.Get(f))}});
+  Json reply = RevisionJson(r);
+  reply["fields"] = fields;
+  call.Reply(reply);
+}
+
+std::string PasswordIn(const Image& image) {
+  Configuration model;
+  model.Load(image.data());
+  for (const FieldRef& f : Configuration::AllFields())
+    if (IsPassword(f)) return ToUtf8(model.Get(f));
+  return "";
+}
+
+void RevisionFile(ApiCall& call) {
+  const Revision r = RevisionOf(call, call.Param("revision"));
+  const Image image = Registered([&] { return call.registry.RevisionImage(r); });
+  const auto bytes = ConfigFileBytes(image.data());
+  const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
+  if (!PasswordIn(image).empty())
+    Office(call.db, call.api.Policy())
+        .Audit(call.session.name, call.request.remote, "password shown", r.site, "in the .osr file of " + r.id.substr(0, 12),
+               call.now);
+  call.response.status = 200;
+  call.response.content_type = "application/octet-stream";
+  call.response.body.assign(file.begin(), file.end());
+  call.response.headers.emplace_back("Content-Disposition", "attachment; filename=\"site.osr\"");
+}
+
+void ShowPassword(ApiCall& call) {
+  const Revision r = Chosen(call, call.request.Query("revision"));
+  const Image image = Registered([&] { return call.registry.RevisionImage(r); });
+  const std::string password = PasswordIn(image);
+  Office(call.db, call.api.Policy())
+      .Audit(call.session.name, call.request.remote, "password shown", r.site, r.id.substr(0, 12), call.now);
+  call.Reply({{"site", r.site}, {"revision", r.id}, {"password", password}, {"set", !password.empty()}});
+}
+
+void SiteDiff(ApiCall& call) {
+  const auto from = call.request.Query("from"), to = call.request.Query("to");
+  Revision b = to && !to->empty() ? RevisionOf(call, *to) : HeadOf(call);
+  Revision a;
+  if (from && !from->empty()) {
+    a = RevisionOf(call, *from);
+  } else if (!b.parent.empty()) {
+    a = Registered([&] { return *call.registry.FindRevision(b.parent); });
+  } else {
+    a = b;
+  }
+  const Difference d = Registered([&] { return call.registry.Diff(a, b); });
+  Json fields = Json::array();
+  for (const FieldDifference& f : d.fields)
+    fields.push_back({{"key", f.field.Key()}, {"from", Shown(f.field, f.a)}, {"to", Shown(f.field, f.b)}});
+  call.Reply({{"from", a.id}, {"to", b.id}, {"fields", fields}, {"other_bytes", d.otherBytes}});
+}
+
+void RecordRevision(ApiCall& call) {
+  const Json body = call.Body();
+  OnlyKeys(body, {"osr", "image", "source", "comment", "parent", "at", "author", "before_osr", "before_image"});
+  NewRevision n;
+  n.site = call.Param("number");
+  n.image = ImageFromBody(body, "osr", "image");
+  if (n.image.empty()) throw ApiError(400, "the body lacks the image: give \"osr\" (an .osr file, base64)");
+  n.before = ImageFromBody(body, "before_osr", "before_image");
+  const std::string source = Text(body, "source");
+  const auto s = SourceNamed(source.empty() ? "file" : source);
+  if (!s) throw ApiError(400, "\"source\" is one of read, write, file, edit, import");
+  n.source = *s;
+  n.comment = Text(body, "comment");
+  n.at = Text(body, "at");
+  // A revision taken from another registry (a laptop's, by a sync) keeps
+  // its author and time, or it would be another revision; otherwise the
+  // author is the operator logged in.
+  const std::string author = Text(body, "author");
+  if (!author.empty() && n.at.empty())
+    throw ApiError(400, "\"author\" is given only with \"at\" (a revision taken from another registry)");
+  n.author = author.empty() ? call.session.name : author;
+  if (body.contains("parent")) n.parent = Text(body, "parent");
+  SiteOf(call);
+  const Added added = Registered([&] { return call.registry.AddRevision(n); });
+  if (added.added)
+    Office(call.db, call.api.Policy())
+        .Audit(call.session.name, call.request.remote, "revision recorded", n.site,
+               added.id.substr(0, 12) + (author.empty() ? "" : " by " + author), call.now);
+  call.Reply({{"id", added.id}, {"added", added.added}}, added.added ? 201 : 200);
+}
+
+void FindSites(ApiCall& call) {
+  std::vector<FieldQuery> conditions;
+  for (const auto& [key, value] : call.request.query) conditions.push_back({key, value});
+  if (conditions.empty()) throw ApiError(400, "give one condition or more: ?KEY=VALUE");
+  // A search by the password would tell a viewer the password.
+  if (call.session.role < Role::Installer)
+    for (const FieldQuery& q : conditions)
+      for (const FieldRef& f : Configuration::AllFields())
+        if (IsPassword(f) && q.key.size() <= 200 && Glob(q.key, f.Key()))
+          throw ApiError(403, "refused: searching by the alarm's password needs the role installer");
+  Json list = Json::array();
+  for (const FoundSite& found : Registered([&] { return call.registry.Find(conditions); }))
+    list.push_back({{"site", SiteJson(found.site)}, {"revision", found.revision}, {"fields", found.fields}});
+  call.Reply({{"sites", list}});
+}
+
+void ExportSite(ApiCall& call) {
+  SiteOf(call);
+  const std::string history = Registered([&] { return call.registry.ExportHistory(call.Param("number")); });
+  Office(call.db, call.api.Policy())
+      .Audit(call.session.name, call.request.remote, "password shown", call.Param("number"), "in its exported history",
+             call.now);
+  call.response.status = 200;
+  call.response.body = history;
+}
+
+}  // namespace
+
+bool DecodeBase64(const std::string& text, std::vector<std::uint8_t>& bytes) {
+  bytes.resize(text.size() / 4 * 3 + 3);
+  std::size_t size = 0;
+  const char* end = nullptr;
+  if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &size, &end,
+                        sodium_base64_VARIANT_ORIGINAL) != 0 ||
+      end != text.data() + text.size()) {
+    // Without padding, as some encoders write it.
+    if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &size, &end,
+                          sodium_base64_VARIANT_ORIGINAL_NO_PADDING) != 0 ||
+        end != text.data() + text.size())
+      return false;
+  }
+  bytes.resize(size);
+  return true;
+}
+
+std::string EncodeBase64(const std::vector<std::uint8_t>& bytes) {
+  std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+  sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(), sodium_base64_VARIANT_ORIGINAL);
+  text.pop_back();
+  return text;
+}
+
+std::vector<Endpoint> SitesEndpoints() {
+  return {
+      {"GET", "/api/sites", Role::Viewer, "the sites: ?q=TEXT&archived=1", ListSites},
+      {"POST", "/api/sites", Role::Installer, "add a site: {number, customer?, address?, sim?, phone?, notes?}", AddSite},
+      {"GET", "/api/sites/{number}", Role::Viewer, "a site and its heads", ShowSite},
+      {"PATCH", "/api/sites/{number}", Role::Installer, "edit a site: {customer?, address?, sim?, phone?, notes?}", EditSite},
+      {"POST", "/api/sites/{number}/archive", Role::Admin, "archive a site (or {archived: false} restores it)", ArchiveSite},
+      {"GET", "/api/sites/{number}/log", Role::Viewer, "the site's revisions, the last added first: ?limit=N", SiteLog},
+      {"POST", "/api/sites/{number}/revisions", Role::Installer,
+       "record a revision: {osr (base64), source?, comment?, parent?, at?, author?, before_osr?}", RecordRevision},
+      {"GET", "/api/sites/{number}/revisions/{revision}", Role::Viewer,
+       "a revision with its fields (the password masked)", ShowRevision},
+      {"GET", "/api/sites/{number}/revisions/{revision}/osr", Role::Installer, "a revision as an .osr file", RevisionFile},
+      {"GET", "/api/sites/{number}/diff", Role::Viewer, "the fields that differ: ?from=REV&to=REV", SiteDiff},
+      {"GET", "/api/sites/{number}/password", Role::Installer, "the alarm's password: ?revision=REV", ShowPassword},
+      {"GET", "/api/sites/{number}/export", Role::Installer, "the site's whole history as JSON", ExportSite},
+      {"GET", "/api/find", Role::Viewer, "the sites whose head has these values: ?KEY=VALUE&...", FindSites},
+  };
+}
+
+}  // namespace office

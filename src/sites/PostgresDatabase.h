@@ -1,0 +1,39 @@
+// The database interface on PostgreSQL (libpq): the registry on a database
+// server, for a company that outgrows one machine. Every value is bound as
+// a parameter. A write transaction takes one lock for the whole registry,
+// as SQLite's writer does, so the registry's read-then-write steps behave
+// the same on both.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "sites/Database.h"
+
+struct pg_conn;
+
+class PostgresDatabase : public Database {
+ public:
+  // Connects to `url` ("postgresql://user@host/db", "postgresql:///db?host=/run/..",
+  // or libpq's "key=value" form). Throws DbError(Unavailable) when the
+  // server cannot be reached, with libpq's reason (never the password).
+  explicit PostgresDatabase(const std::string& url);
+  ~PostgresDatabase() override;
+
+  std::string_view Backend() const override { return "postgresql"; }
+  std::unique_ptr<DbRows> Query(std::string_view sql, const std::vector<DbValue>& params) override;
+  std::int64_t Changes() const override { return changes_; }
+  void Begin(bool write) override;
+  void Commit() override;
+  void Rollback() noexcept override;
+  bool InTransaction() const override;
+  std::vector<std::string> Tables() override;
+
+  // True when `url` names a PostgreSQL database rather than a file.
+  static bool IsUrl(const std::string& url);
+
+ private:
+  [[noreturn]] void Fail(const char* sqlstate, std::string_view what) const;
+
+  pg_conn* conn_ = nullptr;
+  std::int64_t changes_ = 0;
+};

@@ -1,0 +1,196 @@
+// The office's operators, sessions, locks and audit log, on every backend.
+#include <gtest/gtest.h>
+
+#include "OfficeTestSupport.h"
+
+namespace office {
+namespace {
+
+class OfficeOn : public ::testing::TestWithParam<std::string> {};
+
+constexpr std::int64_t kMinute = 60 * 1000;
+
+// Five failed logins lock the account and the address for 15 minutes:
+// a table of attempts, each with its time, name, address and password,
+// and the status it gets.
+TEST_P(OfficeOn, FailedLoginsLockTheAccountAndTheAddress) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  std::int64_t now = 1'800'000'000'000;
+  office.ApiOf().clock = [&] { return now; };
+  const std::string right = TestPassword(Role::Installer);
+  struct Attempt {
+    std::int64_t at_minute;
+    const char* name;
+    const char* from;
+    bool right_password;
+    int status;
+  };
+  const Attempt attempts[] = {
+      {0, "installer", "10.0.0.1", false, 401},
+      {0, "installer", "10.0.0.1", false, 401},
+      {1, "installer", "10.0.0.2", false, 401},
+      {1, "installer", "10.0.0.2", false, 401},
+      {2, "installer", "10.0.0.3", false, 401},  // the fifth: the account is locked
+      {2, "installer", "10.0.0.9", true, 429},   // even with the right password, from anywhere
+      {3, "viewer", "10.0.0.9", true, 200},      // another account is not
+      {16, "installer", "10.0.0.9", true, 429},  // nor a minute before the end
+      {17, "installer", "10.0.0.9", true, 200},  // 15 minutes after the fifth
+      // One address trying names: locked after five, for every name.
+      {20, "a1", "10.0.0.7", false, 401},
+      {20, "a2", "10.0.0.7", false, 401},
+      {20, "a3", "10.0.0.7", false, 401},
+      {20, "a4", "10.0.0.7", false, 401},
+      {20, "a5", "10.0.0.7", false, 401},
+      {21, "viewer", "10.0.0.7", true, 429},
+      {21, "viewer", "10.0.0.8", true, 200},
+      {34, "viewer", "10.0.0.7", true, 429},
+      {35, "viewer", "10.0.0.7", true, 200},
+      // Failures spread wider than 15 minutes lock nothing.
+      {40, "installer", "10.0.1.1", false, 401},
+      {44, "installer", "10.0.1.2", false, 401},
+      {48, "installer", "10.0.1.3", false, 401},
+      {52, "installer", "10.0.1.4", false, 401},
+      {56, "installer", "10.0.1.5", false, 401},
+      {57, "installer", "10.0.1.6", true, 200},
+  };
+  for (const Attempt& a : attempts) {
+    now = 1'800'000'000'000 + a.at_minute * kMinute;
+    const std::string password = a.right_password ? (std::string(a.name) + "-password") : "wrong password";
+    const ApiResponse r = office.Call("POST", "/api/login", Json{{"name", a.name}, {"password", password}}.dump(),
+                                      "", "https://office.test:8443", a.from);
+    EXPECT_EQ(r.status, a.status) << a.name << " from " << a.from << " at minute " << a.at_minute << ": " << r.body;
+    if (a.status == 429) {
+      EXPECT_NE(r.body.find("locked"), std::string::npos) << r.body;
+    }
+    if (a.status == 401) EXPECT_NE(r.body.find("wrong name or password"), std::string::npos) << r.body;
+  }
+}
+
+// A session ends when unused for the idle time, and in any case at the
+// absolute limit; logout ends it; so do a new password and disabling.
+TEST_P(OfficeOn, SessionsExpireAndEnd) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  const OfficePolicy policy;
+  std::int64_t now = 1'800'000'000'000;
+  office.ApiOf().clock = [&] { return now; };
+  struct Step {
+    std::int64_t advance_ms;
+    int status;
+  };
+  // Used every 20 minutes: alive until the absolute limit.
+  std::string token = office.Login(Role::Viewer);
+  for (std::int64_t t = 0; t + 20 * kMinute < policy.absolute_ms; t += 20 * kMinute) {
+    now += 20 * kMinute;
+    ASSERT_EQ(office.Call("GET", "/api/session", "", token).status, 200) << t;
+  }
+  now += 20 * kMinute;
+  EXPECT_EQ(office.Call("GET", "/api/session", "", token).status, 401) << "past the absolute limit";
+
+  token = office.Login(Role::Viewer);
+  now += policy.idle_ms - 1000;
+  EXPECT_EQ(office.Call("GET", "/api/session", "", token).status, 200);
+  now += policy.idle_ms + 1000;
+  EXPECT_EQ(office.Call("GET", "/api/session", "", token).status, 401) << "past the idle limit";
+
+  token = office.Login(Role::Viewer);
+  EXPECT_EQ(office.Call("POST", "/api/logout", "", token).status, 200);
+  EXPECT_EQ(office.Call("GET", "/api/session", "", token).status, 401) << "after logout";
+
+  const std::string admin = office.Login(Role::Admin);
+  token = office.Login(Role::Viewer);
+  EXPECT_EQ(office.Call("PATCH", "/api/operators/viewer", R"({"password":"another password"})", admin).status, 200);
+  EXPECT_EQ(office.Call("GET", "/api/session", "", token).status, 401) << "after a new password";
+  token = office.Login("viewer", "another password");
+  EXPECT_EQ(office.Call("PATCH", "/api/operators/viewer", R"({"disabled":true})", admin).status, 200);
+  EXPECT_EQ(office.Call("GET", "/api/session", "", token).status, 401) << "after disabling";
+  EXPECT_EQ(office.Login("viewer", "another password"), "") << "a disabled operator logs in";
+
+  // Forged tokens: none of them is a session.
+  for (const std::string& forged : {std::string(64, '0'), token.substr(0, 63) + "x", token + "0", std::string("")})
+    EXPECT_EQ(office.Call("GET", "/api/session", "", forged).status, 401) << forged;
+}
+
+// Operators managed through the API: the last admin stays; a role
+// downgraded takes effect on the next request.
+TEST_P(OfficeOn, OperatorsChangeWithoutLosingTheLastAdmin) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  const std::string admin = office.Login(Role::Admin);
+  struct Row {
+    const char* method;
+    const char* target;
+    const char* body;
+    int status;
+  };
+  const Row rows[] = {
+      {"PATCH", "/api/operators/admin", R"({"role":"viewer"})", 409},
+      {"PATCH", "/api/operators/admin", R"({"disabled":true})", 409},
+      {"POST", "/api/operators", R"({"name":"boss","role":"admin","password":"boss password"})", 201},
+      {"POST", "/api/operators", R"({"name":"boss","role":"admin","password":"boss password"})", 409},
+      {"POST", "/api/operators", R"({"name":"x y","role":"admin","password":"boss password"})", 400},
+      {"POST", "/api/operators", R"({"name":"short","role":"admin","password":"123"})", 400},
+      {"POST", "/api/operators", R"({"name":"r","role":"root","password":"long enough"})", 400},
+      {"POST", "/api/operators", R"({"name":"r","role":"viewer"})", 400},
+      {"PATCH", "/api/operators/nobody", R"({"role":"viewer"})", 404},
+      {"PATCH", "/api/operators/installer", R"({"shell":"/bin/sh"})", 400},
+      {"PATCH", "/api/operators/installer", R"({})", 400},
+      {"PATCH", "/api/operators/installer", R"({"disabled":"yes"})", 400},
+      {"PATCH", "/api/operators/installer", R"({"role":"viewer"})", 200},
+      {"PATCH", "/api/operators/boss", R"({"role":"viewer"})", 200},  // admin is an admin still
+  };
+  const std::string installer = office.Login(Role::Installer);
+  for (const Row& row : rows) {
+    const ApiResponse r = office.Call(row.method, row.target, row.body, admin);
+    EXPECT_EQ(r.status, row.status) << row.target << " " << row.body << ": " << r.body;
+  }
+  EXPECT_EQ(office.Call("POST", "/api/sites", R"({"number":"1"})", installer).status, 403)
+      << "the installer made a viewer keeps the installer's rights";
+}
+
+// The audit log: who did what from where, in order, append-only in the
+// database itself, and free of passwords and tokens.
+TEST_P(OfficeOn, TheAuditLogNotesEveryActionAndIsAppendOnly) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  AddDemoSite(office, "0417");
+  const std::string admin = office.Login(Role::Admin);
+  const std::string installer = office.Login(Role::Installer);
+  office.Login("viewer", "not the password", "198.51.100.7");
+  office.Call("POST", "/api/operators", R"({"name":"newcomer","role":"viewer","password":"secret-pw-1"})", admin);
+  office.Call("POST", "/api/sites/0417/revisions", Json{{"osr", DemoOsrBase64()}, {"source", "edit"}}.dump(), installer);
+  office.Call("GET", "/api/sites/0417/password", "", installer);
+  office.Call("POST", "/api/sites/0417/archive", "", admin);
+  office.Call("POST", "/api/logout", "", installer);
+  const ApiResponse r = office.Call("GET", "/api/audit", "", admin);
+  ASSERT_EQ(r.status, 200);
+  std::vector<std::string> seen;
+  const Json log = Json::parse(r.body);
+  for (const Json& e : log["entries"]) seen.push_back(e["action"].get<std::string>() + " by " +
+                                                                        e["who"].get<std::string>() + " from " +
+                                                                        e["from"].get<std::string>());
+  const std::vector<std::string> expected = {
+      "operator added by test from local",       "operator added by test from local",
+      "operator added by test from local",       "login by admin from 192.0.2.1",
+      "login by installer from 192.0.2.1",       "login failed by viewer from 198.51.100.7",
+      "operator added by admin from 192.0.2.1",  "revision recorded by installer from 192.0.2.1",
+      "password shown by installer from 192.0.2.1", "site archived by admin from 192.0.2.1",
+      "logout by installer from 192.0.2.1"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(r.body.find("secret-pw-1"), std::string::npos);
+  EXPECT_EQ(r.body.find("not the password"), std::string::npos);
+  EXPECT_EQ(r.body.find(admin), std::string::npos);
+
+  auto db = office.Store().Pool().Get();
+  for (const char* change : {"UPDATE audit SET who = 'someone else'", "DELETE FROM audit"}) {
+    EXPECT_THROW(db->Execute(change), DbError) << change;
+    if (db->InTransaction()) db->Rollback();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OfficeOn, ::testing::ValuesIn(StoreBackends()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace office

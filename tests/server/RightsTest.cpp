@@ -1,0 +1,146 @@
+// Every endpoint of the API against every role: 401 without a session,
+// 403 without the right, and the endpoint's answer with it. An endpoint
+// the API has and the table lacks fails the test, and so does a row the
+// API has no endpoint for.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "OfficeTestSupport.h"
+
+namespace office {
+namespace {
+
+// The expected status for no session, viewer, installer and admin.
+struct RightsRow {
+  const char* method;
+  const char* pattern;  // as the API's table names the endpoint
+  std::string target;   // a concrete request; "{role}" is replaced by the caller's role
+  std::string body;
+  int none, viewer, installer, admin;
+  bool fresh_session = false;  // the call ends its session (logout)
+};
+
+std::vector<RightsRow> Rows(const std::string& revision) {
+  const std::string osr = DemoOsrBase64();
+  const std::string record = Json{{"osr", osr}, {"comment", "by {role}"}, {"source", "edit"}}.dump();
+  return {
+      {"POST", "/api/login", "/api/login", Json{{"name", "viewer"}, {"password", TestPassword(Role::Viewer)}}.dump(),
+       200, 200, 200, 200},
+      {"POST", "/api/logout", "/api/logout", "", 401, 200, 200, 200, true},
+      {"GET", "/api/session", "/api/session", "", 401, 200, 200, 200},
+      {"GET", "/api/operators", "/api/operators", "", 401, 403, 403, 200},
+      {"POST", "/api/operators", "/api/operators",
+       R"({"name":"new-{role}","role":"viewer","password":"a long password"})", 401, 403, 403, 201},
+      {"PATCH", "/api/operators/{name}", "/api/operators/viewer", R"({"role":"viewer"})", 401, 403, 403, 200},
+      {"GET", "/api/audit", "/api/audit?since=2000-01-01", "", 401, 403, 403, 200},
+      {"GET", "/api/sites", "/api/sites?q=04", "", 401, 200, 200, 200},
+      {"POST", "/api/sites", "/api/sites", R"({"number":"n-{role}","customer":"c"})", 401, 403, 201, 201},
+      {"GET", "/api/sites/{number}", "/api/sites/0417", "", 401, 200, 200, 200},
+      {"PATCH", "/api/sites/{number}", "/api/sites/0417", R"({"notes":"seen by {role}"})", 401, 403, 200, 200},
+      {"POST", "/api/sites/{number}/archive", "/api/sites/0417/archive", R"({"archived":false})", 401, 403, 403,
+       200},
+      {"GET", "/api/sites/{number}/log", "/api/sites/0417/log", "", 401, 200, 200, 200},
+      {"POST", "/api/sites/{number}/revisions", "/api/sites/0417/revisions", record, 401, 403, 201, 201},
+      {"GET", "/api/sites/{number}/revisions/{revision}", "/api/sites/0417/revisions/" + revision, "", 401, 200,
+       200, 200},
+      {"GET", "/api/sites/{number}/revisions/{revision}/osr", "/api/sites/0417/revisions/" + revision + "/osr", "",
+       401, 403, 200, 200},
+      {"GET", "/api/sites/{number}/diff", "/api/sites/0417/diff", "", 401, 200, 200, 200},
+      {"GET", "/api/sites/{number}/password", "/api/sites/0417/password", "", 401, 403, 200, 200},
+      {"GET", "/api/sites/{number}/export", "/api/sites/0417/export", "", 401, 403, 200, 200},
+      {"GET", "/api/find", "/api/find?input2.change_only=yes", "", 401, 200, 200, 200},
+  };
+}
+
+std::string WithRole(std::string text, const std::string& role) {
+  for (std::size_t at; (at = text.find("{role}")) != std::string::npos;) text.replace(at, 6, role);
+  return text;
+}
+
+class Rights : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Rights, EveryEndpointAgainstEveryRole) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  const std::string revision = AddDemoSite(office, "0417");
+  const std::vector<RightsRow> rows = Rows(revision);
+
+  // The table and the API name the same endpoints.
+  std::set<std::string> in_table, in_api;
+  for (const RightsRow& row : rows) in_table.insert(std::string(row.method) + " " + row.pattern);
+  for (const Endpoint& e : office.ApiOf().Endpoints()) in_api.insert(std::string(e.method) + " " + e.path);
+  for (const std::string& e : in_api) EXPECT_TRUE(in_table.count(e)) << e << " is missing from the rights table";
+  for (const std::string& e : in_table) EXPECT_TRUE(in_api.count(e)) << e << " is no endpoint of the API";
+  EXPECT_EQ(in_table.size(), rows.size()) << "an endpoint is in the table twice";
+
+  std::map<Role, std::string> tokens;
+  for (Role r : {Role::Viewer, Role::Installer, Role::Admin}) {
+    tokens[r] = office.Login(r);
+    ASSERT_FALSE(tokens[r].empty()) << RoleName(r);
+  }
+  for (const RightsRow& row : rows) {
+    const std::pair<Role, int> columns[] = {
+        {Role::None, row.none}, {Role::Viewer, row.viewer}, {Role::Installer, row.installer}, {Role::Admin, row.admin}};
+    for (const auto& [role, expected] : columns) {
+      std::string token;
+      if (role != Role::None) token = row.fresh_session ? office.Login(role) : tokens[role];
+      const std::string who = RoleName(role);
+      const ApiResponse r = office.Call(row.method, WithRole(row.target, who), WithRole(row.body, who), token);
+      EXPECT_EQ(r.status, expected) << row.method << " " << row.target << " as " << who << ": " << r.body;
+      if (expected >= 400) {
+        EXPECT_NE(r.body.find("\"error\""), std::string::npos) << row.target << " as " << who;
+        if (expected == 403) {
+          EXPECT_NE(r.body.find(RoleName(role)), std::string::npos) << r.body;
+        }
+      }
+    }
+  }
+}
+
+// What a viewer sees never holds the alarm's password; an installer's
+// own endpoint shows it, and the audit log notes that it did.
+TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  const std::string revision = AddDemoSite(office, "0417");
+  const std::string viewer = office.Login(Role::Viewer), installer = office.Login(Role::Installer);
+  const ApiResponse password = office.Call("GET", "/api/sites/0417/password", "", installer);
+  ASSERT_EQ(password.status, 200) << password.body;
+  const std::string digits = Json::parse(password.body)["password"];
+  ASSERT_EQ(digits.size(), 4u) << "the demonstration alarm has a password";
+
+  // A second revision with another password, so that the diff holds it.
+  std::vector<std::uint8_t> osr;
+  ASSERT_TRUE(DecodeBase64(DemoOsrBase64(), osr));
+  for (const std::string& view :
+       {std::string("/api/sites/0417/revisions/") + revision, std::string("/api/sites/0417/log"),
+        std::string("/api/sites/0417"), std::string("/api/sites/0417/diff?from=") + revision,
+        std::string("/api/find?input2.change_only=yes")}) {
+    for (const std::string& token : {viewer, installer}) {
+      const ApiResponse r = office.Call("GET", view, "", token);
+      EXPECT_EQ(r.status, 200) << view << r.body;
+      EXPECT_EQ(r.body.find("\"" + digits + "\""), std::string::npos) << view << " shows the password";
+    }
+  }
+  const ApiResponse shown = office.Call("GET", "/api/sites/0417/revisions/" + revision, "", viewer);
+  EXPECT_NE(shown.body.find(std::string("\"") + kMaskedPassword + "\""), std::string::npos);
+  for (const char* key : {"security.password", "security.*", "*word", "*"}) {
+    const ApiResponse r = office.Call("GET", std::string("/api/find?") + key + "=" + digits, "", viewer);
+    EXPECT_EQ(r.status, 403) << key << ": " << r.body;
+  }
+  EXPECT_EQ(office.Call("GET", "/api/sites/0417/password", "", viewer).status, 403);
+
+  const ApiResponse audit = office.Call("GET", "/api/audit", "", office.Login(Role::Admin));
+  EXPECT_NE(audit.body.find("password shown"), std::string::npos) << audit.body;
+  const Json log = Json::parse(audit.body);
+  for (const Json& entry : log["entries"])
+    for (const char* field : {"who", "from", "action", "subject"})
+      EXPECT_EQ(entry[field].get<std::string>().find(digits), std::string::npos) << "the audit log holds the password";
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Rights, ::testing::ValuesIn(StoreBackends()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace office
