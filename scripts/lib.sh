@@ -142,15 +142,17 @@ start_postgresql() {
     echo "initdb failed: no PostgreSQL cluster for the tests" >&2
     return 1
   fi
-  if ! "${as[@]}" "$bin/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/server.log" -w -t 60 \
-      -o "-c listen_addresses='' -c unix_socket_directories='$PG_DIR' -c max_connections=300 -c fsync=on" \
-      start >/dev/null; then
+  local options="-c listen_addresses='' -c unix_socket_directories='$PG_DIR' -c max_connections=300"
+  # The commands that stop and start the cluster again, for the test of a
+  # database that goes away under load.
+  export OSTREL_TEST_PG_START="${as[*]} $bin/pg_ctl -D $PG_DIR/data -l $PG_DIR/server.log -w -t 60 -o \"$options\" start >/dev/null"
+  export OSTREL_TEST_PG_STOP="${as[*]} $bin/pg_ctl -D $PG_DIR/data -m fast -w stop >/dev/null"
+  if ! eval "$OSTREL_TEST_PG_START"; then
     cat "$PG_DIR/server.log" >&2
     echo "the test cluster of PostgreSQL did not start" >&2
     return 1
   fi
   export OSTREL_TEST_POSTGRESQL="postgresql:///postgres?host=$PG_DIR&user=postgres"
-  export OSTREL_TEST_PG_CTL="${as[*]} $bin/pg_ctl -D $PG_DIR/data"
 }
 
 stop_postgresql() {

@@ -353,6 +353,12 @@ ApiResponse Api::Dispatch(const ApiRequest& request) {
       if (db->InTransaction()) db->Rollback();
       if (e.fault() == DbFault::Unavailable) db.Broken();
       throw;
+    } catch (const RegistryError& e) {
+      // The registry's "cannot be used now": its connection is given up
+      // (a new one is opened for the next request).
+      if (db->InTransaction()) db->Rollback();
+      if (e.fault() == RegistryFault::Storage) db.Broken();
+      throw;
     }
   } catch (const RegistryError& e) {
     // Raised where no handler turned it into a refusal: opening a

@@ -18,7 +18,7 @@ namespace {
     case RegistryFault::Invalid: throw ApiError(400, e.what());
     case RegistryFault::NotFound: throw ApiError(404, e.what());
     case RegistryFault::Exists: throw ApiError(409, e.what());
-    case RegistryFault::Storage: throw ApiError(503, std::string("the registry cannot be used now: ") + e.what());
+    case RegistryFault::Storage: throw e;  // the database is away or full: the dispatcher answers
     default: break;
   }
   throw ApiError(500, e.what());

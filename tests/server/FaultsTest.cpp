@@ -19,7 +19,9 @@ namespace {
 // line of exactly its revisions, nothing twice; the store is sound.
 void ExpectEveryAnsweredRevision(TestOffice& office, const LoadOptions& load, const LoadResult& result) {
   EXPECT_TRUE(result.errors.empty()) << result.errors.front();
-  auto db = office.Store().Pool().Get();
+  // A connection of its own: the office's may have been cut with the database.
+  OfficeStore store(office.Location(), 1);
+  auto db = store.Pool().Get();
   std::set<std::string> answered;
   for (const auto& a : result.answered) {
     answered.insert(a.id);

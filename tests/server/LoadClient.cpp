@@ -1,6 +1,7 @@
 #include "LoadClient.h"
 
 #include <httplib.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -141,6 +142,9 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 LoadResult RunLoad(const LoadOptions& o) {
+  // A server killed under a client's write is an error to retry, not a
+  // signal that ends the client.
+  signal(SIGPIPE, SIG_IGN);
   std::vector<std::uint8_t> image(kImageSize);
   MakeDemoImage(image.data());
   const auto bytes = ConfigFileBytes(image.data());
