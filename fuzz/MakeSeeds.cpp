@@ -69,21 +69,5 @@ int main(int argc, char** argv) {
   for (const auto& seed : FilterSeeds()) Put(folder, "fuzz_filters", "edits-" + std::to_string(++k), seed);
   k = 0;
   for (const auto& seed : LinkSeeds()) Put(folder, "fuzz_device_link", "answers-" + std::to_string(++k), seed);
-#ifdef OSTREL_SEEDS_OF_API
-  // Bodies (a first byte 0) and requests (a first byte 1) of the office's API.
-  const char* const api[] = {
-      "\x00{\"name\":\"admin\",\"password\":\"a long password\"}",
-      "\x00{\"osr\":\"AAAA\",\"source\":\"edit\",\"comment\":\"x\",\"parent\":null,\"n\":[1,2.5,true]}",
-      "\x01POST\n/api/login\nhttps://office.test\n\n{\"name\":\"a\",\"password\":\"b\"}",
-      "\x01GET\n/api/sites/0417/revisions/abcd/osr\n\nostrel_session=0123\n",
-      "\x01PATCH\n/api/operators/viewer\nhttps://office.test\nostrel_session=x\n{\"role\":\"admin\"}",
-      "\x01GET\n/api/find?phone*.number=%2B7999\n\n\n",
-  };
-  k = 0;
-  for (const char* seed : api) {
-    const std::string text(seed, seed[1] == 0 ? 1 : std::strlen(seed + 1) + 1);
-    Put(folder, "fuzz_api", "api-" + std::to_string(++k), std::vector<std::uint8_t>(text.begin(), text.end()));
-  }
-#endif
   return 0;
 }

@@ -3,6 +3,8 @@
 // session cookie, fingerprints, times, passwords and tokens.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
 #include <string>
 
 #include "server/Api.h"
@@ -203,6 +205,41 @@ TEST(Base64, RoundTripsAndRefusesOtherText) {
   for (const char* bad : {"!!!!", "QUJD\n", "QQ=Q", "QUJD;DROP"}) EXPECT_FALSE(DecodeBase64(bad, out)) << bad;
   ASSERT_TRUE(DecodeBase64("QUI", out));  // without its padding
   EXPECT_EQ(out, (std::vector<std::uint8_t>{'A', 'B'}));
+}
+
+}  // namespace
+}  // namespace office
+
+namespace office {
+namespace {
+
+// docs/office-api.md has one row for each endpoint, with its role, and no
+// row for an endpoint that is not there.
+TEST(ApiDocument, ListsEveryEndpointWithItsRole) {
+  std::ifstream in(OSTREL_API_DOCUMENT);
+  ASSERT_TRUE(in) << OSTREL_API_DOCUMENT;
+  std::set<std::string> documented;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("| GET ", 0) != 0 && line.rfind("| POST ", 0) != 0 && line.rfind("| PATCH ", 0) != 0) continue;
+    std::vector<std::string> cells;
+    std::size_t start = 1;
+    for (int i = 0; i < 3; ++i) {
+      const std::size_t end = line.find('|', start);
+      std::string cell = line.substr(start, end - start);
+      cell = cell.substr(cell.find_first_not_of(' '));
+      cell = cell.substr(0, cell.find_last_not_of(' ') + 1);
+      cells.push_back(cell);
+      start = end + 1;
+    }
+    documented.insert(cells[0] + " " + cells[1] + " " + cells[2]);
+  }
+  std::vector<Endpoint> endpoints = OfficeEndpoints();
+  for (Endpoint& e : SitesEndpoints()) endpoints.push_back(std::move(e));
+  std::set<std::string> actual;
+  for (const Endpoint& e : endpoints)
+    actual.insert(std::string(e.method) + " " + e.path + " " + RoleName(e.role));
+  EXPECT_EQ(documented, actual);
 }
 
 }  // namespace
