@@ -244,12 +244,7 @@ int Diff(CliEnvironment& env, const Options& o) {
   const Image a = LoadSource(env, o.file, o.emulated);
   const Image b = LoadSource(env, o.file2, o.emulated);
   const Difference d = Compare(a, b);
-  for (const FieldDifference& f : d.fields)
-    env.out << ToUtf8(PageLabel(f.field.page)) << " | " << ToUtf8(FieldLabel(f.field)) << " ("
-            << f.field.Key() << ") | " << ToUtf8(f.a) << " | " << ToUtf8(f.b) << '\n';
-  if (!d.otherBytes.empty())
-    env.out << d.otherBytes.size() << (d.otherBytes.size() == 1 ? " byte" : " bytes")
-            << " that no field shows differ: " << DescribeOffsets(d.otherBytes) << '\n';
+  RenderDifference(d, env.out);
   return d.Equal() ? ExitDone : ExitDifferent;
 }
 

@@ -537,6 +537,15 @@ bool ImportJson(const Json& document, const Image& base, Image& out,
   return ApplyValues(base, values, bytes, out, errors);
 }
 
+void RenderDifference(const Difference& d, std::ostream& out) {
+  for (const FieldDifference& f : d.fields)
+    out << ToUtf8(PageLabel(f.field.page)) << " | " << ToUtf8(FieldLabel(f.field)) << " ("
+        << f.field.Key() << ") | " << ToUtf8(f.a) << " | " << ToUtf8(f.b) << '\n';
+  if (!d.otherBytes.empty())
+    out << d.otherBytes.size() << (d.otherBytes.size() == 1 ? " byte" : " bytes")
+        << " that no field shows differ: " << DescribeOffsets(d.otherBytes) << '\n';
+}
+
 std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit) {
   std::string out;
   std::size_t runs = 0;

@@ -62,5 +62,8 @@ std::string Brief(const Json& value);
 bool ImportJson(const Json& document, const Image& base, Image& out,
                 std::vector<std::string>& errors);
 
+// One line per differing field (page, label and key, value in A, value in
+// B), then how many bytes that no field shows differ, and where.
+void RenderDifference(const Difference& d, std::ostream& out);
 // "0x0800-0x0803, 0x0900", at most `limit` runs and then "...".
 std::string DescribeOffsets(const std::vector<int>& offsets, std::size_t limit = 16);

@@ -55,18 +55,8 @@ std::string FileTimeUtc(const fs::path& path) {
   std::error_code error;
   const auto time = fs::last_write_time(path, error);
   if (error) return UtcNow();
-  const auto sys = std::chrono::file_clock::to_sys(time);
-  const std::time_t t = std::chrono::system_clock::to_time_t(
-      std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys));
-  const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(sys.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                static_cast<int>(ms < 0 ? 0 : ms));
-  return text;
+  return UtcTime(std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+      std::chrono::file_clock::to_sys(time)));
 }
 
 std::string Short(const std::string& id) { return id.substr(0, 12); }
@@ -544,6 +534,9 @@ int SiteCommands::State::Show() {
   } else {
     env.out << "site " << number << ", revision " << Short(rev.id) << " of " << ShownTime(rev.at)
             << " UTC\n";
+    if (const std::size_t heads = r.Heads(number).size(); heads > 1 && rev1.empty())
+      env.out << "the site has diverged: " << heads << " heads (site log lists them); this is "
+                 "the newest\n";
     RenderShow(image, p, env.out);
   }
   return ExitDone;
@@ -612,12 +605,7 @@ int SiteCommands::State::Diff() {
     Print({{"a", a.id}, {"b", b.id}, {"fields", fields}, {"other_bytes", d.otherBytes}});
   } else {
     env.out << Short(a.id) << " .. " << Short(b.id) << '\n';
-    for (const FieldDifference& f : d.fields)
-      env.out << ToUtf8(PageLabel(f.field.page)) << " | " << ToUtf8(FieldLabel(f.field)) << " ("
-              << f.field.Key() << ") | " << ToUtf8(f.a) << " | " << ToUtf8(f.b) << '\n';
-    if (!d.otherBytes.empty())
-      env.out << d.otherBytes.size() << (d.otherBytes.size() == 1 ? " byte" : " bytes")
-              << " that no field shows differ: " << DescribeOffsets(d.otherBytes) << '\n';
+    RenderDifference(d, env.out);
   }
   return d.Equal() ? ExitDone : ExitDifferent;
 }

@@ -329,10 +329,12 @@ std::optional<RevisionSource> SourceNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::string UtcNow() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t t = std::chrono::system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+std::string UtcNow() { return UtcTime(std::chrono::system_clock::now()); }
+
+std::string UtcTime(std::chrono::system_clock::time_point time) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(time);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()) % 1000;
+  if (ms.count() < 0) ms += std::chrono::milliseconds(1000);
   std::tm utc{};
   gmtime_r(&t, &utc);
   char text[64];

@@ -13,6 +13,7 @@
 //
 // Every method throws RegistryError; a method that fails changes nothing.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -202,5 +203,6 @@ std::size_t FieldExtent(const FieldRef& field);
 // message naming the value and what is allowed.
 void CheckSiteNumber(const std::string& number);
 void CheckSite(const Site& site);
-// The time now, UTC, as the registry writes it.
+// A time, UTC, as the registry writes it: "2026-12-09T22:50:00.000Z".
+std::string UtcTime(std::chrono::system_clock::time_point time);
 std::string UtcNow();

@@ -24,26 +24,11 @@ const Migration kVersion1{
          " added TEXT NOT NULL,"
          " archived INTEGER NOT NULL DEFAULT 0 CHECK (archived IN (0, 1)))"},
         // The image deflated (zlib); `hash` is the SHA-256 of its bytes.
-        {"sqlite", "CREATE TABLE images (hash TEXT PRIMARY KEY, bytes BLOB NOT NULL)"},
-        {"postgresql", "CREATE TABLE images (hash TEXT PRIMARY KEY, bytes BYTEA NOT NULL)"},
+        {"", "CREATE TABLE images (hash TEXT PRIMARY KEY, bytes {bytes} NOT NULL)"},
         // `seq` keeps the order in which revisions were added.
-        {"sqlite",
+        {"",
          "CREATE TABLE revisions ("
-         " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
-         " id TEXT NOT NULL UNIQUE,"
-         " site TEXT NOT NULL REFERENCES sites (number),"
-         " parent TEXT REFERENCES revisions (id),"
-         " image TEXT NOT NULL REFERENCES images (hash),"
-         " before_image TEXT REFERENCES images (hash),"
-         " at TEXT NOT NULL,"
-         " author TEXT NOT NULL,"
-         " source TEXT NOT NULL CHECK (source IN ('read', 'write', 'file', 'edit', 'import')),"
-         " comment TEXT NOT NULL,"
-         " changed INTEGER,"
-         " changed_keys TEXT NOT NULL)"},
-        {"postgresql",
-         "CREATE TABLE revisions ("
-         " seq BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+         " seq {counter},"
          " id TEXT NOT NULL UNIQUE,"
          " site TEXT NOT NULL REFERENCES sites (number),"
          " parent TEXT REFERENCES revisions (id),"
@@ -83,6 +68,28 @@ const Migration kVersion1{
          "INSERT INTO registry (name, value) VALUES ('format', 'ostrel sites registry')"},
         {"", "INSERT INTO registry (name, value) VALUES ('schema', '0')"},
     }};
+
+// The types that the backends name differently, as the statements write
+// them: {bytes} a blob, {counter} a key that counts up as rows are added.
+struct Dialect {
+  std::string_view backend, bytes, counter;
+};
+constexpr Dialect kDialects[] = {
+    {"sqlite", "BLOB", "INTEGER PRIMARY KEY AUTOINCREMENT"},
+    {"postgresql", "BYTEA", "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY"},
+};
+
+std::string InDialect(std::string_view sql, std::string_view backend) {
+  std::string out(sql);
+  for (const Dialect& d : kDialects) {
+    if (d.backend != backend) continue;
+    for (const auto& [token, type] : {std::pair{std::string_view("{bytes}"), d.bytes},
+                                      std::pair{std::string_view("{counter}"), d.counter}})
+      for (std::size_t at; (at = out.find(token)) != std::string::npos;)
+        out.replace(at, token.size(), type);
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -129,7 +136,8 @@ void MigrateTo(Database& db, int target) {
   for (const Migration& m : Migrations()) {
     if (m.version <= from || m.version > target) continue;
     for (const SchemaStep& step : m.steps)
-      if (step.backend.empty() || step.backend == db.Backend()) db.Execute(step.sql);
+      if (step.backend.empty() || step.backend == db.Backend())
+        db.Execute(InDialect(step.sql, db.Backend()));
     db.Execute("UPDATE registry SET value = $1 WHERE name = 'schema'",
                {std::to_string(m.version)});
   }

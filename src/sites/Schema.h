@@ -7,7 +7,9 @@
 #include "sites/Database.h"
 
 // One statement of a migration: for every backend (`backend` empty), or
-// for the one named where they differ (a type, a trigger).
+// for the one named where they differ (a trigger). The types that differ
+// are written {bytes} (a blob) and {counter} (a key that counts up as rows
+// are added), and each backend's are put in.
 struct SchemaStep {
   std::string_view backend;
   std::string_view sql;

@@ -145,17 +145,27 @@ SqliteDatabase::SqliteDatabase(const std::string& path, bool create)
   }
   sqlite3_extended_result_codes(db_, 1);
   SetBusyTimeout(10000);
-  // Per connection, nothing written: keys checked, every commit synced.
-  Execute("PRAGMA foreign_keys = ON");
-  Execute("PRAGMA synchronous = FULL");
-  // Pages read straight from the file's mapping instead of copied: a
-  // search reads every head's image.
-  Execute("PRAGMA mmap_size = 268435456");
+  try {
+    // Per connection, nothing written: keys checked, every commit synced.
+    Execute("PRAGMA foreign_keys = ON");
+    Execute("PRAGMA synchronous = FULL");
+    // Pages read straight from the file's mapping instead of copied: a
+    // search reads every head's image.
+    Execute("PRAGMA mmap_size = 268435456");
+  } catch (...) {
+    // No destructor runs for an object whose constructor throws.
+    Close();
+    throw;
+  }
 }
 
-SqliteDatabase::~SqliteDatabase() {
+SqliteDatabase::~SqliteDatabase() { Close(); }
+
+void SqliteDatabase::Close() noexcept {
   for (auto& [sql, s] : cache_->statements) sqlite3_finalize(s.stmt);
+  cache_->statements.clear();
   sqlite3_close(db_);
+  db_ = nullptr;
 }
 
 void SqliteDatabase::Fail(int code, std::string_view what) const {

@@ -33,6 +33,7 @@ class SqliteDatabase : public Database {
 
  private:
   struct Statement;
+  void Close() noexcept;
   [[noreturn]] void Fail(int code, std::string_view what) const;
   Statement* Prepare(std::string_view sql);
 

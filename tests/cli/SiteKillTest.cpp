@@ -178,7 +178,9 @@ TEST(SiteKill, RecordingKilledAtRandomMomentsLosesNothingCommitted) {
   EXPECT_EQ(r->Heads("0417").size(), 1u);
   std::printf("kill test (recording): %d kills, %d after revisions were reported, %zu revisions\n",
               kills, withRevisions, all.size());
-  EXPECT_GE(kills, 20);
+  // How many fit into the time depends on the machine and its load (a
+  // sanitizer build is several times slower).
+  EXPECT_GE(kills, 10);
   EXPECT_GE(withRevisions, kills / 4);
 }
 
@@ -187,14 +189,8 @@ TEST(SiteKill, ImportKilledAtRandomMomentsLosesNothingItReported) {
   std::filesystem::create_directories(dir / "files");
   for (int i = 0; i < 300; ++i)
     WriteImage(dir / ("files/" + std::to_string(10000 + i) + ".osr"), Numbered(i));
-  std::mt19937 random(417);
-  int kills = 0, runs = 0;
-  std::size_t took = 0;
-  const auto end = Clock::now() + std::chrono::duration<double>(KillSeconds() * 0.3);
-  while (kills < 200 && Clock::now() < end) {
-    // A fresh registry now and then, so that the imports keep adding.
-    const std::string path = dir / ("sites-" + std::to_string(runs++ / 4) + ".db");
-    Child c = Start([&](int fd) {
+  const auto import = [&](const std::string& path) {
+    return Start([&, path](int fd) {
       FdBuf buf(fd);
       std::ostream out(&buf), err(&buf);
       StdFileSystem files;
@@ -202,7 +198,28 @@ TEST(SiteKill, ImportKilledAtRandomMomentsLosesNothingItReported) {
                          out, err};
       _exit(RunCli({"--registry", path, "site", "import", dir / "files"}, env));
     });
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));
+  };
+  // How long a whole import takes here: the kills fall within it.
+  auto start = Clock::now();
+  Child whole = import(dir / "whole.db");
+  Finish(whole);
+  const auto span = std::max<long>(
+      20000, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
+
+  std::mt19937 random(417);
+  int kills = 0, runs = 0;
+  std::size_t took = 0;
+  const auto end = Clock::now() + std::chrono::duration<double>(KillSeconds() * 0.3);
+  while (kills < 200 && Clock::now() < end) {
+    // A fresh registry each time, so that every import adds.
+    const std::string path = dir / ("sites-" + std::to_string(runs++) + ".db");
+    Child c = import(path);
+    // At any moment of the import, and half of the times once a first
+    // batch is committed.
+    std::string line;
+    const bool committed = random() % 2;
+    if (committed && !NextLine(c, line)) ADD_FAILURE() << "the import said nothing";
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % (committed ? span / 2 : span)));
     kill(c.pid, SIGKILL);
     int status = 0;
     const std::vector<std::string> lines = Finish(c, &status);
@@ -228,7 +245,8 @@ TEST(SiteKill, ImportKilledAtRandomMomentsLosesNothingItReported) {
   }
   std::printf("kill test (import): %d kills in %d runs, %zu files reported taken\n", kills, runs,
               took);
-  EXPECT_GE(kills, 5);
+  EXPECT_GE(kills, 2);
+  EXPECT_GT(took, 0u);
 }
 
 TEST(SiteConcurrency, SeveralProcessesAddingAtOnceLoseNothingAndAddNothingTwice) {
