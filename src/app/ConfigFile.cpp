@@ -179,9 +179,9 @@ std::array<std::uint8_t, kConfigFileSize> ConfigFileBytes(const std::uint8_t* im
 std::uint32_t ConfigFileCrc(const std::uint8_t* image) { return GetU32(ConfigFileBytes(image).data() + 8); }
 
 bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::uint8_t* image,
-                    FileError* why) {
+                    FileError* why, bool streams) {
   const std::array<std::uint8_t, kConfigFileSize> buffer = ConfigFileBytes(image);
-  const FileError error = SaveFileBytes(files, path, buffer.data(), buffer.size(), false);
+  const FileError error = SaveFileBytes(files, path, buffer.data(), buffer.size(), streams);
   if (why) *why = error;
   return error == FileError::None;
 }
@@ -192,9 +192,16 @@ FileError SaveFileBytes(IFileSystem& files, const std::u16string& path, const st
   const std::u16string target = files.SaveTarget(path);
   switch (files.Inspect(target)) {
     case IFileSystem::TargetState::ReadOnly:
-      return FileError::ReadOnly;
+      return files.LastError() == FileError::ReadOnlyDisk ? FileError::ReadOnlyDisk
+                                                          : FileError::ReadOnly;
     case IFileSystem::TargetState::NotAFile:
-      return files.LastError() == FileError::Folder ? FileError::Folder : FileError::NotAFile;
+      switch (files.LastError()) {
+        case FileError::Folder:
+        case FileError::LinkLoop:
+          return files.LastError();
+        default:
+          return FileError::NotAFile;
+      }
     case IFileSystem::TargetState::Stream:
       if (!streams) return FileError::NotAFile;
       return files.WriteStream(target, data, size) ? FileError::None : Reason(files);

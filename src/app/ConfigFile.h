@@ -41,10 +41,11 @@ ConfigFileResult ParseConfigFile(const std::uint8_t* data, std::size_t size, std
 // Writes the file for `image` so that a failure leaves an existing file as
 // it was: through a temporary file beside the target that then takes its
 // place, or in place where no file can be made beside it. A link is
-// followed; a read-only target, a folder or a device is refused. True when
-// all bytes reached the disk; otherwise `why` (when given) says why.
+// followed; a read-only target and a folder are refused, and so is a
+// device unless `streams` (see SaveFileBytes). True when all bytes reached
+// the disk; otherwise `why` (when given) says why.
 bool SaveConfigFile(IFileSystem& files, const std::u16string& path, const std::uint8_t* image,
-                    FileError* why = nullptr);
+                    FileError* why = nullptr, bool streams = false);
 
 // Writes `size` bytes to `path` as SaveConfigFile writes a configuration:
 // a new file of a unique name beside the target, made only if no file has

@@ -15,7 +15,9 @@ enum class FileError {
   Folder,        // the name is that of a folder
   NotAFile,      // not a regular file (a pipe, a device, a socket)
   NoPermission,  // the user may not open it, or may not make files in its folder
-  ReadOnly,      // the file or its file system is read-only
+  ReadOnly,      // the file is read-only
+  ReadOnlyDisk,  // the file system (the disk, a write-protected medium) is read-only
+  LinkLoop,      // the name's links lead round in a loop
   NameTooLong,
   NoSpace,       // the disk or the user's quota is full
   Busy,          // another program holds it
@@ -33,6 +35,8 @@ inline const char* FileErrorText(FileError error) {
     case FileError::NotAFile: return "not a regular file";
     case FileError::NoPermission: return "no permission";
     case FileError::ReadOnly: return "the file is read-only";
+    case FileError::ReadOnlyDisk: return "the file system is read-only";
+    case FileError::LinkLoop: return "its links lead round in a loop";
     case FileError::NameTooLong: return "the name is too long";
     case FileError::NoSpace: return "no space left on the device";
     case FileError::Busy: return "the file is busy (another program holds it)";

@@ -178,7 +178,10 @@ std::string ReportBody(const std::uint8_t* image, const ReportInfo& info) {
   config.Load(image);
   std::string html = "<h1>" + Escape(Title()) + "</h1>\n<table class=\"head\">\n";
   auto headRow = [&](const char* label, const std::string& value) {
-    html += "<tr><th>" + std::string(label) + "</th><td>" + Escape(value) + "</td></tr>\n";
+    // What the user or the file's name gave: control characters and bytes
+    // that are not UTF-8 escaped, as in the messages.
+    html += "<tr><th>" + std::string(label) + "</th><td>" +
+            Escape(Printable(value, std::string::npos)) + "</td></tr>\n";
   };
   headRow(kReportCustomer, info.customer);
   headRow(kReportSite, info.site);
@@ -197,7 +200,8 @@ std::string ReportBody(const std::uint8_t* image, const ReportInfo& info) {
 std::string ReportHtml(const std::uint8_t* image, const ReportInfo& info) {
   const std::string title = Title();
   return "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\" />\n<title>" +
-         Escape(title) + " - " + Escape(info.fileName) + "</title>\n<style>\n" +
+         Escape(title) + " - " + Escape(Printable(info.fileName, std::string::npos)) +
+         "</title>\n<style>\n" +
          ReportStyle("body") + "</style>\n</head>\n<body>\n" + ReportBody(image, info) +
          "</body>\n</html>\n";
 }

@@ -70,14 +70,31 @@ std::string WaitText(int ms) {
   return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
 }
 
-// Standard output, for the outputs that are text.
+// Standard output, for every output, and standard input, for import's.
 constexpr char kStandardOutput[] = "-";
+constexpr char kStandardInput[] = "-";
 
+// Whether `path` is standard output or a target that is written to as it
+// is (a pipe, a terminal, a device, an open file of the process): nothing
+// reads such a target back, and what the command says goes to stderr.
+bool StreamTarget(CliEnvironment& env, const std::string& path) {
+  if (path == kStandardOutput) return true;
+  const std::optional<std::u16string> name = FromUtf8(path);
+  return name && env.files.Inspect(env.files.SaveTarget(*name)) == IFileSystem::TargetState::Stream;
+}
+
+// Writes a configuration file ("-": standard output); a pipe, a terminal or
+// a device is written to as it is.
 void SaveFile(CliEnvironment& env, const std::string& path, const Image& image) {
-  if (path == kStandardOutput)
-    throw Failure{ExitInvalid, "-: a configuration file is written to a file, not to standard output"};
+  if (path == kStandardOutput) {
+    const auto bytes = ConfigFileBytes(image.data());
+    env.out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    env.out.flush();
+    if (!env.out) throw Failure{ExitInvalid, "-: standard output cannot be written"};
+    return;
+  }
   FileError why = FileError::None;
-  if (!SaveConfigFile(env.files, Path16(path), image.data(), &why))
+  if (!SaveConfigFile(env.files, Path16(path), image.data(), &why, true))
     throw Failure{ExitInvalid, Shown(path) + ": cannot be written" + Why(why)};
 }
 
@@ -207,7 +224,8 @@ int PageOption(const std::string& page, const std::string& what) {
   if (page.empty()) return -1;
   const int p = FindPage(page);
   if (p < 0)
-    throw Failure{ExitInvalid, what + page + ": no such page (1-23 or a page key; ostrel-cli keys lists them)"};
+    throw Failure{ExitInvalid, what + Printable(page, 40) +
+                                   ": no such page (1-23 or a page key; ostrel-cli keys lists them)"};
   return p;
 }
 
@@ -254,9 +272,30 @@ int Export(CliEnvironment& env, const Options& o) {
   return ExitDone;
 }
 
+// Standard input, read whole up to `limit` bytes; WrongSize when it holds
+// more.
+IFileSystem::ReadOutcome ReadStandardInput(CliEnvironment& env, std::size_t limit,
+                                           std::vector<std::uint8_t>& out) {
+  out.clear();
+  if (!env.in) return IFileSystem::ReadOutcome::Failed;
+  char buffer[65536];
+  while (*env.in) {
+    env.in->read(buffer, sizeof buffer);
+    out.insert(out.end(), buffer, buffer + env.in->gcount());
+    if (out.size() > limit) {
+      out.clear();
+      return IFileSystem::ReadOutcome::WrongSize;
+    }
+  }
+  return env.in->bad() ? IFileSystem::ReadOutcome::Failed : IFileSystem::ReadOutcome::Done;
+}
+
 int Import(CliEnvironment& env, const Options& o) {
   std::vector<std::uint8_t> text;
-  switch (env.files.ReadUpTo(Path16(o.file), kMaxJsonBytes, text)) {
+  const IFileSystem::ReadOutcome read =
+      o.file == kStandardInput ? ReadStandardInput(env, kMaxJsonBytes, text)
+                               : env.files.ReadUpTo(Path16(o.file), kMaxJsonBytes, text);
+  switch (read) {
     case IFileSystem::ReadOutcome::Done:
       break;
     case IFileSystem::ReadOutcome::WrongSize:
@@ -264,14 +303,15 @@ int Import(CliEnvironment& env, const Options& o) {
                                      std::to_string(kMaxJsonBytes) +
                                      " bytes are not read; nothing was written"};
     case IFileSystem::ReadOutcome::Failed:
-      throw Failure{ExitInvalid, Shown(o.file) + ": cannot be read" + Why(env.files.LastError())};
+      throw Failure{ExitInvalid, Shown(o.file) + ": cannot be read" +
+                                     (o.file == kStandardInput ? "" : Why(env.files.LastError()))};
   }
   Json document;
   std::string error;
   if (!ParseImportJson(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
                        document, error))
     throw Failure{ExitInvalid, Shown(o.file) + ": " + error + "; nothing was written"};
-  if (!o.output.empty()) Path16(o.output);  // a name refused before anything is read
+  if (o.output != kStandardOutput) Path16(o.output);  // a name refused before anything is read
   const Image base = o.base.empty() ? InitialImage() : LoadFile(env, o.base);
   Image image;
   std::vector<std::string> errors;
@@ -326,7 +366,8 @@ int Read(CliEnvironment& env, const Options& o, SiteCommands* sites) {
                                " (or --site NUMBER)"
 #endif
     };
-  if (!o.output.empty()) Path16(o.output);  // a name refused before the alarm is read
+  if (!o.output.empty() && o.output != kStandardOutput) Path16(o.output);  // refused before the alarm is read
+  const bool stream = !o.output.empty() && StreamTarget(env, o.output);
 #ifdef OSTREL_SITES
   if (recording) sites->Prepare();  // the registry and the site, before the alarm
 #endif
@@ -338,16 +379,21 @@ int Read(CliEnvironment& env, const Options& o, SiteCommands* sites) {
   }
 #endif
   SaveFile(env, o.output, image);
-  // The file is read back and compared with what the alarm gave.
-  Image back(kImageSize);
-  if (LoadConfigFile(env.files, Path16(o.output), back.data()) != Loaded || back != image)
-    throw Failure{ExitInvalid, Shown(o.output) + ": written, but it does not read back as the "
-                                                 "alarm's configuration"};
-  env.out << "read " << image.size() << " bytes from the alarm" << (o.emulated ? " (emulated)" : "")
-          << "; wrote " << Shown(o.output) << " (" << kConfigFileSize
-          << " bytes), read back and checked\n";
+  // A file is read back and compared with what the alarm gave; what was
+  // written to a stream cannot be read back, and what is said of it goes to
+  // stderr, away from the configuration.
+  if (!stream) {
+    Image back(kImageSize);
+    if (LoadConfigFile(env.files, Path16(o.output), back.data()) != Loaded || back != image)
+      throw Failure{ExitInvalid, Shown(o.output) + ": written, but it does not read back as the "
+                                                   "alarm's configuration"};
+  }
+  (stream ? env.err : env.out) << "read " << image.size() << " bytes from the alarm"
+                               << (o.emulated ? " (emulated)" : "") << "; wrote "
+                               << Shown(o.output) << " (" << kConfigFileSize << " bytes)"
+                               << (stream ? "" : ", read back and checked") << '\n';
 #ifdef OSTREL_SITES
-  if (recording) env.out << sites->RecordRead(image, o.emulated) << '\n';
+  if (recording) (stream ? env.err : env.out) << sites->RecordRead(image, o.emulated) << '\n';
 #endif
   return ExitDone;
 }
@@ -402,6 +448,31 @@ int Info(CliEnvironment& env, const Options& o) {
   return ExitDone;
 }
 
+// The argument parser's complaint in the program's words, every argument
+// the user gave shown escaped.
+std::string UsageError(const CLI::ParseError& e, const CLI::App& app,
+                       const std::vector<std::string>& args) {
+  // Without a command: what stood where the command belongs.
+  if (app.get_subcommands().empty()) {
+    if (args.empty()) return "a command is required";
+    const std::string& first = args.front();
+    if (first.starts_with("-")) return "unknown option " + Printable(first, 40);
+    return Printable(first, 40) + ": no such command";
+  }
+  std::string message = e.what();
+  // The arguments left over are listed in the order the parser took them
+  // (the last first): put back in the order given.
+  const std::string extras = "were not expected: ";
+  if (const std::size_t at = message.find(extras); at != std::string::npos) {
+    std::vector<std::string> words;
+    std::istringstream list(message.substr(at + extras.size()));
+    for (std::string word; list >> word;) words.insert(words.begin(), word);
+    message.resize(at + extras.size());
+    for (std::size_t i = 0; i < words.size(); ++i) message += (i ? " " : "") + words[i];
+  }
+  return Printable(message, 200);
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
@@ -453,8 +524,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   exp->add_option("-o,--output", o.output, "the JSON file (default, or -: standard output)");
 
   CLI::App* imp = app.add_subcommand("import", "build a configuration file from JSON");
-  imp->add_option("IN", o.file, "the JSON file")->required();
-  imp->add_option("-o,--output", o.output, "the configuration file to write")->required();
+  imp->add_option("IN", o.file, "the JSON file (- for standard input)")->required();
+  imp->add_option("-o,--output", o.output, "the configuration file to write (- for standard output)")
+      ->required();
   imp->add_option("--base", o.base,
                   "configuration whose values the fields left out keep (default: the "
                   "initial values)");
@@ -472,7 +544,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
       ->required();
 
   CLI::App* read = app.add_subcommand("read", "read the configuration from the alarm");
-  read->add_option("-o,--output", o.output, "the configuration file to write");
+  read->add_option("-o,--output", o.output, "the configuration file to write (- for standard output)");
   emulated(read);
 
   CLI::App* write = app.add_subcommand(
@@ -500,8 +572,14 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e, env.out, env.err);
-    return code == 0 ? ExitDone : ExitInvalid;
+    if (e.get_exit_code() == 0) {  // --help, --version
+      app.exit(e, env.out, env.err);
+      return ExitDone;
+    }
+    env.err << "ostrel-cli: " << UsageError(e, app, args) << "\n"
+            << "ostrel-cli: \"ostrel-cli --help\" lists the commands, \"ostrel-cli COMMAND --help\" "
+               "tells what a command takes\n";
+    return ExitInvalid;
   }
 
   try {

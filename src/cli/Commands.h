@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -36,6 +37,8 @@ struct CliEnvironment {
     const char* value = std::getenv(name);
     return value ? std::optional<std::string>(value) : std::nullopt;
   };
+  // Standard input, for "-" as the file to import; none: nothing to read.
+  std::istream* in = nullptr;
 };
 
 // A failure that ends the command with `status` and its message on stderr,

@@ -83,5 +83,8 @@ std::optional<ConfigModel::Holder> ConfigModel::Parse(const FieldRef& field, con
   Holder h = Value(field);
   std::string why;
   if (!kind.Parse(row, text, h, why)) return fail(why);
+  // A new value replaces a text kept as loaded, as typing it on the page
+  // does; the value it shows already keeps the loaded bytes.
+  if (!(h == Value(field))) h.keepLoaded = false;
   return h;
 }

@@ -198,6 +198,7 @@ bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& error
     return false;
   }
   bool ok = true;
+  std::map<long, std::string> keys;  // the key that named each offset first
   for (const auto& [key, run] : bytes.items()) {
     const bool number = !key.empty() && key.size() <= 4 &&
                         key.find_first_not_of("0123456789") == std::string::npos;
@@ -205,6 +206,13 @@ bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& error
     if (offset < 0 || offset >= static_cast<long>(kImageSize)) {
       errors.push_back("bytes: \"" + KeyText(key) + "\" is not an offset from 0 to " +
                        std::to_string(kImageSize - 1));
+      ok = false;
+      continue;
+    }
+    // "5" and "0005" are one offset: a key given twice, as in any object.
+    if (const auto [first, added] = keys.emplace(offset, key); !added) {
+      errors.push_back("bytes: the offset " + std::to_string(offset) + " appears twice (as \"" +
+                       first->second + "\" and as \"" + key + "\")");
       ok = false;
       continue;
     }
@@ -225,39 +233,6 @@ bool ApplyBytes(const Json& bytes, Image& image, std::vector<std::string>& error
 }
 
 }  // namespace
-
-std::string Printable(std::string_view text, std::size_t limit) {
-  std::string out;
-  std::size_t characters = 0, i = 0;
-  for (; i < text.size() && characters < limit; ++characters) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    // The length of a well-formed UTF-8 sequence starting here; 0 if none.
-    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n > 1) {
-      if (i + n > text.size()) n = 0;
-      for (std::size_t k = 1; n && k < n; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) n = 0;
-      if (n && !FromUtf8(std::string(text.substr(i, n)))) n = 0;
-    }
-    if (n == 1 && c >= 0x20 && c != 0x7F) {
-      out += text[i];
-    } else if (n > 1) {
-      out.append(text.data() + i, n);
-    } else {
-      n = 1;
-      switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += "\\x" + Hex(c, 2);
-      }
-    }
-    i += n;
-  }
-  if (i < text.size())
-    out += "... (" + std::to_string(text.size()) + " bytes in all)";
-  return out;
-}
 
 std::string Brief(const Json& value) {
   const std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -385,10 +360,15 @@ bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes
   ConfigModel model;
   model.Load(base);
   std::vector<std::pair<FieldRef, ConfigModel::Holder>> parsed;
+  std::set<std::pair<int, int>> given;  // each field once: no value silently wins
   for (const auto& [key, value] : values) {
     const std::optional<FieldRef> field = FindField(key);
     if (!field) {
       errors.push_back(KeyText(key) + ": unknown key");
+      continue;
+    }
+    if (!given.emplace(field->page, field->row).second) {
+      errors.push_back(key + ": given twice; give each key once");
       continue;
     }
     if (value.is_string() && !FromUtf8(value.get<std::string>())) {
@@ -426,8 +406,8 @@ bool ApplyValues(const Image& base, const FieldValues& values, const Json* bytes
     bad = mismatches(image);
   }
   for (const auto& [field, shown] : bad)
-    errors.push_back(field.Key() + ": " + Printable(ToUtf8(model.Shown(field))) +
-                     " cannot be stored as given; the device would read it as \"" +
+    errors.push_back(field.Key() + ": \"" + Printable(ToUtf8(model.Shown(field))) +
+                     "\" cannot be stored as given; the device would read it as \"" +
                      Printable(ToUtf8(shown)) + "\"");
   if (!errors.empty()) return false;
   out = image;

@@ -11,6 +11,7 @@
 
 #include "app/Compare.h"
 #include "cli/ConfigModel.h"
+#include "config/Utf8.h"  // Printable
 
 // The configuration as the window shows it, page by page in tree order
 // (`page` -1), or one page; each page's fields in their order on screen,
@@ -50,10 +51,6 @@ constexpr std::size_t kMaxJsonBytes = 10 * 1024 * 1024;
 // over it), and an object that has a key twice (naming the key).
 bool ParseImportJson(std::string_view text, Json& document, std::string& error);
 
-// `text` (UTF-8) as a message may show it: control characters and bytes
-// that are not UTF-8 escaped, and cut after `limit` characters, saying
-// how long it was.
-std::string Printable(std::string_view text, std::size_t limit = 80);
 // A JSON value as a message shows it: its JSON text, cut like Printable's.
 std::string Brief(const Json& value);
 

@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include "config/Utf8.h"
@@ -33,6 +34,10 @@ bool ErrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 int wmain(int argc, wchar_t** argv) {
   SetConsoleOutputCP(CP_UTF8);
+  // A configuration goes to standard output (-o -) and JSON comes from
+  // standard input (import -) byte for byte, without line-end translation.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i)
     args.push_back(ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(argv[i]))));
@@ -66,6 +71,7 @@ int main(int argc, char** argv) {
                        return std::make_unique<UsbAccess>();
                      },
                      std::cout, std::cerr, ErrIsTerminal()};
+  env.in = &std::cin;
   const int status = RunCli(args, env);
   std::cout.flush();
   return status;

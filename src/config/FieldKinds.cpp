@@ -292,8 +292,18 @@ class TextKindBase : public FieldKindOps {
       for (std::size_t i = 0; i < whole.size(); ++i) {
         const std::u16string part = whole.substr(0, i + 1);
         if (Filter(row, 0, {}, part, static_cast<int>(part.size())).text != part) {
-          error = Allowed(row) + "; character " + std::to_string(at[i] + 1) + " \"" +
-                  ToUtf8(whole.substr(i, 1)) + "\" is refused";
+          // Counted and shown as characters: a character beyond the
+          // 16-bit range is two units here.
+          auto low = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+          std::size_t number = 1;
+          for (std::size_t k = 0; k < at[i]; ++k)
+            if (!low(text[k]) || k == 0 || text[k - 1] < 0xD800 || text[k - 1] > 0xDBFF) ++number;
+          const std::size_t units =
+              i + 1 < whole.size() && whole[i] >= 0xD800 && whole[i] <= 0xDBFF && low(whole[i + 1])
+                  ? 2
+                  : 1;
+          error = Allowed(row) + "; character " + std::to_string(number) + " \"" +
+                  ToUtf8(whole.substr(i, units)) + "\" is refused";
           return false;
         }
       }

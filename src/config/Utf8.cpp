@@ -1,5 +1,7 @@
 #include "config/Utf8.h"
 
+#include <cstdio>
+
 #include <cstdint>
 
 std::string ToUtf8(const std::u16string& text) {
@@ -81,3 +83,41 @@ std::optional<std::u16string> FromUtf8(const std::string& text) {
   }
   return out;
 }
+
+std::string Printable(std::string_view text, std::size_t limit) {
+  std::string out;
+  std::size_t characters = 0, i = 0;
+  for (; i < text.size() && characters < limit; ++characters) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    // The length of a well-formed UTF-8 sequence starting here; 0 if none.
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n > 1) {
+      if (i + n > text.size()) n = 0;
+      for (std::size_t k = 1; n && k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) n = 0;
+      if (n && !FromUtf8(std::string(text.substr(i, n)))) n = 0;
+    }
+    if (n == 1 && c >= 0x20 && c != 0x7F) {
+      out += text[i];
+    } else if (n > 1) {
+      out.append(text.data() + i, n);
+    } else {
+      n = 1;
+      switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: {
+          char hex[8];
+          std::snprintf(hex, sizeof hex, "\\x%02X", c);
+          out += hex;
+        }
+      }
+    }
+    i += n;
+  }
+  if (i < text.size())
+    out += "... (" + std::to_string(text.size()) + " bytes in all)";
+  return out;
+}
+

@@ -47,15 +47,17 @@ EmulatedMachine::EmulatedMachine(bool attached) {
 }
 
 CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine, bool terminal,
-                  int lockWaitMs) {
+                  int lockWaitMs, const std::string& input) {
   StdFileSystem files;
   std::ostringstream out, err;
+  std::istringstream in(input);
   CliEnvironment env{files,
                      [machine](bool) -> std::unique_ptr<DeviceAccess> {
                        if (machine) return std::make_unique<BorrowedAccess>(*machine->hid);
                        return std::make_unique<MachineAccess>();
                      },
                      out, err, terminal, lockWaitMs};
+  env.in = &in;
   CliRun run;
   run.status = RunCli(args, env);
   run.out = out.str();

@@ -45,9 +45,10 @@ struct CliRun {
 // Runs one command line against the real file system and, for device
 // commands, against `machine` (a fresh demonstration alarm when null,
 // whether or not --emulated is given); `terminal`: standard error is one.
-// `lockWaitMs`: how long set waits for a file another program holds.
+// `lockWaitMs`: how long set waits for a file another program holds;
+// `input`: what standard input holds.
 CliRun RunCommand(const std::vector<std::string>& args, EmulatedMachine* machine = nullptr,
-                  bool terminal = false, int lockWaitMs = 10000);
+                  bool terminal = false, int lockWaitMs = 10000, const std::string& input = "");
 
 Image ReadImage(const std::string& path);  // empty when the file does not load
 void WriteImage(const std::string& path, const Image& image);

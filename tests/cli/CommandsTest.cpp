@@ -130,6 +130,10 @@ TEST(CliReport, HeadHasTheGivenPartiesAndThePasswordIsMaskedUnlessAsked) {
        {"<td>ООО &lt;Ромашка&gt;</td>", "<td>ул. Ленина, 1</td>", "<td>Петров</td>"},
        {"4711", "<Ромашка>"}},
       {{"--show-password"}, {"<td class=\"value\">4711</td>"}, {"****"}},
+      // Terminal escapes and bytes that are not text are shown escaped.
+      {{"--customer", "\x1b[2J\x1b]0;x\x07", "--site", "A\xff" "B", "--installer", "a\tb"},
+       {"<td>\\x1B[2J\\x1B]0;x\\x07</td>", "<td>A\\xFFB</td>", "<td>a\\tb</td>"},
+       {"\x1b", "\x07", "\xff", "\t"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"report", dir / "demo.osr", "-o", "-"};
@@ -222,6 +226,11 @@ TEST(CliSet, ValuesAsPeopleWriteThemAndWhatTheCleaningTookOut) {
       {"connection.listen_after_alarm=no", "connection.listen_after_alarm", "нет", ""},
       {"connection.listen_after_alarm=Yes", "connection.listen_after_alarm", "да", ""},
       {"input2.24_hour=нет", "input2.24_hour", "нет", ""},
+      // Capitals of every Cyrillic letter of both words.
+      {"input2.24_hour=ДА", "input2.24_hour", "да", ""},
+      {"input3.24_hour=НЕТ", "input3.24_hour", "нет", ""},
+      {"input1.relay1_on=Да", "input1.relay1_on", "да", ""},
+      {"input1.relay1_on=нЕт", "input1.relay1_on", "нет", ""},
       {"input1.alarm_text=Дверь (вход)", "input1.alarm_text", "Дверь (вход)", ""},
   };
   ScratchFolder dir;

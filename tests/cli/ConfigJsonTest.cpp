@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <set>
@@ -199,6 +200,9 @@ TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
       {R"({"pages": {"security": {"security.password": "12"}}})", "security.password"},
       {R"({"pages": {"balance": {"balance.request_number": "100"}}})", "balance.request_number"},
       {R"({"bytes": {"2299": "0102"}})", "bytes"},
+      // One offset in two spellings is a key given twice.
+      {R"({"bytes": {"5": "ff", "0005": "00"}})", "the offset 5 appears twice (as \"5\" and as \"0005\")"},
+      {R"({"bytes": {"0012": "ff", "12": "00"}})", "the offset 12 appears twice"},
       {R"({"colour": "red"})", "colour"},
       {R"({"pages": {"input1_1": {"input1.entry_delay": 5})", "broken JSON"},
       {R"([1, 2])", "not an object", false},
@@ -222,6 +226,9 @@ TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
       {R"({"pages": {"input1_1": {")" + longText + "\": 1}}}", "100000 bytes in all"},
       {R"({"pages": {"input1_2": {"input1.alarm_text": "A\u0000B\u0007"}}})", R"("A\u0000B\u0007")"},
       {R"({"pages": {"input1_2": {"input1.alarm_text": "A\u0001B"}}})", R"(character 2 "\x01")"},
+      // A character beyond 16 bits is shown whole and counted once.
+      {R"({"pages": {"input1_2": {"input1.alarm_text": "a😀b"}}})", "character 2 \"😀\" is refused"},
+      {R"({"pages": {"input1_2": {"input1.alarm_text": "😀😀x\u0001"}}})", R"(character 1 "😀")"},
       {R"({"pages": {"k\u0001": {}}})", "pages.k\\x01: unknown page"},
       {"{\"pages\": {\"input1_2\": {\"input1.alarm_text\": \"A\x01\"}}}", "broken JSON"},
       {"{\"colour\" " + longText + "}", "broken JSON"},
@@ -256,6 +263,26 @@ TEST(CliImport, BrokenInputExitsTwoNamesTheKeyAndWritesNothing) {
   const CliRun big = RunCommand({"import", dir / "big.json", "-o", dir / "new.osr"});
   EXPECT_EQ(big.status, ExitInvalid);
   EXPECT_NE(big.err.find("too large for a configuration"), std::string::npos) << big.err;
+  // Input of exactly the limit is read, from a file and from standard input.
+  {
+    const std::string head = WithHead(R"({"pages": {}})");
+    std::ofstream exact(dir / "exact.json", std::ios::binary | std::ios::trunc);
+    exact << head << std::string(kMaxJsonBytes - head.size(), ' ');
+  }
+  EXPECT_EQ(std::filesystem::file_size(dir / "exact.json"), kMaxJsonBytes);
+  const CliRun exact = RunCommand({"import", dir / "exact.json", "-o", dir / "exact.osr"});
+  EXPECT_EQ(exact.status, ExitDone) << exact.err;
+  std::ofstream(dir / "small.json", std::ios::trunc) << WithHead(R"({"pages": {}})");
+  ASSERT_EQ(RunCommand({"import", dir / "small.json", "-o", dir / "small.osr"}).status, ExitDone);
+  EXPECT_EQ(ReadImage(dir / "exact.osr"), ReadImage(dir / "small.osr"));
+  const std::string exactText = ReadText(dir / "exact.json");
+  EXPECT_EQ(RunCommand({"import", "-", "-o", dir / "piped.osr"}, nullptr, false, 0, exactText).status,
+            ExitDone);
+  const CliRun bigPiped =
+      RunCommand({"import", "-", "-o", dir / "piped2.osr"}, nullptr, false, 0, exactText + " ");
+  EXPECT_EQ(bigPiped.status, ExitInvalid);
+  EXPECT_NE(bigPiped.err.find("-: too large for a configuration"), std::string::npos) << bigPiped.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "piped2.osr"));
   // Many keys: the first messages and a count of the rest.
   std::string many = R"({"pages": {"input1_1": {)";
   for (int k = 0; k < 1000; ++k) many += (k ? ", \"k" : "\"k") + std::to_string(k) + "\": 1";
@@ -367,7 +394,9 @@ TEST(CliSet, RefusesBrokenValuesAndLeavesTheFile) {
                         "input1.relay1_on=2", "security.password=123",
                         // Values and keys that are not text, shown escaped.
                         "input1.alarm_text=A\xff", "input1.entry_delay=\xff", "phone1.number=1\x01",
-                        "no\x1bkey=1", "input1.alarm_text=A\x01"}) {
+                        "no\x1bkey=1", "input1.alarm_text=A\x01",
+                        // A key given twice: no value silently wins.
+                        "input1.entry_delay=12", "input1.entry_delay=11"}) {
     const CliRun r = RunCommand({"set", dir / "a.osr", "input1.entry_delay=11", a});
     EXPECT_EQ(r.status, ExitInvalid) << a;
     EXPECT_EQ(ReadText(dir / "a.osr"), before) << a;
@@ -382,6 +411,52 @@ TEST(CliSet, RefusesBrokenValuesAndLeavesTheFile) {
   model.Load(ReadImage(dir / "a.osr"));
   EXPECT_EQ(model.Shown(*FindField("input1.entry_delay")), u"11");
   EXPECT_EQ(model.Shown(*FindField("input1.relay1_on")), kBoxOn);
+}
+
+// A device text that holds a byte the device cannot store again is kept as
+// loaded until it is given a value: then any value it can store replaces
+// the kept bytes, through set and through an import over it.
+TEST(CliSet, AKeptTextGivesWayToAnyValueTheDeviceCanStore) {
+  const FieldRef field = *FindField("input3.alarm_text");
+  const int k = kPages[field.page].member;
+  Image kept = DemoImage();
+  const std::uint8_t bytes[] = {0xC1, 0xE2, 0x00, 0x0D};  // "Ab", a byte no character stores, the end
+  std::memcpy(&kept[field.Row().Offset(k)], bytes, sizeof bytes);
+  kept[field.Row().FlagOffset(k)] |= field.Row().Mask(k);
+  ConfigModel before;
+  before.Load(kept);
+  ASSERT_EQ(before.Shown(field), u"Ab");
+  struct Case {
+    std::string value;
+    bool keepsBytes;  // the value it shows already: the loaded bytes stay
+  };
+  const Case cases[] = {{"HELLO", false}, {"", false}, {"Дверь", false}, {"Abc", false},
+                        {"Ab", true}};
+  ScratchFolder dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    WriteImage(dir / "kept.osr", kept);
+    const CliRun set = RunCommand({"set", dir / "kept.osr", field.Key() + "=" + c.value});
+    ASSERT_EQ(set.status, ExitDone) << set.err;
+    std::ofstream(dir / "in.json", std::ios::trunc)
+        << WithHead("{\"pages\": {\"" + PageKeyOf(field.page) + "\": {\"" + field.Key() + "\": \"" +
+                    c.value + "\"}}}");
+    const CliRun import = RunCommand(
+        {"import", dir / "in.json", "-o", dir / "imported.osr", "--base", dir / "kept.osr"});
+    ASSERT_EQ(import.status, ExitDone) << import.err;
+    for (const char* name : {"kept.osr", "imported.osr"}) {
+      const Image result = ReadImage(dir / name);
+      ConfigModel model;
+      model.Load(result);
+      EXPECT_EQ(ToUtf8(model.Shown(field)), c.value) << name;
+      EXPECT_EQ(std::memcmp(&result[field.Row().Offset(k)], bytes, sizeof bytes) == 0, c.keepsBytes)
+          << name;
+      // Nothing else changed.
+      const Difference d = Compare(kept, result);
+      EXPECT_TRUE(d.otherBytes.empty() || !c.keepsBytes) << DescribeOffsets(d.otherBytes);
+      EXPECT_LE(d.fields.size(), c.keepsBytes ? 0u : 1u);
+    }
+  }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <future>
 #include <thread>
 
@@ -126,6 +129,22 @@ TEST(CliOutputs, EveryTextOutputGoesThroughTheOneSave) {
        "cannot be written: no such file or folder", nullptr},
       {"a pipe is written to as it is and stays a pipe",
        [](const std::string&, const std::string& t) { mkfifo(t.c_str(), 0666); }, true, "", nullptr},
+      {"a link to itself is refused and stays",
+       [](const std::string&, const std::string& t) { fs::create_symlink(fs::path(t).filename(), t); },
+       false, "cannot be written: its links lead round in a loop",
+       [](const std::string&, const std::string& t, const std::string&) {
+         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(t)));
+       }},
+      {"two links to each other are refused and stay",
+       [](const std::string& dir, const std::string& t) {
+         fs::create_symlink("other", t);
+         fs::create_symlink(fs::path(t).filename(), dir + "/other");
+       },
+       false, "cannot be written: its links lead round in a loop",
+       [](const std::string& dir, const std::string& t, const std::string&) {
+         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(t)));
+         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir + "/other")));
+       }},
   };
   for (const char* command : {"export", "report"}) {
     for (const Case& c : cases) {
@@ -143,7 +162,9 @@ TEST(CliOutputs, EveryTextOutputGoesThroughTheOneSave) {
       ASSERT_EQ(standard.status, ExitDone) << standard.err;
       EXPECT_EQ(r.status, c.written ? ExitDone : ExitInvalid) << r.err;
       EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-      const std::string text = pipe ? reader.get() : fs::is_regular_file(target) ? ReadText(target) : "";
+      std::error_code ignored;
+      const std::string text =
+          pipe ? reader.get() : fs::is_regular_file(target, ignored) ? ReadText(target) : "";
       if (pipe) { EXPECT_TRUE(S_ISFIFO(ModeOf(target))); }
       if (c.written) {
         // The report's date is to the minute: the rest is compared.
@@ -245,21 +266,47 @@ TEST(CliMessages, SayWhyAFileFailed) {
        dir / "missing.json: cannot be read: no such file or folder"},
       {{"import", dir / "a.json", "-o", dir / "folder.osr"},
        dir / "folder.osr: cannot be written: it is a folder"},
-      {{"import", dir / "a.json", "-o", dir / "pipe.osr"},
-       dir / "pipe.osr: cannot be written: not a regular file"},
+      {{"import", dir / "a.json", "-o", "/dev/full"},
+       "/dev/full: cannot be written: no space left on the device"},
       {{"import", dir / "a.json", "-o", dir / "readonly.osr"},
        dir / "readonly.osr: cannot be written: the file is read-only"},
       {{"import", dir / "a.json", "-o", dir / "none/x.osr"},
        dir / "none/x.osr: cannot be written: no such file or folder"},
       {{"set", dir / "readonly.osr", "input1.entry_delay=5"},
        dir / "readonly.osr: cannot be written: the file is read-only"},
-      {{"read", "--emulated", "-o", "-"}, "-: a configuration file is written to a file"},
+      {{"import", dir / "a.json", "-o", dir / "loop.osr"},
+       dir / "loop.osr: cannot be written: its links lead round in a loop"},
+      {{"read", "--emulated", "-o", dir / "loop.osr"},
+       dir / "loop.osr: cannot be written: its links lead round in a loop"},
+      {{"set", dir / "loop.osr", "input1.entry_delay=5"},
+       dir / "loop.osr: cannot be read: its links lead round in a loop"},
+      // What the user typed is shown escaped, and every message is the
+      // program's own.
+      {{"keys", "\x1b[2J"}, "ostrel-cli: \\x1B[2J: no such page"},
+      {{"show", dir / "good.osr", "--page", "\x1b[2J"}, "ostrel-cli: --page \\x1B[2J: no such page"},
+      {{"--bogus"}, "ostrel-cli: unknown option --bogus\n"},
+      {{"--\x1b[2J"}, "ostrel-cli: unknown option --\\x1B[2J\n"},
+      {{"frobnicate"}, "ostrel-cli: frobnicate: no such command\n"},
+      {{}, "ostrel-cli: a command is required\n"},
+      {{"show"}, "ostrel-cli: FILE is required\n"},
+      {{"show", "a", "b", "c"}, "ostrel-cli: The following arguments were not expected: b c\n"},
+      {{"show", "--bogus", "a"}, "ostrel-cli: The following argument was not expected: --bogus\n"},
   };
+  fs::create_symlink("loop.osr", dir / "loop.osr");
   for (const auto& c : cases) {
     const CliRun r = RunCommand(c.args);
-    EXPECT_EQ(r.status, ExitInvalid) << c.args[0];
+    const std::string what = c.args.empty() ? "" : c.args[0];
+    EXPECT_EQ(r.status, ExitInvalid) << what;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_EQ(line.rfind("ostrel-cli: ", 0), 0u) << line;
+      EXPECT_TRUE(std::none_of(line.begin(), line.end(),
+                               [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }))
+          << line;
+    }
   }
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "loop.osr")));
   // Without the right to make files in a folder, or to read a file.
   fs::create_directory(dir / "closed");
   WriteImage(dir / "closed/secret.osr", DemoImage());
@@ -333,4 +380,164 @@ TEST(CliSet, TwoProgramsAtOnceLoseNoChange) {
   EXPECT_EQ(Names(dir / ""), std::vector<std::string>{"a.osr"});
 }
 
+// A configuration goes wherever text goes: to standard output ("-"), into
+// a pipe or a device as it is, and import reads standard input ("-"). What
+// read says goes to stderr then, away from the configuration.
+TEST(CliOutputs, AConfigurationGoesToStandardOutputAPipeOrADevice) {
+  ScratchFolder dir;
+  WriteImage(dir / "demo.osr", DemoImage());
+  const std::string file = ReadText(dir / "demo.osr");
+  const std::string json = RunCommand({"export", dir / "demo.osr"}).out;
+  mkfifo((dir / "pipe").c_str(), 0666);
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    bool toOut;        // the configuration is on standard output
+    bool toPipe;       // ... in the pipe
+    const char* said;  // part of what is said on stderr; "" for nothing
+  };
+  const Case cases[] = {
+      {{"read", "--emulated", "-o", "-"}, "", true, false, "; wrote - (2316 bytes)\n"},
+      {{"read", "--emulated", "-o", dir / "pipe"}, "", false, true, "(2316 bytes)\n"},
+      {{"read", "--emulated", "-o", "/dev/null"}, "", false, false, "wrote /dev/null (2316 bytes)\n"},
+      {{"import", dir / "json", "-o", "-"}, "", true, false, ""},
+      {{"import", "-", "-o", "-"}, json, true, false, ""},
+      {{"import", "-", "-o", dir / "pipe"}, json, false, true, ""},
+      {{"import", dir / "json", "-o", "/dev/null"}, "", false, false, ""},
+  };
+  std::ofstream(dir / "json") << json;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[c.args.size() - 3] + " -o " + c.args.back());
+    std::future<std::string> reader;
+    if (c.toPipe) reader = std::async(std::launch::async, [&] { return ReadText(dir / "pipe"); });
+    const CliRun r = RunCommand(c.args, nullptr, false, 0, c.input);
+    EXPECT_EQ(r.status, ExitDone) << r.err;
+    EXPECT_EQ(r.out, c.toOut ? file : "");
+    if (c.toPipe) EXPECT_EQ(reader.get(), file);
+    if (*c.said) {
+      EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    } else {
+      EXPECT_EQ(r.err, "");
+    }
+  }
+  EXPECT_TRUE(S_ISFIFO(ModeOf(dir / "pipe")));
+  EXPECT_TRUE(S_ISCHR(ModeOf("/dev/null")));
+  // Standard input that is no configuration's JSON is refused like a file.
+  const CliRun broken = RunCommand({"import", "-", "-o", "-"}, nullptr, false, 0, "{");
+  EXPECT_EQ(broken.status, ExitInvalid);
+  EXPECT_EQ(broken.out, "");
+  EXPECT_NE(broken.err.find("ostrel-cli: -: broken JSON"), std::string::npos) << broken.err;
+}
+
+// On a file system mounted read-only, a file that does not exist yet and
+// a file that does are refused for that reason, not as read-only files.
+TEST(CliMessages, AReadOnlyFileSystemIsSaidSo) {
+  ScratchFolder dir;
+  WriteImage(dir / "demo.osr", DemoImage());
+  std::ofstream(dir / "a.json") << RunCommand({"export", dir / "demo.osr"}).out;
+  fs::create_directory(dir / "ro");
+  WriteImage(dir / "ro/there.osr", DemoImage());
+  // The mount is made in a mount namespace of a child of its own, so it
+  // goes with the child.
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount((dir / "ro").c_str(), (dir / "ro").c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, (dir / "ro").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+      _exit(77);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"import", dir / "a.json", "-o", dir / "ro/new.osr"},
+         "ro/new.osr: cannot be written: the file system is read-only"},
+        {{"import", dir / "a.json", "-o", dir / "ro/there.osr"},
+         "ro/there.osr: cannot be written: the file system is read-only"},
+        {{"read", "--emulated", "-o", dir / "ro/new.osr"},
+         "ro/new.osr: cannot be written: the file system is read-only"},
+        {{"set", dir / "ro/there.osr", "input1.entry_delay=5"},
+         "ro/there.osr: cannot be written: the file system is read-only"},
+        {{"export", dir / "demo.osr", "-o", dir / "ro/new.json"},
+         "ro/new.json: cannot be written: the file system is read-only"},
+    };
+    bool all = true;
+    for (const auto& [args, message] : cases) {
+      const CliRun r = RunCommand(args);
+      if (r.status != ExitInvalid || r.err.find(message) == std::string::npos) {
+        std::fprintf(stderr, "%s: %s\n", args[0].c_str(), r.err.c_str());
+        all = false;
+      }
+    }
+    _exit(all ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+    GTEST_SKIP() << "no read-only mount can be made here (it needs the administrator)";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Names(dir / "ro"), std::vector<std::string>{"there.osr"});
+}
+
+// Another user's file that this user may write, in a folder everybody may
+// change: a save writes it in place, so it stays the other user's.
+TEST(CliOutputs, ASaveOverAnotherUsersFileKeepsItsOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs the administrator";
+  ScratchFolder dir;
+  WriteImage(dir / "demo.osr", DemoImage());
+  std::ofstream(dir / "a.json") << RunCommand({"export", dir / "demo.osr"}).out;
+  fs::create_directory(dir / "shared");
+  chmod((dir / "shared").c_str(), 0777);
+  chmod((dir / "demo.osr").c_str(), 0644);
+  chmod((dir / "a.json").c_str(), 0644);
+  for (const char* name : {"shared/set.osr", "shared/import.osr", "shared/export.json"}) {
+    WriteImage(dir / name, InitialImage());
+    ASSERT_EQ(chown((dir / name).c_str(), 4242, 4242), 0);
+    chmod((dir / name).c_str(), 0666);
+  }
+  const std::vector<std::vector<std::string>> commands = {
+      {"set", dir / "shared/set.osr", "input1.entry_delay=42"},
+      {"import", dir / "a.json", "-o", dir / "shared/import.osr"},
+      {"export", dir / "demo.osr", "-o", dir / "shared/export.json"},
+  };
+  for (const auto& args : commands)
+    EXPECT_TRUE(InChild([&] { return RunCommand(args).status == ExitDone; }, true)) << args[0];
+  for (const char* name : {"shared/set.osr", "shared/import.osr", "shared/export.json"}) {
+    struct stat st {};
+    ASSERT_EQ(stat((dir / name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4242u) << name;
+    EXPECT_EQ(st.st_gid, 4242u) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0666u) << name;
+  }
+  EXPECT_EQ(ReadImage(dir / "shared/import.osr"), DemoImage());
+  EXPECT_EQ(ReadText(dir / "shared/export.json"), ReadText(dir / "a.json"));
+  ConfigModel model;
+  model.Load(ReadImage(dir / "shared/set.osr"));
+  EXPECT_EQ(model.Shown(*FindField("input1.entry_delay")), u"42");
+  EXPECT_EQ(Names(dir / "shared"),
+            (std::vector<std::string>{"export.json", "import.osr", "set.osr"}));
+}
+
+// A set that waits for its file while another program replaces it by a new
+// file must take the new file's lock, not go on under the old one's: a
+// third program holding the new file then stands in its way.
+TEST(CliSet, NoticesThatTheFileItWaitsForWasReplaced) {
+  ScratchFolder dir;
+  WriteImage(dir / "a.osr", DemoImage());
+  const int old = open((dir / "a.osr").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(old, LOCK_EX), 0);
+  auto waiting = std::async(std::launch::async, [&] {
+    return RunCommand({"set", dir / "a.osr", "input1.entry_delay=11"}, nullptr, false, 1500);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // set waits for the old file
+  WriteImage(dir / "new.osr", InitialImage());
+  const int held = open((dir / "new.osr").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  fs::rename(dir / "new.osr", dir / "a.osr");
+  close(old);
+  const CliRun r = waiting.get();
+  EXPECT_EQ(r.status, ExitInvalid);
+  EXPECT_NE(r.err.find("a.osr: cannot be written: the file is busy"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadImage(dir / "a.osr"), InitialImage());
+  close(held);
+  EXPECT_EQ(RunCommand({"set", dir / "a.osr", "input1.entry_delay=11"}).status, ExitDone);
+}
+
 }  // namespace
+

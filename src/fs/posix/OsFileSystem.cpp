@@ -39,7 +39,9 @@ FileError ErrorOf(int error) {
     case EPERM:
       return FileError::NoPermission;
     case EROFS:
-      return FileError::ReadOnly;
+      return FileError::ReadOnlyDisk;
+    case ELOOP:
+      return FileError::LinkLoop;
     case ENAMETOOLONG:
       return FileError::NameTooLong;
     case ENOSPC:
@@ -403,7 +405,13 @@ IFileSystem::TargetState StdFileSystem::Inspect(const std::u16string& path) {
     return TargetState::NotAFile;
   }
   struct stat st;
-  if (::stat(name->c_str(), &st) != 0) return TargetState::Writable;  // no file yet
+  if (::stat(name->c_str(), &st) != 0) {
+    // No file yet (a link to none is followed); links that lead round in a
+    // loop name no file that could be made.
+    if (errno != ELOOP) return TargetState::Writable;
+    lastError_ = FileError::LinkLoop;
+    return TargetState::NotAFile;
+  }
   bool descriptor = false;
   FollowLinks(*name, &descriptor);
   if (S_ISDIR(st.st_mode)) {
@@ -421,8 +429,12 @@ IFileSystem::TargetState StdFileSystem::Inspect(const std::u16string& path) {
   }
   // A file without any write permission is read-only even for the
   // administrator, who would otherwise be allowed to write it.
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(name->c_str(), W_OK) != 0) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     lastError_ = FileError::ReadOnly;
+    return TargetState::ReadOnly;
+  }
+  if (::access(name->c_str(), W_OK) != 0) {
+    lastError_ = errno == EROFS ? FileError::ReadOnlyDisk : FileError::ReadOnly;
     return TargetState::ReadOnly;
   }
   if (st.st_nlink > 1 || st.st_uid != ::geteuid()) return TargetState::InPlace;

@@ -43,7 +43,9 @@ FileError ErrorOf(DWORD error) {
     case ERROR_ACCESS_DENIED:
       return FileError::NoPermission;
     case ERROR_WRITE_PROTECT:
-      return FileError::ReadOnly;
+      return FileError::ReadOnlyDisk;
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return FileError::LinkLoop;
     case ERROR_FILENAME_EXCED_RANGE:
       return FileError::NameTooLong;
     case ERROR_DISK_FULL:
@@ -114,12 +116,38 @@ IFileSystem::CreateOutcome Win32FileSystem::WriteNewFile(const std::u16string& p
 
 bool Win32FileSystem::MoveOver(const std::u16string& from, const std::u16string& to) {
   // An existing file is replaced so that its attributes, permissions and
-  // other properties stay; a new one simply takes the name.
+  // other properties stay; a new one simply takes the name. The replace
+  // makes its own temporary file in the folder of the replaced file, which
+  // it takes from the name: a name without a folder ("x.osr") is made full
+  // first, or that folder would be "".
   if (GetFileAttributesW(Wide(to)) != INVALID_FILE_ATTRIBUTES) {
-    if (ReplaceFileW(Wide(to), Wide(from), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr))
+    auto full = [](const std::u16string& name) {
+      std::u16string out(MAX_PATH, u'\0');
+      for (;;) {
+        const DWORD n = GetFullPathNameW(Wide(name), static_cast<DWORD>(out.size()),
+                                         reinterpret_cast<wchar_t*>(out.data()), nullptr);
+        if (n == 0) return name;
+        if (n < out.size()) {
+          out.resize(n);
+          return out;
+        }
+        out.resize(n);
+      }
+    };
+    if (ReplaceFileW(Wide(full(to)), Wide(full(from)), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr))
       return true;
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) {
+      // The replace's own failures mean that the old file could not be
+      // taken away: another program holds it.
+      lastError_ = error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+                           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2
+                       ? FileError::Busy
+                       : ErrorOf(error);
+      return false;
+    }
   }
   if (MoveFileExW(Wide(from), Wide(to), MOVEFILE_WRITE_THROUGH)) return true;
   lastError_ = ErrorOf(GetLastError());
