@@ -486,7 +486,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
       "range, \"ostrel-cli keys PAGE\" those of one page.\n\n"
       "Exit status: 0 done; 1 the configurations differ (diff); 2 bad usage or invalid "
       "input; 3 no alarm, or a failed or unverified transfer.");
-  app.set_version_flag("--version", "ostrel-cli " OSTREL_VERSION, "print the version and exit");
+  app.set_version_flag("--version",
+                       "ostrel-cli " OSTREL_VERSION "\n"
+                       "Copyright (c) 2026 Ostrel configurator developers\n"
+                       "Free software under the MIT License: the file LICENSE that comes with the\n"
+                       "program holds its terms. There is NO WARRANTY, to the extent permitted by law.",
+                       "print the version and the licence and exit");
   Options o;
   auto emulated = [&](CLI::App* c) {
     c->add_flag("--emulated", o.emulated,

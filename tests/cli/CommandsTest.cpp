@@ -430,6 +430,25 @@ TEST(CliDevice, ProgressBarOnlyOnATerminal) {
   EXPECT_EQ(RunCommand({"read", "--emulated", "-o", dir / "out.osr"}).err, "");
 }
 
+// The README lists the commands exactly as --help does (the Windows
+// read-me takes them from --help when it is packed).
+TEST(CliUsage, TheReadmeListsTheCommandsAsHelpDoes) {
+  const std::string help = RunCommand({"--help"}).out;
+  const std::size_t start = help.find("Subcommands:\n");
+  ASSERT_NE(start, std::string::npos) << help;
+  const std::size_t from = start + std::string("Subcommands:\n").size();
+  const std::string listed = help.substr(from, help.find("\n\n", from) + 1 - from);
+  const std::string readme = ReadText(OSTREL_CLI_GOLDEN_DIR "/../../../README.md");
+  const std::string lead = "as `ostrel-cli --help` lists them:\n\n```\n";
+  const std::size_t at = readme.find(lead);
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t block = at + lead.size();
+  EXPECT_EQ(readme.substr(block, readme.find("```", block) - block), listed);
+  // The first file command makes its file.
+  const std::size_t first = readme.find("ostrel-cli ", readme.find("```sh", block));
+  EXPECT_EQ(readme.compare(first, 40, "ostrel-cli read --emulated -o alarm.osr "), 0);
+}
+
 TEST(CliUsage, BadUsageExitsTwoAndHelpZero) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"show"}, {"diff", "a"},

@@ -20,6 +20,13 @@ check NamedWithTheVersion test -f "$deb"
 check DeclaresNameAndVersion same_text "ostrel-cli $version" echo "$(field Package) $(field Version)"
 check DependsOnHidapi grep -q 'libhidapi-hidraw0' <<<"$(field Depends)"
 check LintianFindsNoError lintian --fail-on error "$deb"
+# Hardening and the pedantic tags too: nothing at all to say.
+lintian_pedantic() {
+  local said
+  said=$(lintian --pedantic --display-info --display-experimental "$deb" 2>&1)
+  [ -z "$said" ] || { echo "$said"; return 1; }
+}
+check LintianPedanticSaysNothing lintian_pedantic
 
 # dpkg on a root of its own; the maintainer scripts run outside a chroot
 # with DPKG_ROOT set, and the host's libraries stand in for the dependencies.
@@ -47,7 +54,13 @@ installed_files() {
 check FilesInPlace installed_files
 
 cli=$scratch/root/usr/bin/ostrel-cli
-check PrintsTheVersion same_text "ostrel-cli $version" "$cli" --version
+check PrintsTheVersion same_text "ostrel-cli $version" bash -c '"$1" --version | head -n1' _ "$cli"
+licence() {
+  grep -q 'MIT License' <<<"$("$cli" --version)" || { echo "--version does not name the licence"; return 1; }
+  grep -q 'Permission is hereby granted, free of charge' "$scratch/root/usr/share/doc/ostrel-cli/copyright" ||
+    { echo "the copyright file does not hold the MIT licence"; return 1; }
+}
+check PublishedUnderTheMitLicence licence
 emulated_read() {
   "$cli" read --emulated -o "$scratch/demo.osr" && "$cli" show "$scratch/demo.osr" --page phone1 >/dev/null
 }
@@ -64,6 +77,23 @@ man_page() {
   done
 }
 check ManPageDescribesEveryCommand man_page
+# Read in an 80-column terminal: no line wider, and the program's closing
+# paragraphs (the keys, the exit statuses) said once, not under every command.
+man_page_in_80_columns() {
+  local LC_ALL=C.UTF-8 text line wide=0  # columns counted in characters
+  text=$(MANWIDTH=80 man -l "$scratch/root/usr/share/man/man1/ostrel-cli.1.gz" 2>&1) || return 1
+  while IFS= read -r line; do
+    if [ "${#line}" -gt 80 ]; then echo "${#line} columns: $line"; wide=1; fi
+  done <<<"$text"
+  local repeated
+  repeated=$(grep -c 'lists every key with its label' <<<"$text")
+  [ "$repeated" -le 1 ] || { echo "the paragraph of the keys is there $repeated times"; wide=1; }
+  for c in $commands; do
+    grep -q "Usage: ostrel-cli $c" <<<"$text" || { echo "no usage of $c"; wide=1; }
+  done
+  return $wide
+}
+check ManPageReadsIn80Columns man_page_in_80_columns
 
 # Completion: the words typed so far (the last one is being completed;
 # "KEY=VALUE" is three words, as bash splits it), what must be offered and

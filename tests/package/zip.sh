@@ -27,7 +27,7 @@ fi
 
 check NamedWithTheVersion test -f "$zip"
 expected_files() {
-  printf '%s\n' "$folder/" "$folder/README.en.txt" "$folder/README.ru.txt" "$folder/licenses/" \
+  printf '%s\n' "$folder/" "$folder/LICENSE.txt" "$folder/README.en.txt" "$folder/README.ru.txt" "$folder/licenses/" \
     "$folder/licenses/CLI11.txt" "$folder/licenses/gcc-runtime.txt" \
     "$folder/licenses/mingw-w64-runtime.txt" "$folder/licenses/nlohmann-json.txt" \
     "$folder/ostrel-cli.exe" "$folder/ostrel-demo.exe" "$folder/ostrel.exe"
@@ -62,6 +62,13 @@ ROWS
   return $bad
 }
 check LicencesOfTheLinkedLibraries licences
+programs_licence() {
+  grep -q 'MIT License' "$dir/LICENSE.txt" && grep -q 'Ostrel configurator developers' "$dir/LICENSE.txt" ||
+    { echo "LICENSE.txt is not the programs' MIT licence"; return 1; }
+  (cd "$dir" && "$WINE_LOADER" ostrel-cli.exe --version) | grep -q 'MIT License' ||
+    { echo "ostrel-cli.exe --version does not name the licence"; return 1; }
+}
+check TheProgramsOwnLicence programs_licence
 
 # A Windows PC has none of the MinGW runtime DLLs (libstdc++, libgcc,
 # libwinpthread): they must be linked in.
@@ -77,7 +84,21 @@ only_windows_dlls() {
 check NeedsOnlyWindowsDlls only_windows_dlls
 
 check CliPrintsTheVersion same_text "ostrel-cli $version" \
-  bash -c 'cd "$1" && "$2" ostrel-cli.exe --version | tr -d "\r"' _ "$dir" "$WINE_LOADER"
+  bash -c 'cd "$1" && "$2" ostrel-cli.exe --version | head -n1 | tr -d "\r"' _ "$dir" "$WINE_LOADER"
+# The read-mes list every command that ostrel-cli.exe --help lists.
+read_mes_list_every_command() {
+  local commands c f bad=0
+  commands=$(cd "$dir" && "$WINE_LOADER" ostrel-cli.exe --help | tr -d '\r' |
+    sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z0-9-]*\) .*/\1/p')
+  [ -n "$commands" ] || { echo "ostrel-cli.exe --help names no commands"; return 1; }
+  for f in README.en.txt README.ru.txt; do
+    for c in $commands; do
+      grep -qE "(^| )$c[,;]" "$dir/$f" || { echo "$f does not list $c"; bad=1; }
+    done
+  done
+  return $bad
+}
+check ReadMesListEveryCommand read_mes_list_every_command
 cli_read() {
   (cd "$dir" && "$WINE_LOADER" ostrel-cli.exe read --emulated -o demo.osr &&
      "$WINE_LOADER" ostrel-cli.exe show demo.osr --page phone1 >/dev/null)
