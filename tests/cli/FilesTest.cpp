@@ -413,7 +413,9 @@ TEST(CliOutputs, AConfigurationGoesToStandardOutputAPipeOrADevice) {
     const CliRun r = RunCommand(c.args, nullptr, false, 0, c.input);
     EXPECT_EQ(r.status, ExitDone) << r.err;
     EXPECT_EQ(r.out, c.toOut ? file : "");
-    if (c.toPipe) EXPECT_EQ(reader.get(), file);
+    if (c.toPipe) {
+      EXPECT_EQ(reader.get(), file);
+    }
     if (*c.said) {
       EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
     } else {

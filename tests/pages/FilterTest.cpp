@@ -173,6 +173,12 @@ const FilterCase kTextCases[] = {
      {TypeText(u"Тревога\t1\u20AC!")}, u"Тревога1!", 9, true},
     {"DeviceTextCutAtMaximum", K::Text, u"", DeviceText, 7, 0,
      {TypeText(u"Ёлка зелёная")}, u"Ёлка зе", 7, true},
+    // The edit is read into its buffer of 63 characters before the filter
+    // sees it: a character pasted after 63 that the filter drops is lost.
+    {"PasteWithinTheEditBuffer", K::Text, u"", PhoneChars, 12, 0,
+     {TypeText(std::u16string(62, u'-') + u"7")}, u"7", 1, true},
+    {"PasteBeyondTheEditBufferIsCut", K::Text, u"", PhoneChars, 12, 0,
+     {TypeText(std::u16string(63, u'-') + u"7")}, u"", 0, false},
 };
 INSTANTIATE_TEST_SUITE_P(Text, EditFilter, testing::ValuesIn(kTextCases),
                          [](const auto& info) { return std::string(info.param.name); });
