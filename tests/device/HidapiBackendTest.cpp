@@ -54,7 +54,8 @@ int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device*, unsigned char* dat
                                                  int ms) {
   gHid.readLength = length;
   gHid.readMs = ms;
-  std::memcpy(data, gHid.bytes.data(), std::min(length, gHid.bytes.size()));
+  if (!gHid.bytes.empty())
+    std::memcpy(data, gHid.bytes.data(), std::min(length, gHid.bytes.size()));
   return gHid.readResult;
 }
 }
