@@ -56,6 +56,9 @@ describe('opening a file', () => {
     ['image byte changed', () => { const b = Buffer.from(demo()); b[100] ^= 0x40; return b; }, 'IDS_FILE_CORRUPT'],
     ['CRC changed', () => { const b = Buffer.from(demo()); b[8] ^= 1; return b; }, 'IDS_FILE_CORRUPT'],
     ['unreadable', () => null, 'IDS_FILE_READ_FAILED'],
+    // Larger than the engine's memory: refused by its size, never copied.
+    ['4 MB', () => 4 << 20, 'IDS_FILE_BAD_FORMAT'],
+    ['64 MB', () => 64 << 20, 'IDS_FILE_BAD_FORMAT'],
   ];
   test('damaged files: the desktop\'s status texts, and the pages stay as they were', async () => {
     const page = await browser.open();
@@ -67,6 +70,25 @@ describe('opening a file', () => {
       assert.equal(await page.title(), `${S.IDS_TITLE} - good.osr`, name);
     }
     assert.deepEqual(await shownByPage(page), shown);
+    // The engine still works after every refusal.
+    await openFile(page, 'again.osr', demo());
+    assert.equal(await status(page), S.IDS_FILE_READ_DONE + 'again.osr');
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+
+  test('a failure inside the engine loads the page anew and says so', async () => {
+    const page = await browser.open();
+    await openFile(page, 'good.osr', demo());
+    // More memory than the engine has: it aborts.
+    await Promise.all([
+      page.waitForNavigation(),
+      page.evaluate(() => { try { window.ostrel.engine._ost_alloc(0x7ff00000); } catch { /* aborted */ } }),
+    ]);
+    await page.waitForFunction((t) => document.getElementById('status').value === t, { timeout: 10000 },
+      S.IDS_WEB_ENGINE_RESTARTED);
+    await openFile(page, 'after.osr', demo());
+    assert.equal(await status(page), S.IDS_FILE_READ_DONE + 'after.osr');
     await page.close();
   });
 

@@ -185,8 +185,13 @@ export async function waitStatus(page, id, timeout = 15000) {
 
 // Opens `bytes` as the file `name` through the Open button (null bytes: the
 // file cannot be read).
+// `bytes` a number: a file of that many bytes 0x55, made in the page.
 export async function openFile(page, name, bytes) {
-  await page.evaluate((name, bytes) => { window.__files.next = { name, bytes }; }, name, bytes ? [...bytes] : null);
+  if (typeof bytes === 'number') {
+    await page.evaluate((name, n) => { window.__files.next = { name, bytes: new Uint8Array(n).fill(0x55) }; }, name, bytes);
+  } else {
+    await page.evaluate((name, bytes) => { window.__files.next = { name, bytes }; }, name, bytes ? [...bytes] : null);
+  }
   const before = await status(page);
   await page.click('#cmd-open');
   await page.waitForFunction((b) => document.getElementById('status').value !== b, {}, before === '' ? '\u0000' : before);

@@ -264,10 +264,20 @@ EMSCRIPTEN_KEEPALIVE void ost_choose(int page, int row, int index) {
 
 EMSCRIPTEN_KEEPALIVE int ost_modified() { return E().config.Modified().IsSet() ? 1 : 0; }
 
+// Whether a file of `size` bytes is copied into the engine to be opened:
+// only one of a configuration file's size. Any other is refused by its size
+// alone (ost_open_file without its bytes), so that no file, however large,
+// has to fit into the engine's memory.
+EMSCRIPTEN_KEEPALIVE int ost_file_taken(double size) {
+  return size == static_cast<double>(kConfigFileSize) ? 1 : 0;
+}
+
 // Opens a configuration file given as its bytes (`readable` 0 when the
 // browser could not read it): a ConfigFileResult. Only a file that passes
 // every check reaches the pages, and clears the modified flag.
+// `data` null: a file not taken (see ost_file_taken), refused by its size.
 EMSCRIPTEN_KEEPALIVE int ost_open_file(const std::uint8_t* data, int size, int readable) {
+  if (!data) size = size == static_cast<int>(kConfigFileSize) ? -1 : size;
   MemoryFile file;
   file.data = data;
   file.size = size < 0 ? 0 : static_cast<std::size_t>(size);

@@ -4,10 +4,10 @@
 // and its interface (engine.js), the page tree (tree.js), a page
 // (page.js), the frame's marks (marks.js), files (files.js), the device
 // (device.js) and printing (print.js).
-import { E, EmulatedHidDevice, S, engine, link, site } from './engine.js';
+import { E, ENGINE_ABORTED, EmulatedHidDevice, S, engine, link, site } from './engine.js';
 import { selectPage, whenSelected } from './tree.js';
 import { renderPage } from './page.js';
-import { setProgress, showModified, showTitle, initialBaseline } from './marks.js';
+import { setProgress, showModified, showStatus, showTitle, initialBaseline } from './marks.js';
 import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs } from './files.js';
 import { connectDevice, demoOn, offerDevices, refreshGranted, setDemo, startCheck, startRead, startWrite, useWindow } from './device.js';
 import { fillPrint } from './print.js';
@@ -65,7 +65,11 @@ offerDevices();
 window.ostrelReadyAt = performance.now();
 document.body.dataset.ready = 'true';
 (window.requestIdleCallback ?? setTimeout)(initialBaseline);
-refreshGranted().then(startCheck);
+// After an abort, what happened is said once the first device check has
+// said whether a device is there.
+const restarted = sessionStorage.getItem(ENGINE_ABORTED);
+sessionStorage.removeItem(ENGINE_ABORTED);
+refreshGranted().then(startCheck).then(() => { if (restarted) showStatus('IDS_WEB_ENGINE_RESTARTED'); });
 if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js').catch(() => {});
 
 // For the tests and the benchmark: the engine, the link, the emulated

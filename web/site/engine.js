@@ -9,10 +9,17 @@ import { EmulatedHidDevice, HidLink, useDevice } from './hidlink.js';
 performance.mark('app');
 const progressListeners = [];
 export const link = new HidLink(() => engine.HEAPU8);
+// An engine that aborted (a failure inside it) holds nothing any more: the
+// page is loaded anew, and says so once it is back (app.js).
+export const ENGINE_ABORTED = 'ostrel-engine-aborted';
 export const engine = await createEngine({
   hidLink: link,
   onNotify: (code, value) => {
     if (code === site.device.progress) for (const listen of progressListeners) listen(value);
+  },
+  onAbort: () => {
+    sessionStorage.setItem(ENGINE_ABORTED, '1');
+    location.reload();
   },
 });
 performance.mark('engine');
@@ -54,7 +61,10 @@ export const E = {
   click: (page, row) => engine._ost_click(page, row),
   choose: (page, row, index) => engine._ost_choose(page, row, index),
   modified: () => engine._ost_modified() === 1,
-  open(bytes, readable) {
+  fileTaken: (size) => engine._ost_file_taken(size) === 1,
+  // `bytes` null: a file not taken, refused by its `size` alone.
+  open(bytes, size, readable) {
+    if (!bytes) return engine._ost_open_file(0, Math.min(size, 0x7fffffff), readable ? 1 : 0);
     const ptr = engine._ost_alloc(bytes.length);
     engine.HEAPU8.set(bytes, ptr);
     try { return engine._ost_open_file(ptr, bytes.length, readable ? 1 : 0); } finally { engine._ost_free(ptr); }

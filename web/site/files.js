@@ -26,14 +26,14 @@ async function askOpenFile() {
       if (error.name === 'AbortError') return null;
       throw error;
     }
-    return { handle, name: handle.name, read: async () => new Uint8Array(await (await handle.getFile()).arrayBuffer()) };
+    return { handle, name: handle.name, file: () => handle.getFile() };
   }
   const input = $('file-input');
   input.value = '';
   return new Promise((resolve) => {
     input.onchange = () => {
       const file = input.files[0];
-      resolve(file ? { handle: null, name: file.name, read: async () => new Uint8Array(await file.arrayBuffer()) } : null);
+      resolve(file ? { handle: null, name: file.name, file: async () => file } : null);
     };
     input.oncancel = () => resolve(null);
     input.click();
@@ -48,14 +48,19 @@ export async function openFile() {
   if (!(await confirmDiscard())) return;
   const chosen = await askOpenFile();
   if (!chosen) return;
-  let bytes = new Uint8Array(0);
+  // A file of any other size than a configuration's is refused by its size
+  // alone: its bytes are not even read.
+  let size = 0;
+  let bytes = null;
   let readable = true;
   try {
-    bytes = await chosen.read();
+    const file = await chosen.file();
+    size = file.size;
+    if (E.fileTaken(size)) bytes = new Uint8Array(await file.arrayBuffer());
   } catch {
     readable = false;
   }
-  const result = E.open(bytes, readable);
+  const result = E.open(bytes, size, readable);
   const status = { 1: 'IDS_FILE_READ_DONE', 0: 'IDS_FILE_READ_FAILED', [-1]: 'IDS_FILE_BAD_FORMAT', [-2]: 'IDS_FILE_CORRUPT' }[result];
   if (result === 1) {
     fileHandle = chosen.handle;
