@@ -409,6 +409,18 @@ EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
   return Hand(std::move(out));
 }
 
+// The file of what the device held at the last read (a preview's), for the
+// site's history of a write; its size to `size`.
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_device_file(int* size) {
+  Engine& e = E();
+  std::uint8_t device[kImageSize];
+  e.worker.CopyImage(device, kImageSize);
+  const auto bytes = ConfigFileBytes(device);
+  e.saved.assign(bytes.begin(), bytes.end());
+  *size = static_cast<int>(e.saved.size());
+  return e.saved.data();
+}
+
 // ---- The emulated alarm, for the demo and the tests ----
 
 // A new emulated alarm holding the demonstration configuration; its

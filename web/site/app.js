@@ -11,6 +11,10 @@ import { setProgress, showModified, showStatus, showTitle, initialBaseline } fro
 import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs } from './files.js';
 import { connectDevice, demoOn, offerDevices, refreshGranted, setDemo, startCheck, startRead, startWrite, useWindow } from './device.js';
 import { fillPrint } from './print.js';
+import { findOffice, logout, onLoggedOut, showLogin } from './office.js';
+import { afterRead, afterWrite, beforeWrite, decoratePage, saveToSite, sendRevisions, siteOpen, startSites } from './sites.js';
+import { showHistory } from './history.js';
+import { showAdmin } from './admin.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -24,11 +28,16 @@ for (const el of document.querySelectorAll('[data-tip]')) {
 
 // ---- Commands, keys, leaving ----
 
-whenSelected(renderPage);
-useWindow({ confirmDiscard, afterTransfer: runPendingFileCommand });
+whenSelected((index) => {
+  renderPage(index);
+  decoratePage();
+});
+useWindow({ confirmDiscard, afterTransfer: runPendingFileCommand, afterRead, beforeWrite, afterWrite });
+// With a site open, Save records an edit revision in its history.
+const save = () => (siteOpen() ? saveToSite() : saveFile());
 
 $('cmd-open').addEventListener('click', openFile);
-$('cmd-save').addEventListener('click', saveFile);
+$('cmd-save').addEventListener('click', save);
 $('cmd-saveas').addEventListener('click', saveFileAs);
 $('cmd-read').addEventListener('click', startRead);
 $('cmd-write').addEventListener('click', startWrite);
@@ -36,12 +45,15 @@ $('cmd-connect').addEventListener('click', connectDevice);
 $('cmd-demo').addEventListener('click', () => setDemo(!demoOn()));
 $('cmd-print').addEventListener('click', () => { fillPrint(); window.print(); });
 $('cmd-help').addEventListener('click', () => $('help').showModal());
+$('cmd-history').addEventListener('click', showHistory);
+$('cmd-admin').addEventListener('click', showAdmin);
+$('cmd-logout').addEventListener('click', logout);
 
 // Ctrl+O, Ctrl+S and Ctrl+R where the browser lets the page have them; it
 // keeps Ctrl+W and Ctrl+N.
 document.addEventListener('keydown', (event) => {
   if (!event.ctrlKey || event.altKey || event.shiftKey || event.metaKey) return;
-  const command = { o: openFile, s: saveFile, r: startRead }[event.key.toLowerCase()];
+  const command = { o: openFile, s: save, r: startRead }[event.key.toLowerCase()];
   if (!command) return;
   event.preventDefault();
   command();
@@ -72,6 +84,16 @@ sessionStorage.removeItem(ENGINE_ABORTED);
 refreshGranted().then(startCheck).then(() => { if (restarted) showStatus('IDS_WEB_ENGINE_RESTARTED'); });
 if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js').catch(() => {});
 
+// The office, when the page is its: the login page, or the sites.
+findOffice().then(async (where) => {
+  document.body.dataset.office = where;
+  if (where === 'login') showLogin();
+  if (where !== 'online' && where !== 'offline') return;
+  onLoggedOut(showLogin);
+  await startSites();
+  document.body.dataset.sites = 'ready';
+});
+
 // For the tests and the benchmark: the engine, the link, the emulated
 // alarm's class and what the window does.
-window.ostrel = { engine, link, E, site, EmulatedHidDevice, setDemo, offerDevices, startCheck };
+window.ostrel = { engine, link, E, site, EmulatedHidDevice, setDemo, offerDevices, startCheck, sendRevisions };

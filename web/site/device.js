@@ -16,7 +16,9 @@ let checkAgain = false;
 let demo = null; // the emulated alarm, while the demo is chosen
 let granted = []; // the WebHID devices the user allowed
 // What the window does around a transfer: the unsaved-changes question
-// before a read, the file command that waited for the end.
+// before a read, the file command that waited for the end, and what a
+// site's history records of a read and a write (afterRead, beforeWrite
+// once the alarm has been read for the preview, afterWrite).
 let hooks = { confirmDiscard: async () => true, afterTransfer: async () => {} };
 
 export const transferRuns = () => exchange === 'reading' || exchange === 'writing';
@@ -89,6 +91,7 @@ export async function startRead() {
   }
   showModified();
   await endTransfer(ok ? 'IDS_READ_DONE' : 'IDS_READ_FAILED');
+  if (ok) await hooks.afterRead?.();
 }
 
 // Write: the device is read first and what would change is shown; only
@@ -106,6 +109,7 @@ export async function startWrite() {
   }
   present = 1;
   exchange = 'idle';
+  hooks.beforeWrite?.();
   const confirmed = await showPreview(preview.changes);
   if (!confirmed) {
     setProgress(readScale, 0);
@@ -119,6 +123,7 @@ export async function startWrite() {
   const result = await request(E.write);
   if (result === 1) present = 1;
   await endTransfer({ 1: 'IDS_WRITE_DONE', 0: 'IDS_WRITE_FAILED', 2: 'IDS_PREREAD_FAILED' }[result] ?? 'IDS_WRITE_FAILED');
+  if (result === 1) await hooks.afterWrite?.();
 }
 
 function button(value, id, label) {

@@ -89,3 +89,43 @@ export const E = {
 };
 
 export { EmulatedHidDevice };
+
+// What the sites ask of the engine besides the pages: an .osr file's bytes
+// in the engine's memory for the length of one call.
+function withBytes(list, use) {
+  const ptrs = list.map((bytes) => {
+    const ptr = engine._ost_alloc(bytes.length);
+    engine.HEAPU8.set(bytes, ptr);
+    return ptr;
+  });
+  try { return use(...ptrs); } finally { for (const ptr of ptrs) engine._ost_free(ptr); }
+}
+function takeBytes(make) {
+  const size = engine._ost_alloc(4);
+  try {
+    const ptr = make(size);
+    const n = new Int32Array(engine.HEAPU8.buffer, size, 1)[0];
+    return ptr ? engine.HEAPU8.slice(ptr, ptr + n) : null;
+  } finally { engine._ost_free(size); }
+}
+export const Office = {
+  // The fields in which two .osr files differ (a secret value masked):
+  // {ok, fields: [{page, key, from, to}], other_bytes}.
+  compare: (a, b) => withBytes([a, b], (pa, pb) => json(engine._ost_compare(pa, a.length, pb, b.length))),
+  // The page of a field's key, or -1.
+  keyPage: (key) => withStrings([key], (k) => engine._ost_key_page(k)),
+  // The .osr file of what the device held at the last read.
+  deviceFile: () => takeBytes((size) => engine._ost_device_file(size)),
+  // The .osr file of the values a viewer is shown ({key: value}); a masked
+  // value stays unset.
+  valuesFile(values) {
+    engine._ost_values_begin();
+    for (const [key, value] of Object.entries(values))
+      withStrings([key, value], (k, v) => engine._ost_values_set(k, v));
+    return takeBytes((size) => engine._ost_values_file(size));
+  },
+  // The customer's record of an .osr file for the print area `scope`.
+  recordOf: (bytes, { name, date, customer, site, installer, scope }) =>
+    withBytes([bytes], (p) => withStrings([name, date, customer, site, installer, scope],
+      (...texts) => text(engine._ost_record_of(p, bytes.length, ...texts)))),
+};

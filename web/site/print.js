@@ -6,8 +6,26 @@ import { currentFileName } from './files.js';
 
 const area = document.getElementById('print');
 
+// A record made elsewhere (a revision of a site's history) while it prints.
+let other = null;
+
 export function fillPrint() {
+  if (other !== null) {
+    area.innerHTML = other;
+    return;
+  }
   const date = new Date().toLocaleString('ru-RU', { dateStyle: 'short', timeStyle: 'short' });
   area.innerHTML = E.record(currentFileName(), date, '#print');
 }
 window.addEventListener('beforeprint', fillPrint);
+
+// Prints the record `html` instead of the pages'.
+export function printRecord(html) {
+  other = html;
+  try {
+    fillPrint();
+    window.print();
+  } finally {
+    other = null;
+  }
+}

@@ -18,7 +18,8 @@ self.addEventListener('activate', (event) => {
 });
 
 self.addEventListener('fetch', (event) => {
-  if (event.request.method !== 'GET') return;
+  // The office's API always goes to the network.
+  if (event.request.method !== 'GET' || new URL(event.request.url).pathname.startsWith('/api/')) return;
   event.respondWith(
     caches.open(VERSION).then((cache) =>
       cache.match(event.request, { ignoreSearch: true }).then((hit) => hit || fetch(event.request))));
