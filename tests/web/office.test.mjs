@@ -5,7 +5,9 @@
 // PostgreSQL.
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
-import { S, waitStatus } from './support.mjs';
+import { mkdtempSync } from 'node:fs';
+import { join } from 'node:path';
+import { S, tmp, waitStatus } from './support.mjs';
 import { BACKENDS, Office, audit, officeBrowser, officePage, openSite } from './office.mjs';
 
 const statusIs = (page, id, timeout = 15000) =>
@@ -156,26 +158,52 @@ for (const backend of BACKENDS) {
       await page.close();
     });
 
-    test('offline: a read and an edit recorded with the office stopped arrive once it is back, exactly once', async () => {
-      await admin.call('POST', '/api/sites', { number: 'O-7', customer: 'Подвал' });
-      const page = await officePage(browser, office, 'installer');
-      await openSite(page, 'O-7');
-      await page.evaluate(() => navigator.serviceWorker.ready);
-      await office.stop();
-      await readDemo(page, 'IDS_WEB_RECORDED_LOCAL');
-      await setField(page, 23, '#f-temperature-upper', '39');
-      await saveEdit(page, 'в подвале', 'IDS_WEB_RECORDED_LOCAL');
-      await page.reload();
-      await page.waitForSelector('body[data-sites]');
-      assert.equal(await page.$eval('#sites-pending', (p) => !p.hidden && p.textContent), S.IDS_WEB_PENDING + '2');
-      await office.run();
-      await page.waitForFunction(() => document.getElementById('sites-pending').hidden, { timeout: 20000 });
-      // Sent again (another tab, a retry): nothing added.
-      await page.evaluate(() => window.ostrel.sendRevisions());
-      const revisions = await log(admin, 'O-7');
-      assert.deepEqual(revisions.map((r) => [r.source, r.comment]), [['edit', 'в подвале'], ['read', '']]);
-      assert.equal(revisions[0].parent, revisions[1].id);
-      await page.close();
+    test('offline: a read and an edit recorded with the office stopped survive a reload, a closed tab and a restart of the browser, and arrive exactly once', async () => {
+      // One browser with a profile of its own, as an installer's is.
+      const profile = mkdtempSync(join(tmp, 'profile-'));
+      let own = await officeBrowser({ userDataDir: profile });
+      const context = () => own.defaultBrowserContext();
+      const ways = {
+        'the tab reloaded': async (page) => {
+          await page.reload();
+          return page;
+        },
+        'the tab closed and opened again': async (page) => {
+          await page.close();
+          return officePage(own, office, null, { context: context() });
+        },
+        'the browser restarted': async () => {
+          await own.close();
+          own = await officeBrowser({ userDataDir: profile });
+          return officePage(own, office, null, { context: context() });
+        },
+      };
+      try {
+        for (const [index, [way, after]] of Object.entries(ways).entries()) {
+          const number = `O-${index}`;
+          await admin.call('POST', '/api/sites', { number, customer: 'Подвал' });
+          let page = await officePage(own, office, 'installer', { context: context() });
+          await openSite(page, number);
+          await page.evaluate(() => navigator.serviceWorker.ready);
+          await office.stop();
+          await readDemo(page, 'IDS_WEB_RECORDED_LOCAL');
+          await setField(page, 23, '#f-temperature-upper', '39');
+          await saveEdit(page, 'в подвале', 'IDS_WEB_RECORDED_LOCAL');
+          page = await after(page);
+          await page.waitForSelector('body[data-sites]');
+          assert.equal(await page.$eval('#sites-pending', (p) => !p.hidden && p.textContent), S.IDS_WEB_PENDING + '2', way);
+          await office.run();
+          await page.waitForFunction(() => document.getElementById('sites-pending').hidden, { timeout: 20000 });
+          // Sent again (another tab, a retry): nothing added.
+          await page.evaluate(() => window.ostrel.sendRevisions());
+          const revisions = await log(admin, number);
+          assert.deepEqual(revisions.map((r) => [r.source, r.comment]), [['edit', 'в подвале'], ['read', '']], way);
+          assert.equal(revisions[0].parent, revisions[1].id, way);
+          await page.close();
+        }
+      } finally {
+        await own.close();
+      }
     });
 
     test('a site changed by two clients shows two heads and says so', async () => {

@@ -91,6 +91,7 @@ findOffice().then(async (where) => {
   if (where !== 'online' && where !== 'offline') return;
   onLoggedOut(showLogin);
   await startSites();
+  performance.mark('sites');
   document.body.dataset.sites = 'ready';
 });
 
