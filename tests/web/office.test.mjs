@@ -151,6 +151,15 @@ for (const backend of BACKENDS) {
       const shown = await page.$eval(`.field[data-key="${secret[1]}"] input`, (i) => [i.value, i.disabled]);
       assert.equal(shown[1], true);
       assert.match(shown[0], /^\*+$|^$/);
+      // The keys of the commands a viewer is not offered do nothing either.
+      const before = (await log(admin, 'V-1')).length;
+      for (const key of ['s', 'r']) {
+        await page.keyboard.down('Control');
+        await page.keyboard.press(key);
+        await page.keyboard.up('Control');
+      }
+      assert.equal(await page.$eval('#record', (d) => d.open), false);
+      assert.equal((await log(admin, 'V-1')).length, before);
       await page.click('#cmd-history');
       await page.waitForSelector('#history[open] #history-table tbody tr');
       const actions = await page.$$eval('#history-table tbody tr:first-child .actions button', (b) => b.length);
@@ -189,6 +198,20 @@ for (const backend of BACKENDS) {
           await readDemo(page, 'IDS_WEB_RECORDED_LOCAL');
           await setField(page, 23, '#f-temperature-upper', '39');
           await saveEdit(page, 'в подвале', 'IDS_WEB_RECORDED_LOCAL');
+          if (index === 0) {
+            // Not sent yet, yet in the history and compared (by the engine).
+            await page.click('#cmd-history');
+            await page.waitForSelector('#history[open] #history-table tbody tr:nth-child(2)');
+            const marks = await page.$$eval('#history-table tbody tr', (rows) => rows.map((r) => r.cells[1].textContent));
+            assert.ok(marks.every((m) => m.includes(S.IDS_WEB_HISTORY_NOT_SENT)), marks.join());
+            await page.click('#history-table tbody tr:nth-child(1) .pick');
+            await page.click('#history-table tbody tr:nth-child(2) .pick');
+            await page.click('#history-compare');
+            await page.waitForSelector('#history .diff tr[data-key]');
+            const rows = await page.$$eval('#history .diff tr[data-key]', (all) => all.map((r) => [r.dataset.key, r.cells[2].textContent]));
+            assert.deepEqual(rows, [['temperature.upper', '39']]);
+            await page.keyboard.press('Escape');
+          }
           page = await after(page);
           await page.waitForSelector('body[data-sites]');
           assert.equal(await page.$eval('#sites-pending', (p) => !p.hidden && p.textContent), S.IDS_WEB_PENDING + '2', way);

@@ -53,8 +53,10 @@ $('cmd-logout').addEventListener('click', logout);
 // keeps Ctrl+W and Ctrl+N.
 document.addEventListener('keydown', (event) => {
   if (!event.ctrlKey || event.altKey || event.shiftKey || event.metaKey) return;
-  const command = { o: openFile, s: save, r: startRead }[event.key.toLowerCase()];
-  if (!command) return;
+  const key = event.key.toLowerCase();
+  const command = { o: openFile, s: save, r: startRead }[key];
+  // Not the commands the operator is not offered.
+  if (!command || $({ o: 'cmd-open', s: 'cmd-save', r: 'cmd-read' }[key]).hidden) return;
   event.preventDefault();
   command();
 });

@@ -74,10 +74,13 @@ export async function findOffice() {
 }
 
 // The login page instead of the configurator, until a login succeeds.
+let loginShown = false;
 export function showLogin() {
   $('app').hidden = true;
   $('login').hidden = false;
   $('login-name').focus();
+  if (loginShown) return;
+  loginShown = true;
   $('login-form').addEventListener('submit', async (event) => {
     event.preventDefault();
     $('login-error').textContent = '';
@@ -108,7 +111,10 @@ export async function logout() {
     // Logged out already, or the office unreachable: the page forgets the
     // operator all the same.
   }
+  // The sites' heads kept here hold the alarms' passwords: they go with
+  // the operator. What waits to be sent stays.
   await store.setState('operator', null);
+  await store.clearSites();
   operator = null;
   location.reload();
 }

@@ -214,6 +214,7 @@ async function record(source, { osr = E.fileBytes(), comment = '', before = null
 
 // Save with a site open: an edit revision with the comment asked for.
 export async function saveToSite() {
+  if (!may('installer')) return 0;
   const dialog = $('record');
   $('record-comment').value = '';
   const choice = await new Promise((resolve) => {
@@ -255,6 +256,8 @@ const base64 = (bytes) => {
   return btoa(text);
 };
 
+// The refusals that no later send can change: the revision itself is wrong.
+const FOR_GOOD = new Set([400, 404, 409, 413, 415]);
 let sending = null;
 // Sends what waits, in the order recorded, each with its parent; a revision
 // is content-addressed, so a send repeated after a broken answer adds
@@ -289,7 +292,9 @@ async function send() {
       touched.add(entry.site);
       ++sent;
     } catch (error) {
-      if (error instanceof Unreachable || error.status === 401) {
+      if (!(error instanceof OfficeError) || !FOR_GOOD.has(error.status)) {
+        // Unreachable, logged out, or the operator logged in now may not
+        // record: it waits for the next send.
         stop = true;
       } else {
         // The office refuses it for good (the message says why): kept here,
@@ -514,6 +519,10 @@ export async function startSites() {
   const result = await sendRevisions();
   if (result.waiting) showStatus(online ? 'IDS_WEB_PENDING' : 'IDS_WEB_SITES_OFFLINE', online ? String(result.waiting) : '');
   // What waits is sent once the office is back.
-  setInterval(() => { sendRevisions(); }, 5000);
+  setInterval(async () => {
+    const wasOnline = online;
+    await sendRevisions();
+    if (!wasOnline) await loadSites().catch(() => {});
+  }, 5000);
   window.addEventListener('online', () => sendRevisions());
 }

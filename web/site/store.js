@@ -45,6 +45,7 @@ export const setState = (key, value) => transact(['state'], 'readwrite', (tx) =>
 
 export const getSite = (number) => transact(['sites'], 'readonly', (tx) => done(tx.objectStore('sites').get(number)));
 export const putSite = (record) => transact(['sites'], 'readwrite', (tx) => done(tx.objectStore('sites').put(record)));
+export const clearSites = () => transact(['sites'], 'readwrite', (tx) => done(tx.objectStore('sites').clear()));
 export const allSites = () => transact(['sites'], 'readonly', (tx) => done(tx.objectStore('sites').getAll()));
 
 // Adds a revision to send; its sequence number.
