@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
 import { mkdtempSync } from 'node:fs';
 import { join } from 'node:path';
-import { S, tmp, waitStatus } from './support.mjs';
+import { S, demoFile, tmp, waitStatus } from './support.mjs';
 import { BACKENDS, Office, audit, officeBrowser, officePage, openSite } from './office.mjs';
 
 const statusIs = (page, id, timeout = 15000) =>
@@ -249,6 +249,40 @@ for (const backend of BACKENDS) {
       assert.equal(await page.$eval('#history .note', (n) => n.textContent), S.IDS_WEB_DIVERGED);
       const marked = await page.$$eval('#history-table tbody tr', (rows, head) => rows.filter((r) => r.cells[1].textContent.includes(head)).length, S.IDS_WEB_HISTORY_HEAD);
       assert.equal(marked, 2);
+      await page.close();
+    });
+
+    test('a file opened into a site is recorded as a file; a session that ends meanwhile loses nothing', async () => {
+      await admin.call('POST', '/api/sites', { number: 'F-3', customer: 'Файл' });
+      const page = await officePage(browser, office, 'installer');
+      await openSite(page, 'F-3');
+      await page.evaluate((bytes) => {
+        window.showOpenFilePicker = async () => [{
+          name: 'старый.osr', kind: 'file', getFile: async () => new File([new Uint8Array(bytes)], 'старый.osr'),
+        }];
+      }, [...demoFile()]);
+      await page.click('#cmd-open');
+      await statusIs(page, 'IDS_FILE_READ_DONE');
+      assert.match(await page.title(), /F-3 Файл/);
+      await setField(page, 23, '#f-temperature-upper', '37');
+      // The session ends (its cookie gone): the next call asks for a login,
+      // after which the pages are as they were and Save records them.
+      const cookies = await page.cookies();
+      await page.deleteCookie(...cookies);
+      await page.click('#cmd-save');
+      await page.waitForSelector('#record[open]');
+      await page.type('#record-comment', 'из файла');
+      await page.click('#record-save');
+      await page.waitForSelector('#login:not([hidden])');
+      await page.type('#login-name', 'installer');
+      await page.type('#login-password', 'correct-horse-1');
+      await page.click('#login-submit');
+      await page.waitForSelector('#app:not([hidden])');
+      await page.waitForFunction(() => document.getElementById('sites-pending').hidden, { timeout: 20000 });
+      const revisions = await log(admin, 'F-3');
+      assert.deepEqual(revisions.map((r) => [r.source, r.comment]), [['file', 'из файла']]);
+      const shown = await admin.call('GET', `/api/sites/F-3/revisions/${revisions[0].id}`);
+      assert.equal(shown.fields.find((f) => f.key === 'temperature.upper').value, '37');
       await page.close();
     });
 

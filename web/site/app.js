@@ -12,7 +12,7 @@ import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs }
 import { connectDevice, demoOn, offerDevices, refreshGranted, setDemo, startCheck, startRead, startWrite, useWindow } from './device.js';
 import { fillPrint } from './print.js';
 import { findOffice, logout, onLoggedOut, showLogin } from './office.js';
-import { afterRead, afterWrite, beforeWrite, decoratePage, saveToSite, sendRevisions, siteOpen, startSites } from './sites.js';
+import { afterRead, afterWrite, beforeWrite, decoratePage, openFileIntoSite, saveToSite, sendRevisions, siteOpen, startSites } from './sites.js';
 import { showHistory } from './history.js';
 import { showAdmin } from './admin.js';
 
@@ -35,8 +35,9 @@ whenSelected((index) => {
 useWindow({ confirmDiscard, afterTransfer: runPendingFileCommand, afterRead, beforeWrite, afterWrite });
 // With a site open, Save records an edit revision in its history.
 const save = () => (siteOpen() ? saveToSite() : saveFile());
+const open = () => (siteOpen() ? openFileIntoSite(openFile) : openFile());
 
-$('cmd-open').addEventListener('click', openFile);
+$('cmd-open').addEventListener('click', open);
 $('cmd-save').addEventListener('click', save);
 $('cmd-saveas').addEventListener('click', saveFileAs);
 $('cmd-read').addEventListener('click', startRead);
@@ -54,7 +55,7 @@ $('cmd-logout').addEventListener('click', logout);
 document.addEventListener('keydown', (event) => {
   if (!event.ctrlKey || event.altKey || event.shiftKey || event.metaKey) return;
   const key = event.key.toLowerCase();
-  const command = { o: openFile, s: save, r: startRead }[key];
+  const command = { o: open, s: save, r: startRead }[key];
   // Not the commands the operator is not offered.
   if (!command || $({ o: 'cmd-open', s: 'cmd-save', r: 'cmd-read' }[key]).hidden) return;
   event.preventDefault();
@@ -91,7 +92,9 @@ findOffice().then(async (where) => {
   document.body.dataset.office = where;
   if (where === 'login') showLogin();
   if (where !== 'online' && where !== 'offline') return;
-  onLoggedOut(showLogin);
+  // A session that ended while the page was open: the login, then the
+  // same page goes on (what it holds and what waits are kept).
+  onLoggedOut(() => showLogin(sendRevisions));
   await startSites();
   performance.mark('sites');
   document.body.dataset.sites = 'ready';

@@ -73,9 +73,13 @@ export async function findOffice() {
   }
 }
 
-// The login page instead of the configurator, until a login succeeds.
+// The login page instead of the configurator, until a login succeeds;
+// then the page starts anew, or with `goOn` the configurator comes back as
+// it was (the same operator's session having ended).
 let loginShown = false;
-export function showLogin() {
+let resume = null;
+export function showLogin(goOn = null) {
+  resume = goOn;
   $('app').hidden = true;
   $('login').hidden = false;
   $('login-name').focus();
@@ -87,7 +91,14 @@ export function showLogin() {
     try {
       const session = await api('POST', '/api/login', { name: $('login-name').value, password: $('login-password').value });
       await store.setState('operator', { name: session.name, role: session.role });
-      location.reload();
+      if (resume && operator?.name === session.name) {
+        $('login').hidden = true;
+        $('app').hidden = false;
+        $('login-password').value = '';
+        resume();
+      } else {
+        location.reload();
+      }
     } catch (error) {
       $('login-password').value = '';
       $('login-error').textContent = error instanceof Unreachable ? S.IDS_WEB_LOGIN_OFFLINE

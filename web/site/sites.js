@@ -141,6 +141,7 @@ export async function openSite(number) {
     online = false;
   }
   current = record;
+  saveSource = 'edit';
   for (const item of document.querySelectorAll('#sites-list [role=option]'))
     item.setAttribute('aria-selected', String(item.dataset.number === number));
   $('cmd-history').disabled = false;
@@ -212,7 +213,21 @@ async function record(source, { osr = E.fileBytes(), comment = '', before = null
   return true;
 }
 
-// Save with a site open: an edit revision with the comment asked for.
+// What the next Save records: an edit, or a file opened into the site.
+let saveSource = 'edit';
+
+// Open with a site open: the file's values go into the site's pages (its
+// title stays the site's), and the next Save records them as a file.
+export async function openFileIntoSite(open) {
+  await open();
+  if (!current || !$('status').value.startsWith(S.IDS_FILE_READ_DONE)) return;
+  saveSource = 'file';
+  showSiteTitle();
+  decoratePage();
+}
+
+// Save with a site open: an edit (or file) revision with the comment asked
+// for.
 export async function saveToSite() {
   if (!may('installer')) return 0;
   const dialog = $('record');
@@ -223,7 +238,9 @@ export async function saveToSite() {
     dialog.showModal();
   });
   if (choice !== 'save') return 0;
-  return (await record('edit', { comment: $('record-comment').value })) ? 1 : 0;
+  const recorded = await record(saveSource, { comment: $('record-comment').value });
+  if (recorded) saveSource = 'edit';
+  return recorded ? 1 : 0;
 }
 
 // After a read from the alarm with a site open.
