@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
 import { mkdtempSync } from 'node:fs';
 import { join } from 'node:path';
-import { S, demoFile, tmp, waitStatus } from './support.mjs';
+import { S, demoFile, shownByPage, tmp, waitStatus } from './support.mjs';
 import { BACKENDS, Office, audit, officeBrowser, officePage, openSite } from './office.mjs';
 
 const statusIs = (page, id, timeout = 15000) =>
@@ -143,9 +143,19 @@ for (const backend of BACKENDS) {
       const writer = await officePage(browser, office, 'installer');
       await openSite(writer, 'V-1');
       await readDemo(writer);
+      const installerShown = await shownByPage(writer);
       await writer.close();
       const page = await officePage(browser, office, 'viewer');
       await openSite(page, 'V-1');
+      // Every field as the installer sees it, but the password.
+      const viewerShown = await shownByPage(page);
+      const secrets = await page.evaluate(() => window.ostrel.E.pages.flatMap((p) => p.fields.filter((f) => f.secret).map((f) => f.key)));
+      for (const key of secrets) {
+        assert.notEqual(viewerShown[key], installerShown[key]);
+        delete viewerShown[key];
+        delete installerShown[key];
+      }
+      assert.deepEqual(viewerShown, installerShown);
       const secret = await page.evaluate(() => window.ostrel.E.pages.flatMap((p, i) => p.fields.filter((f) => f.secret).map((f) => [i, f.key]))[0]);
       await page.click(`#tree [role=treeitem]:nth-child(${secret[0] + 1})`);
       const shown = await page.$eval(`.field[data-key="${secret[1]}"] input`, (i) => [i.value, i.disabled]);
@@ -254,6 +264,7 @@ for (const backend of BACKENDS) {
 
     test('a file opened into a site is recorded as a file; a session that ends meanwhile loses nothing', async () => {
       await admin.call('POST', '/api/sites', { number: 'F-3', customer: 'Файл' });
+      await admin.call('POST', '/api/sites', { number: 'F-4', customer: 'Другой' });
       const page = await officePage(browser, office, 'installer');
       await openSite(page, 'F-3');
       await page.evaluate((bytes) => {
@@ -283,6 +294,18 @@ for (const backend of BACKENDS) {
       assert.deepEqual(revisions.map((r) => [r.source, r.comment]), [['file', 'из файла']]);
       const shown = await admin.call('GET', `/api/sites/F-3/revisions/${revisions[0].id}`);
       assert.equal(shown.fields.find((f) => f.key === 'temperature.upper').value, '37');
+      // Changed, then another site chosen: the question's Save records it.
+      await setField(page, 23, '#f-temperature-upper', '36');
+      await page.$eval('#sites-search', (input) => { input.value = 'F-4'; input.dispatchEvent(new Event('input')); });
+      await page.waitForSelector('#sites-list [data-number="F-4"]');
+      await page.click('#sites-list [data-number="F-4"]');
+      await page.waitForSelector('#discard[open]');
+      await page.click('#discard-save');
+      await page.waitForSelector('#record[open]');
+      await page.type('#record-comment', 'перед другим');
+      await page.click('#record-save');
+      await page.waitForFunction(() => document.title.includes('F-4'));
+      assert.deepEqual((await log(admin, 'F-3')).map((r) => [r.source, r.comment]), [['edit', 'перед другим'], ['file', 'из файла']]);
       await page.close();
     });
 
@@ -355,6 +378,9 @@ for (const backend of BACKENDS) {
       assert.deepEqual(links, ['A-100 Иванов']);
       await page.click('#find-results a');
       await page.waitForFunction(() => document.title.includes('A-100'));
+      // The site's head in the pages.
+      await page.click('#tree [role=treeitem]:nth-child(23)');
+      assert.equal(await page.$eval('#f-temperature-upper', (i) => i.value), '41');
       await page.close();
     });
   });

@@ -8,7 +8,7 @@ import { E, ENGINE_ABORTED, EmulatedHidDevice, S, engine, link, site } from './e
 import { selectPage, whenSelected } from './tree.js';
 import { renderPage } from './page.js';
 import { setProgress, showModified, showStatus, showTitle, initialBaseline } from './marks.js';
-import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs } from './files.js';
+import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs, useSaveCommand } from './files.js';
 import { connectDevice, demoOn, offerDevices, refreshGranted, setDemo, startCheck, startRead, startWrite, useWindow } from './device.js';
 import { fillPrint } from './print.js';
 import { findOffice, logout, onLoggedOut, showLogin } from './office.js';
@@ -36,6 +36,7 @@ useWindow({ confirmDiscard, afterTransfer: runPendingFileCommand, afterRead, bef
 // With a site open, Save records an edit revision in its history.
 const save = () => (siteOpen() ? saveToSite() : saveFile());
 const open = () => (siteOpen() ? openFileIntoSite(openFile) : openFile());
+useSaveCommand(save);
 
 $('cmd-open').addEventListener('click', open);
 $('cmd-save').addEventListener('click', save);

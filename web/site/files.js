@@ -150,6 +150,13 @@ export async function saveFileAs() {
   return 1;
 }
 
+// What the question's "save" does (Save of the window: a file, or a
+// site's history).
+let saveCommand = () => saveFile();
+export function useSaveCommand(command) {
+  saveCommand = command;
+}
+
 // The unsaved-changes question before Open and Read: true when the command
 // may go on.
 export async function confirmDiscard() {
@@ -161,7 +168,7 @@ export async function confirmDiscard() {
     dialog.showModal();
   });
   switch (choice) {
-    case 'save': return (await saveFile()) === 1;
+    case 'save': return (await saveCommand()) === 1;
     case 'saveas': return (await saveFileAs()) === 1;
     case 'dontsave': return true;
     default: return false;

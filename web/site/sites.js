@@ -76,7 +76,9 @@ function showMore() {
   shownCount += items.length;
 }
 
+let loadedAt = 0;
 export async function loadSites() {
+  loadedAt = Date.now();
   let list;
   try {
     list = (await api('GET', '/api/sites?archived=1')).sites;
@@ -147,7 +149,7 @@ export async function openSite(number) {
   $('cmd-history').disabled = false;
   $('sites-card').disabled = false;
   if (record.osr) {
-    E.open(record.osr, true);
+    E.open(record.osr, record.osr.length, true);
     renderPage();
     takeBaseline();
   }
@@ -171,7 +173,7 @@ function stripped(site) {
 // the password's field).
 export function showRevision(file) {
   current.values = file.values;
-  E.open(file.osr, true);
+  E.open(file.osr, file.osr.length, true);
   renderPage();
   decoratePage();
   takeBaseline();
@@ -503,6 +505,11 @@ export async function startSites() {
   decoratePage();
   $('sites-search').placeholder = S.IDS_WEB_SITES_SEARCH;
   $('sites-search').addEventListener('input', filterSites);
+  // Sites that others added meanwhile: the list is asked again when the
+  // search is entered, at most every 10 seconds.
+  $('sites-search').addEventListener('focus', () => {
+    if (Date.now() - loadedAt > 10000) loadSites().catch(() => {});
+  });
   $('sites-archived').addEventListener('change', filterSites);
   $('sites-add').addEventListener('click', () => showCard(null));
   $('sites-card').addEventListener('click', () => current && showCard(current.site));
