@@ -1,5 +1,7 @@
 #include "cli/Commands.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -486,80 +488,119 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
       "range, \"ostrel-cli keys PAGE\" those of one page.\n\n"
       "Exit status: 0 done; 1 the configurations differ (diff); 2 bad usage or invalid "
       "input; 3 no alarm, or a failed or unverified transfer.");
-  app.set_version_flag("--version",
-                       "ostrel-cli " OSTREL_VERSION "\n"
-                       "Copyright (c) 2026 Ostrel configurator developers\n"
-                       "Free software under the MIT License: the file LICENSE that comes with the\n"
-                       "program holds its terms. There is NO WARRANTY, to the extent permitted by law.",
-                       "print the version and the licence and exit");
+  // The help flag is made once for the program and once for the subcommand
+  // named, not for every subcommand (see below).
+  constexpr const char* kHelpFlag = "-h,--help";
+  constexpr const char* kHelpText = "Print this help message and exit";
+  app.set_help_flag();
   Options o;
+  // Every subcommand is there for the parse and the help, but only those
+  // the arguments name get their options: defining the options of all of
+  // them would be most of the program's start-up. (A subcommand's name
+  // given as another argument, a file called "show", costs its options
+  // and changes nothing else.)
+  auto Named = [&](CLI::App* c) {
+    if (std::find(args.begin(), args.end(), c->get_name()) == args.end()) return false;
+    c->set_help_flag(kHelpFlag, kHelpText);
+    return true;
+  };
   auto emulated = [&](CLI::App* c) {
     c->add_flag("--emulated", o.emulated,
                 "use the emulated alarm with the demonstration configuration instead of USB");
   };
 
   CLI::App* show = app.add_subcommand("show", "print the configuration page by page");
-  show->add_option("FILE", o.file, "configuration file")->required();
-  show->add_option("--page", o.page, "only this page: its number (1-23) or key (phone3)");
-  show->add_flag("--json", o.json, "print JSON");
+  if (Named(show)) {
+    show->add_option("FILE", o.file, "configuration file")->required();
+    show->add_option("--page", o.page, "only this page: its number (1-23) or key (phone3)");
+    show->add_flag("--json", o.json, "print JSON");
+  }
 
   CLI::App* report = app.add_subcommand(
       "report", "write the customer's printable record of a configuration (HTML, A4)");
-  report->add_option("FILE", o.file, "configuration file")->required();
-  report->add_option("-o,--output", o.output, "the HTML file (- for standard output)")->required();
-  report->add_option("--customer", o.customer, "the customer's name (else a blank to fill in)");
-  report->add_option("--site", o.site, "the site's address or name (else a blank)");
-  report->add_option("--installer", o.installer, "the installer's name (else a blank)");
-  report->add_flag("--show-password", o.showPassword,
-                   "print the password's digits (by default they are masked)");
+  if (Named(report)) {
+    report->add_option("FILE", o.file, "configuration file")->required();
+    report->add_option("-o,--output", o.output, "the HTML file (- for standard output)")->required();
+    report->add_option("--customer", o.customer, "the customer's name (else a blank to fill in)");
+    report->add_option("--site", o.site, "the site's address or name (else a blank)");
+    report->add_option("--installer", o.installer, "the installer's name (else a blank)");
+    report->add_flag("--show-password", o.showPassword,
+                     "print the password's digits (by default they are masked)");
+  }
 
   CLI::App* keys = app.add_subcommand(
       "keys", "list the page keys and every field key with its label, kind and range");
-  keys->add_option("PAGE", o.page, "only this page: its number (1-23) or key (phone3)");
+  if (Named(keys)) {
+    keys->add_option("PAGE", o.page, "only this page: its number (1-23) or key (phone3)");
+  }
 
   CLI::App* diff = app.add_subcommand(
       "diff", "compare two configurations field by field; exit status 1 when they differ");
-  diff->add_option("A", o.file, "a file, or \"device\" (./device is a file of that name)")
-      ->required();
-  diff->add_option("B", o.file2, "a file, or \"device\"")->required();
-  emulated(diff);
+  if (Named(diff)) {
+    diff->add_option("A", o.file, "a file, or \"device\" (./device is a file of that name)")
+        ->required();
+    diff->add_option("B", o.file2, "a file, or \"device\"")->required();
+    emulated(diff);
+  }
 
   CLI::App* exp = app.add_subcommand("export", "write the configuration as JSON");
-  exp->add_option("FILE", o.file, "configuration file")->required();
-  exp->add_option("-o,--output", o.output, "the JSON file (default, or -: standard output)");
+  if (Named(exp)) {
+    exp->add_option("FILE", o.file, "configuration file")->required();
+    exp->add_option("-o,--output", o.output, "the JSON file (default, or -: standard output)");
+  }
 
   CLI::App* imp = app.add_subcommand("import", "build a configuration file from JSON");
-  imp->add_option("IN", o.file, "the JSON file (- for standard input)")->required();
-  imp->add_option("-o,--output", o.output, "the configuration file to write (- for standard output)")
-      ->required();
-  imp->add_option("--base", o.base,
-                  "configuration whose values the fields left out keep (default: the "
-                  "initial values)");
+  if (Named(imp)) {
+    imp->add_option("IN", o.file, "the JSON file (- for standard input)")->required();
+    imp->add_option("-o,--output", o.output,
+                    "the configuration file to write (- for standard output)")
+        ->required();
+    imp->add_option("--base", o.base,
+                    "configuration whose values the fields left out keep (default: the "
+                    "initial values)");
+  }
 
   CLI::App* set = app.add_subcommand("set", "change fields of a file in place");
-  set->footer(
-      "The file is locked while it is read, changed and saved. When another program holds it "
-      "(another set of the same file), set waits up to 10 seconds for it to finish, then "
-      "fails with exit status 2 and leaves the file unchanged.");
-  set->add_option("FILE", o.file, "configuration file")->required();
-  set->add_option("ASSIGNMENTS", o.assignments,
-                  "KEY=VALUE, e.g. input2.entry_delay=10; values as people write them: "
-                  "yes/no (or да/нет, true/false), 4,5 or 4.5, phone numbers with spaces, "
-                  "brackets and dashes (taken out, and said so)")
-      ->required();
+  if (Named(set)) {
+    set->footer(
+        "The file is locked while it is read, changed and saved. When another program holds it "
+        "(another set of the same file), set waits up to 10 seconds for it to finish, then "
+        "fails with exit status 2 and leaves the file unchanged.");
+    set->add_option("FILE", o.file, "configuration file")->required();
+    set->add_option("ASSIGNMENTS", o.assignments,
+                    "KEY=VALUE, e.g. input2.entry_delay=10; values as people write them: "
+                    "yes/no (or да/нет, true/false), 4,5 or 4.5, phone numbers with spaces, "
+                    "brackets and dashes (taken out, and said so)")
+        ->required();
+  }
 
   CLI::App* read = app.add_subcommand("read", "read the configuration from the alarm");
-  read->add_option("-o,--output", o.output, "the configuration file to write (- for standard output)");
-  emulated(read);
+  if (Named(read)) {
+    read->add_option("-o,--output", o.output,
+                     "the configuration file to write (- for standard output)");
+    emulated(read);
+  }
 
   CLI::App* write = app.add_subcommand(
       "write", "write a configuration to the alarm, then read it back and compare");
-  write->add_option("FILE", o.file, "configuration file");
-  write->add_flag("--no-verify", o.noVerify, "do not read back and compare");
-  emulated(write);
+  if (Named(write)) {
+    write->add_option("FILE", o.file, "configuration file");
+    write->add_flag("--no-verify", o.noVerify, "do not read back and compare");
+    emulated(write);
+  }
 
   CLI::App* info = app.add_subcommand("info", "say whether an alarm is attached");
-  emulated(info);
+  if (Named(info)) {
+    emulated(info);
+  }
+
+  app.set_help_flag(kHelpFlag, kHelpText);
+  app.set_version_flag("--version",
+                       "ostrel-cli " OSTREL_VERSION "\n"
+                       "Copyright (c) 2026 Ostrel configurator developers\n"
+                       "Free software under the MIT License: the file LICENSE that comes with the\n"
+                       "program holds its terms. There is NO WARRANTY, to the extent permitted by law.",
+                       "print the version and the licence and exit");
 
 #ifdef OSTREL_SITES
   SiteCommands siteCommands(app, env);

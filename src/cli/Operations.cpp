@@ -260,21 +260,29 @@ bool ParseImportJson(std::string_view text, Json& document, std::string& error) 
 void RenderShow(const Image& image, int page, std::ostream& out) {
   ConfigModel model;
   model.Load(image);
+  // The whole text first, then one write: inserting piece by piece into the
+  // stream was a good part of the command's time.
+  std::string text;
+  text.reserve(16384);
   bool first = true;
   for (int p : Pages(page)) {
-    if (!first) out << '\n';
+    if (!first) text += '\n';
     first = false;
-    out << ToUtf8(PageLabel(p)) << "  [" << PageKeyOf(p) << "]\n";
+    text += ToUtf8(PageLabel(p)) + "  [" + PageKeyOf(p) + "]\n";
     int group = 0;
     for (const FieldRef& f : FieldsOnScreen(p)) {
       const int g = f.Row().group;
-      if (g != group && g != 0) out << "  " << ToUtf8(GroupLabel(f)) << '\n';
+      if (g != group && g != 0) text += "  " + ToUtf8(GroupLabel(f)) + '\n';
       group = g;
       const std::string value = ToUtf8(ShownWithUnit(model.Config(), f));
-      out << (g ? "    " : "  ") << ToUtf8(FieldLabel(f)) << ':'
-          << (value.empty() ? "" : " ") << value << '\n';
+      text += g ? "    " : "  ";
+      text += ToUtf8(FieldLabel(f));
+      text += ':';
+      if (!value.empty()) text += ' ' + value;
+      text += '\n';
     }
   }
+  out << text;
 }
 
 Json ShowJson(const Image& image, int page) {

@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
   // Interrupted in the middle of a save, the program leaves no new file
   // behind (the target is the old or the new file in any case).
   RemoveUnfinishedSaveOnSignal();
+  // The tool writes through the streams alone: they need not hand every
+  // insertion to C's stdio at once.
+  std::ios::sync_with_stdio(false);
 #endif
   PlatformFileSystem files;
   CliEnvironment env{files,

@@ -5,8 +5,10 @@
 #include <cstdint>
 
 std::string ToUtf8(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
+  // At most three bytes for each UTF-16 unit (a pair makes four bytes of two).
+  std::string out(3 * text.size(), '\0');
+  char* o = out.data();
+  auto put = [&o](std::uint32_t byte) { *o++ = static_cast<char>(byte); };
   for (std::size_t i = 0; i < text.size(); ++i) {
     std::uint32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -16,21 +18,22 @@ std::string ToUtf8(const std::u16string& text) {
       c = 0xFFFD;  // a lone surrogate
     }
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      put(c);
     } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      put(0xC0 | (c >> 6));
+      put(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      put(0xE0 | (c >> 12));
+      put(0x80 | ((c >> 6) & 0x3F));
+      put(0x80 | (c & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      put(0xF0 | (c >> 18));
+      put(0x80 | ((c >> 12) & 0x3F));
+      put(0x80 | ((c >> 6) & 0x3F));
+      put(0x80 | (c & 0x3F));
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 
