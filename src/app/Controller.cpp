@@ -6,7 +6,6 @@
 #include "app/ConfigFile.h"
 #include "config/Notifications.h"
 #include "config/PageFields.h"
-#include "device/Sequences.h"
 #include "res/resource.h"
 
 namespace {
@@ -24,13 +23,16 @@ Controller::Controller(IMainView& view, IPageSet& pages, IModifiedFlag& modified
       modified_(modified),
       files_(files),
       workingFolder_(std::move(workingFolder)),
-      worker_(std::move(worker)) {
+      worker_(std::move(worker)),
+      transfer_(*worker_, image_, [this](std::uint8_t* image) { StoreToImage(image); }) {
   // The pages are not loaded from the initial image: until the first file or
   // device read they show their own initial values.
   InitImage(image_);
+  // The mark follows the flag, whoever changes it.
+  modifiedObserver_ = modified_.Observe([this](bool) { ShowModifiedMark(); });
 }
 
-Controller::~Controller() = default;
+Controller::~Controller() { modified_.Forget(modifiedObserver_); }
 
 void Controller::ShowInitialState() {
   view_.UpdateTitle({});
@@ -99,7 +101,7 @@ void Controller::StartDeviceRead() {
   view_.SetProgressRange(kReadScale);
   view_.ShowStatus(IDS_READING);
   exchangeState_ = Reading;
-  worker_->PostRequest(kReadSequence[0].request);
+  transfer_.Start(TransferKind::Read);
 }
 
 void Controller::StartDeviceWrite() {
@@ -109,7 +111,7 @@ void Controller::StartDeviceWrite() {
   view_.ShowStatus(IDS_WRITING);
   // A device write always begins by reading the device's parameter memory.
   exchangeState_ = PreReading;
-  worker_->PostRequest(kWriteSequence[0].request);
+  transfer_.Start(TransferKind::Write);
 }
 
 void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
@@ -136,22 +138,10 @@ void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
       }
       break;
     case Notify::ReadParamDone:
-      ReadParamDone(value);
-      break;
     case Notify::WriteParamDone:
-      if (value == 1) {
-        deviceState_ = DevicePresent;
-        worker_->PostRequest(kWriteSequence[2].request);
-      } else {
-        EndTransfer(IDS_WRITE_FAILED);
-      }
-      break;
     case Notify::ReadRecordDone:
-      ReadRecordDone(value);
-      break;
     case Notify::WriteRecordDone:
-      if (value == 1) deviceState_ = DevicePresent;
-      EndTransfer(value == 1 ? IDS_WRITE_DONE : IDS_WRITE_FAILED);
+      OnTransferStep(transfer_.OnNotification(code, value));
       break;
     case Notify::ChangeOnlyOn:
     case Notify::ChangeOnlyOff:
@@ -162,43 +152,27 @@ void Controller::OnWorkerMessage(unsigned code, std::intptr_t value) {
   }
 }
 
-void Controller::ReadParamDone(std::intptr_t value) {
-  if (exchangeState_ == PreReading) {
-    if (value != 1) {
-      EndTransfer(IDS_PREREAD_FAILED);
-      return;
-    }
-    deviceState_ = DevicePresent;
-    // The pages' values go over the device's own parameter memory, so bytes
-    // that no page owns are written back as the device holds them.
-    static_assert(kWriteSequence[1].mergeFirst);
-    std::uint8_t device[kImageSize];
-    worker_->CopyImage(device, kParamAreaSize);
-    MergeForWrite(device, image_, [this](std::uint8_t* image) { StoreToImage(image); });
-    worker_->SetImage(image_);
-    exchangeState_ = Writing;
-    worker_->PostRequest(kWriteSequence[1].request);
+void Controller::OnTransferStep(const TransferEvent& step) {
+  if (step.answered) deviceState_ = DevicePresent;
+  if (!step.ended) {
+    // The pre-read is over and the merged image is being written.
+    if (transfer_.Phase() == TransferPhase::Writing) exchangeState_ = Writing;
     return;
   }
-  if (value != 1) {
-    EndTransfer(IDS_READ_FAILED);
-    return;
-  }
-  deviceState_ = DevicePresent;
-  worker_->PostRequest(kReadSequence[1].request);
-}
-
-void Controller::ReadRecordDone(std::intptr_t value) {
   exchangeState_ = Idle;  // before the pages are loaded: a transfer no longer runs
-  if (value == 1) {
-    deviceState_ = DevicePresent;
-    if (TakeReadImage(*worker_, image_, [this](std::uint8_t* image) { StoreToImage(image); })) {
-      modified_.Mark();
-      ShowModifiedMark();
-    }
-    LoadFromImage(image_);
+  int status = IDS_READ_FAILED;
+  switch (step.result) {
+    case TransferResult::ReadDone:
+      if (step.differs) modified_.Mark();
+      LoadFromImage(image_);
+      status = IDS_READ_DONE;
+      break;
+    case TransferResult::ReadFailed: status = IDS_READ_FAILED; break;
+    case TransferResult::PreReadFailed: status = IDS_PREREAD_FAILED; break;
+    case TransferResult::WriteDone: status = IDS_WRITE_DONE; break;
+    case TransferResult::WriteFailed: status = IDS_WRITE_FAILED; break;
   }
-  EndTransfer(value == 1 ? IDS_READ_DONE : IDS_READ_FAILED);
+  EndTransfer(status);
 }
 
 void Controller::EndTransfer(int statusId) {
@@ -252,17 +226,13 @@ int Controller::ReadConfigFile(const std::u16string& path) {
   std::memcpy(image_, loaded, kImageSize);
   LoadFromImage(image_);
   modified_.Clear();
-  ShowModifiedMark();
   return result;
 }
 
 int Controller::WriteConfigFile(const std::u16string& path, const std::u16string& name) {
   StoreToImage(image_);
   const bool written = SaveConfigFile(files_, path, image_);
-  if (written) {
-    modified_.Clear();
-    ShowModifiedMark();
-  }
+  if (written) modified_.Clear();
   view_.SetProgressPos(0);
   view_.ShowFileStatus(written ? IDS_FILE_WRITE_DONE : IDS_FILE_WRITE_FAILED, name);
   return written ? 1 : 0;

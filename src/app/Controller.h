@@ -12,6 +12,7 @@
 #include "config/ModifiedFlag.h"
 #include "config/PageSet.h"
 #include "device/DeviceWorker.h"
+#include "device/TransferRunner.h"
 
 class Controller : public SimpleCtrlr {
  public:
@@ -20,8 +21,8 @@ class Controller : public SimpleCtrlr {
   enum DeviceState : int { DeviceUnknown = -1, DeviceAbsent = 0, DevicePresent = 1 };
 
   // Progress scales of the two transfers.
-  static constexpr int kReadScale = 3328;
-  static constexpr int kWriteScale = 4352;
+  static constexpr int kReadScale = TransferScale(TransferKind::Read);
+  static constexpr int kWriteScale = TransferScale(TransferKind::Write);
   static constexpr unsigned kStopWaitMs = 2000;
 
   // `pages`: the 23 pages' values (the configuration model) that files and
@@ -69,8 +70,9 @@ class Controller : public SimpleCtrlr {
 
  private:
   bool TransferRuns() const { return exchangeState_ > Checking; }
-  void ReadParamDone(std::intptr_t value);
-  void ReadRecordDone(std::intptr_t value);
+  // A step of the transfer answered: the device state, and at the end the
+  // outcome (a read's image loaded into the pages).
+  void OnTransferStep(const TransferEvent& step);
   // Back to Idle after a transfer: the outcome in the status line, then the
   // file command that waited for it.
   void EndTransfer(int statusId);
@@ -96,4 +98,6 @@ class Controller : public SimpleCtrlr {
   int deviceState_ = DeviceUnknown;
   int exchangeState_ = Idle;
   std::unique_ptr<IDeviceWorker> worker_;
+  TransferRunner transfer_;
+  int modifiedObserver_ = 0;
 };

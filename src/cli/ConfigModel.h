@@ -48,9 +48,11 @@ class ConfigModel {
   std::u16string Shown(const FieldRef& field) const { return config_.Get(field); }
   // The value in its natural JSON type.
   Json Natural(const FieldRef& field) const;
-  // Sets a value as a tool does: no follow-up rules of the page run.
+  // Sets a value as a tool does: no follow-up rules of the page run, the
+  // modified flag stays as it is; a changed text is stored by the rule from
+  // then on (its loaded bytes are dropped).
   void Assign(const FieldRef& field, const Holder& value) {
-    config_.Values(field.page).Value(field.row) = value;
+    config_.Edit(field, FieldEdit::Checked(value), EditBy::Tool);
   }
 
   // Checks `value` (its natural type, or text as on a command line) against

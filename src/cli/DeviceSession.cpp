@@ -5,9 +5,8 @@
 
 #include "device/DemoConfiguration.h"
 #include "device/InlineWorker.h"
-#include "device/Sequences.h"
 #include "hid/emulated/EmulatedHid.h"
-#include "device/Transfers.h"
+#include "device/TransferRunner.h"
 
 namespace {
 
@@ -47,12 +46,17 @@ DeviceSession::DeviceSession(IHidEnumerator& hid, Progress progress)
 
 DeviceSession::~DeviceSession() = default;
 
-bool DeviceSession::Run(int request, const char* step, int end) {
+bool DeviceSession::Run(TransferKind kind, const char* step, std::uint8_t* image,
+                        const TransferRunner::Store& store) {
   // A new step starts its bar empty; the requests of one step share its scale.
+  const int end = TransferScale(kind);
   if (worker_->progress && std::string_view(step) != worker_->step) worker_->progress(step, 0, end);
   worker_->step = step;
   worker_->end = end;
-  if (worker_->core.RunRequest(request)) return true;
+  const TransferEvent outcome = worker_->inline_.Run(kind, image, store);
+  if (outcome.ended && (outcome.result == TransferResult::ReadDone ||
+                        outcome.result == TransferResult::WriteDone))
+    return true;
   failedStep_ = step;
   return false;
 }
@@ -61,10 +65,8 @@ bool DeviceSession::Present() { return worker_->core.RunRequest(CheckDevice); }
 
 DeviceOutcome DeviceSession::Read(Image& image) {
   if (!Present()) return DeviceOutcome::NoDevice;
-  for (const SequenceStep& step : kReadSequence)
-    if (!Run(step.request, "reading", kReadRecordEnd)) return DeviceOutcome::Failed;
   image.assign(kImageSize, 0);
-  worker_->core.CopyImage(image.data(), kImageSize);
+  if (!Run(TransferKind::Read, "reading", image.data(), {})) return DeviceOutcome::Failed;
   return DeviceOutcome::Done;
 }
 
@@ -77,21 +79,12 @@ DeviceOutcome DeviceSession::Write(const Image& file, bool verify, Image& writte
   written = file;
   ConfigModel model;
   model.Load(file);
-  for (const SequenceStep& step : kWriteSequence) {
-    if (step.mergeFirst) {
-      Image device(kImageSize);
-      worker_->core.CopyImage(device.data(), kParamAreaSize);
-      MergeForWrite(device.data(), written.data(),
-                    [&](std::uint8_t* image) { model.StoreOver(image); });
-      worker_->core.SetImage(written.data());
-    }
-    if (!Run(step.request, "writing", kWriteRecordEnd)) return DeviceOutcome::Failed;
-  }
+  if (!Run(TransferKind::Write, "writing", written.data(),
+           [&](std::uint8_t* image) { model.StoreOver(image); }))
+    return DeviceOutcome::Failed;
   if (!verify) return DeviceOutcome::Done;
-  for (const SequenceStep& step : kReadSequence)
-    if (!Run(step.request, "verifying", kReadRecordEnd)) return DeviceOutcome::Failed;
   Image back(kImageSize);
-  worker_->core.CopyImage(back.data(), kImageSize);
+  if (!Run(TransferKind::Read, "verifying", back.data(), {})) return DeviceOutcome::Failed;
   for (std::size_t i = 0; i < kImageSize; ++i)
     if (back[i] != written[i]) mismatched.push_back(static_cast<int>(i));
   return mismatched.empty() ? DeviceOutcome::Done : DeviceOutcome::Mismatch;

@@ -9,6 +9,7 @@
 
 #include "cli/ConfigModel.h"
 #include "device/HidIo.h"
+#include "device/TransferRunner.h"
 
 // The HID access for one command, and everything it lives on.
 class DeviceAccess {
@@ -49,7 +50,9 @@ class DeviceSession {
 
  private:
   struct Worker;
-  bool Run(int request, const char* step, int end);
+  // Runs a whole transfer as the step named `step`; false when it failed.
+  bool Run(TransferKind kind, const char* step, std::uint8_t* image,
+           const TransferRunner::Store& store);
 
   std::unique_ptr<Worker> worker_;
   std::string failedStep_;

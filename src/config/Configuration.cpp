@@ -1,5 +1,6 @@
 #include "config/Configuration.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "config/StringTable.h"
@@ -13,8 +14,8 @@ void OfferInputModeNotice(IPageSet& pages, std::intptr_t input, bool changeOnly)
 
 // ---- PageValues ----
 
-PageValues::PageValues(int index, IModifiedFlag& modified)
-    : index_(index), modified_(modified), values_(Fields().rows.size()) {
+PageValues::PageValues(Configuration& model, int index, IModifiedFlag& modified)
+    : model_(model), index_(index), modified_(modified), values_(Fields().rows.size()) {
   for (int r = 0; r < RowCount(); ++r)
     if (Exists(r)) KindOf(Row(r)).Init(Row(r), values_[r]);
 }
@@ -62,7 +63,7 @@ void PageValues::ApplyChangeOnlyMode() {
 Configuration::Configuration() {
   pages_.reserve(kPageCount);
   for (int i = 0; i < kPageCount; ++i)
-    pages_.push_back(std::make_unique<PageValues>(i, modified_));
+    pages_.push_back(std::make_unique<PageValues>(*this, i, modified_));
 }
 
 void Configuration::Load(const std::uint8_t* image) {
@@ -118,19 +119,85 @@ std::optional<std::u16string> Configuration::Get(std::string_view key) const {
   return Get(*field);
 }
 
-SetOutcome Configuration::Set(const FieldRef& field, std::u16string_view text) {
-  SetOutcome outcome;
+EditResult Configuration::Edit(const FieldRef& field, const FieldEdit& edit, EditBy by) {
+  EditResult result;
+  const FieldRow& row = field.Row();
+  const FieldKindOps& kind = field.Kind();
+  const ControlType control = kind.Control();
   FieldValue value = Value(field);
-  if (!field.Kind().Parse(field.Row(), text, value, outcome.error)) return outcome;
-  // A text set to what it shows is not edited: a text that cannot be
+  switch (edit.action) {
+    case FieldEdit::Action::Typed: {
+      const bool tenths = control == ControlType::UnitsAndTenths;
+      if (!(control == ControlType::Edit || tenths) || edit.part < 0 || edit.part > (tenths ? 1 : 0)) {
+        result.error = "the field has no such edit";
+        return result;
+      }
+      // An edit holds at most 63 characters.
+      std::u16string typed(edit.text.substr(0, kEditBufferChars));
+      std::u16string& held = edit.part ? value.text2 : value.text;
+      int caret = std::clamp(edit.caret, 0, static_cast<int>(typed.size()));
+      if (typed != held) {  // equal: the page wrote the control itself
+        const EditOutcome outcome = kind.Filter(row, edit.part, held, typed, caret);
+        result.rewrite = outcome.text != edit.text;
+        held = outcome.text;
+        caret = outcome.caret;
+      }
+      result.shown = held;
+      result.caret = caret;
+      break;
+    }
+    case FieldEdit::Action::Given:
+      if (!kind.Parse(row, edit.text, value, result.error)) return result;
+      break;
+    case FieldEdit::Action::Box:
+      if (control != ControlType::CheckBox || (edit.index != 0 && edit.index != 1)) {
+        result.error = "the field is no check box";
+        return result;
+      }
+      value.value = edit.index;
+      break;
+    case FieldEdit::Action::Entry:
+      // -1: the list lost its selection (stored as the entry an unknown
+      // code loads as).
+      if (control != ControlType::List || edit.index < -1 || edit.index >= row.ListCount()) {
+        result.error = control == ControlType::List ? kind.Allowed(row) : "the field is no list";
+        return result;
+      }
+      value.value = edit.index;
+      break;
+    case FieldEdit::Action::Value:
+      value = *edit.value;
+      break;
+  }
+  result.ok = true;
+  // A value equal to the one shown is no edit: a text that cannot be
   // stored again keeps its loaded bytes, as on its page.
   if (!(value == Value(field))) {
     value.keepLoaded = false;
-    pages_[field.page]->Value(field.row) = value;
+    PageValues& page = *pages_[field.page];
+    page.Value(field.row) = value;
+    result.changed = true;
+    if (by == EditBy::User) {
+      result.marked = modified_.Mark();
+      if (page.Fields().changeOnlyRule && field.row == kInChangeOnly) {
+        page.ApplyChangeOnlyMode();
+        RelayInputModeNotice(page.Member() - 1, value.value == 1);
+        result.noticed = true;
+      }
+    }
   }
-  outcome.ok = true;
-  outcome.value = Get(field);
-  return outcome;
+  if (edit.action != FieldEdit::Action::Typed) result.shown = Get(field);
+  return result;
+}
+
+namespace {
+SetOutcome AsSetOutcome(EditResult&& result) {
+  return {result.ok, result.ok ? std::move(result.shown) : std::u16string(), std::move(result.error)};
+}
+}  // namespace
+
+SetOutcome Configuration::Set(const FieldRef& field, std::u16string_view text) {
+  return AsSetOutcome(Edit(field, FieldEdit::Given(text), EditBy::Tool));
 }
 
 SetOutcome Configuration::Set(std::string_view key, std::u16string_view text) {
@@ -140,16 +207,7 @@ SetOutcome Configuration::Set(std::string_view key, std::u16string_view text) {
 }
 
 SetOutcome Configuration::Enter(const FieldRef& field, std::u16string_view text) {
-  const FieldValue before = Value(field);
-  SetOutcome outcome = Set(field, text);
-  if (!outcome.ok || Value(field) == before) return outcome;
-  modified_.Mark();
-  PageValues& page = *pages_[field.page];
-  if (page.Fields().changeOnlyRule && field.row == kInChangeOnly) {
-    page.ApplyChangeOnlyMode();
-    RelayInputModeNotice(page.Member() - 1, Value(field).value == 1);
-  }
-  return outcome;
+  return AsSetOutcome(Edit(field, FieldEdit::Given(text), EditBy::User));
 }
 
 void Configuration::RelayInputModeNotice(int input, bool changeOnly) {

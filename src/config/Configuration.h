@@ -35,10 +35,12 @@ class IPageView {
   virtual void ValuesChanged() = 0;
 };
 
+class Configuration;
+
 // One page's part of the model.
 class PageValues : public SimpleCtrlr, public IInputModeFollower {
  public:
-  PageValues(int index, IModifiedFlag& modified);
+  PageValues(Configuration& model, int index, IModifiedFlag& modified);
 
   int Index() const { return index_; }
   const PageEntry& Entry() const { return kPages[index_]; }
@@ -65,6 +67,8 @@ class PageValues : public SimpleCtrlr, public IInputModeFollower {
   void ApplyChangeOnlyMode();
 
   IModifiedFlag& Modified() { return modified_; }
+  // The whole model, which takes the page's edits (Configuration::Edit).
+  Configuration& Model() { return model_; }
   void SetView(IPageView* view) { view_ = view; }
 
  private:
@@ -72,6 +76,7 @@ class PageValues : public SimpleCtrlr, public IInputModeFollower {
     if (view_) view_->ValuesChanged();
   }
 
+  Configuration& model_;
   int index_;
   IModifiedFlag& modified_;
   std::vector<FieldValue> values_;
@@ -94,6 +99,53 @@ struct SetOutcome {
   bool ok = false;
   std::u16string value;
   std::string error;
+};
+
+// What a user does to a field at its control, or a tool gives as its value.
+struct FieldEdit {
+  enum class Action {
+    Typed,   // the edit `part` now shows `text`, caret at `caret`: a
+             // keystroke, a paste, a deletion
+    Given,   // `text` is the whole value as a person writes it
+    Box,     // the check box was clicked; `index` is its new state (0, 1)
+    Entry,   // list entry `index` was chosen; -1: the list has no selection
+    Value,   // `value` is what the field is to hold, which a tool has
+             // checked against the field's rules itself (a parsed JSON value)
+  };
+  Action action = Action::Given;
+  std::u16string_view text;
+  int part = 0;  // Typed: 0, or 1 for the tenths edit of an x.y value
+  int caret = 0;
+  int index = 0;
+  const FieldValue* value = nullptr;
+
+  static FieldEdit Typed(int part, std::u16string_view text, int caret) {
+    return {Action::Typed, text, part, caret, 0};
+  }
+  static FieldEdit Given(std::u16string_view text) { return {Action::Given, text, 0, 0, 0}; }
+  static FieldEdit Box(bool checked) { return {Action::Box, {}, 0, 0, checked ? 1 : 0}; }
+  static FieldEdit Entry(int index) { return {Action::Entry, {}, 0, 0, index}; }
+  static FieldEdit Checked(const FieldValue& value) { return {Action::Value, {}, 0, 0, 0, &value}; }
+};
+
+// Who edits: a user at the control, with everything that follows a change
+// (the modified flag, the change-only rule of inputs 2 and 3 and its notice
+// to the phone and relay pages), or a tool that sets the value alone and
+// leaves the flag as it is (the command-line tool's set and import).
+enum class EditBy { User, Tool };
+
+struct EditResult {
+  bool ok = false;     // taken; false with `error` when the edit breaks the field's rules
+  std::string error;
+  bool changed = false;  // the field's value changed
+  // Typed: what the edit must show now and where its caret goes, and
+  // whether the edit must be written back (it shows something else). The
+  // other actions: the value as its control shows it.
+  std::u16string shown;
+  int caret = 0;
+  bool rewrite = false;
+  bool marked = false;   // this edit set the modified flag (it was clear)
+  bool noticed = false;  // the change-only rule ran and its notice went out
 };
 
 class Configuration : public IPageSet {
@@ -121,17 +173,24 @@ class Configuration : public IPageSet {
   const FieldValue& Value(const FieldRef& field) const {
     return pages_[field.page]->Value(field.row);
   }
+  // Every edit of a field's value goes through here: the kind's keystroke
+  // filter (Typed) or its rules (Given, Box, Entry), the text mend (an
+  // edited device text is stored by the rule from then on), and, for a
+  // user's edit that changed the value, the modified flag and the
+  // change-only rule with its notice, which every page that follows an
+  // input's mode gets at once (its view is told). The view of the edited
+  // page is not told: it shows the edit itself.
   // The value as its control shows it ("05", "6.0", a list entry, "да").
   std::u16string Get(const FieldRef& field) const;
   std::optional<std::u16string> Get(std::string_view key) const;
-  // Sets a value as a tool does, after the checks of its kind: no follow-up
-  // rule runs and the modified flag stays as it is. A value equal to the
-  // one shown changes nothing (an unedited text keeps its loaded bytes).
+  EditResult Edit(const FieldRef& field, const FieldEdit& edit, EditBy by = EditBy::User);
+  // A value given as text, as a tool sets it (Edit, Given, by a tool): no
+  // follow-up rule runs and the modified flag stays as it is. A value equal
+  // to the one shown changes nothing (an unedited text keeps its loaded
+  // bytes).
   SetOutcome Set(const FieldRef& field, std::u16string_view text);
   SetOutcome Set(std::string_view key, std::u16string_view text);
-  // Sets a value as a user does at its control: when it changed, the
-  // configuration is marked modified and the change-only rule of inputs 2
-  // and 3 runs with its notice to the phone and relay pages.
+  // A value given as text, as a user enters it (Edit, Given, by a user).
   SetOutcome Enter(const FieldRef& field, std::u16string_view text);
   // The notice of an input page (input index, change-only on or off)
   // offered to every page in page order.

@@ -26,9 +26,10 @@ class INotifySink {
   virtual void Post(unsigned code, std::intptr_t value) = 0;
 };
 
-class IDeviceWorker {
+// What a transfer needs of the worker: its requests and its DeviceImage.
+class ITransferWorker {
  public:
-  virtual ~IDeviceWorker() = default;
+  virtual ~ITransferWorker() = default;
   // Hands a request to the worker. Refused (false) while a ConfigImage
   // transfer runs; a running presence check is aborted.
   virtual bool PostRequest(int code) = 0;
@@ -38,6 +39,10 @@ class IDeviceWorker {
   virtual bool ImageEquals(const std::uint8_t* image) = 0;
   // Copies 2300 bytes into the DeviceImage, under the image lock.
   virtual void SetImage(const std::uint8_t* image) = 0;
+};
+
+class IDeviceWorker : public ITransferWorker {
+ public:
   // Sets the stop flag, wakes the thread and waits for it to end, at most
   // `waitMs` milliseconds. After it returns the object may be destroyed
   // even if the thread is still finishing.

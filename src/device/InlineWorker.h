@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "device/DeviceWorkerCore.h"
+#include "device/TransferRunner.h"
 
 // A lock that is never contended.
 class NoLock : public ILock {
@@ -26,16 +27,35 @@ class NoEvents : public IWorkerEvents {
   int WaitAbortOrRequest() override { return WaitError; }
 };
 
-class InlineWorker {
+class InlineWorker : public ITransferWorker, private INotifySink {
  public:
   InlineWorker(IHidEnumerator& hid, INotifySink& sink)
-      : core(stop_, events_, requestLock_, imageLock_, hid, sink) {}
+      : core(stop_, events_, requestLock_, imageLock_, hid, *this), sink_(sink) {}
+
+  // Runs a whole transfer of `kind` to its end, request after request, with
+  // the image and the pages' values `store` stores (see TransferRunner);
+  // every notification also goes to the sink. The event that ended it.
+  TransferEvent Run(TransferKind kind, std::uint8_t* image, TransferRunner::Store store = {});
+
+  // ITransferWorker, for the runner: a request waits for Run to take it.
+  bool PostRequest(int code) override;
+  void CopyImage(std::uint8_t* buffer, std::size_t count) override { core.CopyImage(buffer, count); }
+  bool ImageEquals(const std::uint8_t* image) override { return core.ImageEquals(image); }
+  void SetImage(const std::uint8_t* image) override { core.SetImage(image); }
 
  private:
+  void Post(unsigned code, std::intptr_t value) override;
+
   std::atomic<int> stop_{0};
   NoEvents events_;
   NoLock requestLock_, imageLock_;
 
  public:
   DeviceWorkerCore core;
+
+ private:
+  INotifySink& sink_;
+  TransferRunner* runner_ = nullptr;  // the transfer Run runs
+  TransferEvent last_;                // what its last notification meant
+  int next_ = 0;                      // the request it posted last
 };

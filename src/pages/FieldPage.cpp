@@ -1,9 +1,10 @@
 #include "pages/FieldPage.h"
 
+#include "config/Notifications.h"
 #include "pages/PageFramework.h"
 
 FieldPage::FieldPage(IPageDialog& dialog, PageValues& values)
-    : DlgCtrlr(dialog), values_(values) {
+    : DlgCtrlr(dialog), values_(values), config_(values.Model()) {
   for (int i = 0; i < values_.RowCount(); ++i) {
     const FieldRow& r = values_.Row(i);
     if (values_.Exists(i) && KindOf(r).Control() == ControlType::List)
@@ -40,35 +41,42 @@ void FieldPage::ShowRow(const FieldRow& r, const Holder& h) {
 
 bool FieldPage::Dispatch(IPageDialog& dialog, int control, int code, int& row) {
   row = -1;
-  IModifiedFlag& modified = values_.Modified();
   for (int i = 0; i < values_.RowCount(); ++i) {
     const FieldRow& r = values_.Row(i);
     if (!values_.Exists(i) || (control != r.control && control != r.control2)) continue;
     row = i;
-    Holder& h = values_.Value(i);
+    // The control's new state, as the user left it, goes to the model.
+    FieldEdit edit;
+    std::u16string typed;
     switch (KindOf(r).Control()) {
-      case ControlType::List: {
+      case ControlType::List:
         if (code != kCbnSelChange) return false;
-        const int before = h.value;
-        TakeComboSelection(control, h.value, dialog, modified);
-        return h.value != before;
-      }
+        edit = FieldEdit::Entry(dialog.GetComboSelection(control));
+        break;
       case ControlType::CheckBox:
-        return code == kBnClicked && TakeCheckBox(control, h.value, dialog, modified) == 1;
+        if (code != kBnClicked) return false;
+        edit = FieldEdit::Box(dialog.GetCheck(control) == 1);
+        break;
       default: {
         if (code != kEnUpdate) return false;
-        const int part = control == r.control2 ? 1 : 0;
-        std::u16string& text = part ? h.text2 : h.text;
-        const FieldKindOps& kind = KindOf(r);
-        if (!FilterEdit(control, text, dialog, modified,
-                        [&](const std::u16string& typed, int caret) {
-                          return kind.Filter(r, part, text, typed, caret);
-                        }))
-          return false;
-        h.keepLoaded = false;  // edited: stored by the rule from now on
-        return true;
+        typed = dialog.GetText(control);
+        int start = 0, end = 0;
+        GetEditSelection(control, start, end, dialog);
+        edit = FieldEdit::Typed(control == r.control2 ? 1 : 0, typed, end);
       }
     }
+    const EditResult result = config_.Edit({values_.Index(), i}, edit);
+    // The first change tells the main window; the change-only notice goes
+    // to it as well, which passes it on to the pages that follow it.
+    if (result.marked) dialog.PostToParent(Notify::ModifiedNotice, 0);
+    if (result.noticed) PostInputModeNotice(dialog, Member() - 1, Value(kInChangeOnly).value != 1);
+    if (result.rewrite) {
+      // The value changed before the write-back, so the EN_UPDATE that the
+      // write-back causes finds equal texts and returns at once.
+      dialog.SetText(control, result.shown);
+      dialog.SetSelection(control, result.caret, result.caret);
+    }
+    return result.changed;
   }
   return false;
 }

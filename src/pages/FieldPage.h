@@ -1,10 +1,11 @@
 // The one engine that runs every page dialog: given its page's part of the
 // configuration model (the table of the page's fields, the member number
 // and the values), it fills the lists and shows the values on construction,
-// shows them again whenever the model's values change under it, and
-// dispatches the controls' notifications through the keystroke filters of
-// the fields' kinds into the model. Loading, storing and the rules live in
-// the model; the engine moves values between the model and the controls.
+// shows them again whenever the model's values change under it, and hands
+// every change of a control to the model's one edit operation
+// (Configuration::Edit), writing back what the edit must show. Loading,
+// storing, the filters and the rules live in the model; the engine moves
+// values between the model and the controls.
 //
 // Everything runs on the user-interface thread (see DlgCtrlr).
 #pragma once
@@ -43,14 +44,17 @@ class FieldPage : public DlgCtrlr, public IPageView {
   // against the row's rules) and shows it; runs none of the page's
   // follow-up rules and posts nothing.
   void Assign(int row, const Holder& value) {
-    values_.Value(row) = value;
-    values_.Value(row).keepLoaded = false;
+    Holder edited = value;
+    edited.keepLoaded = false;
+    config_.Edit({values_.Index(), row}, FieldEdit::Checked(edited), EditBy::Tool);
     UpdateControls();
   }
 
  protected:
-  // Runs the notification through the row that owns the control: true when
-  // the row's value changed (and the configuration was marked modified).
+  // Hands the notification of the row that owns the control to the model:
+  // true when the row's value changed (and the configuration was marked
+  // modified). The page tells the main window of the first change and of
+  // the change-only notice, as posted messages.
   // `row` receives the row's index, or -1 when no row reacts.
   bool Dispatch(IPageDialog& dialog, int control, int code, int& row);
 
@@ -58,4 +62,5 @@ class FieldPage : public DlgCtrlr, public IPageView {
   void ShowRow(const FieldRow& r, const Holder& h);
 
   PageValues& values_;
+  Configuration& config_;
 };

@@ -4,12 +4,8 @@
 
 void InputPage1::OnCommand(IPageDialog& dialog, int control, int code) {
   int row;
-  const bool changed = Dispatch(dialog, control, code, row);
-  if (row != kInChangeOnly || code != kBnClicked) return;
-  if (changed) {
-    Values().ApplyChangeOnlyMode();
-    // Enable means change-only monitoring was switched off again.
-    PostInputModeNotice(dialog, Member() - 1, Value(kInChangeOnly).value != 1);
-  }
-  UpdateControls();  // after every click on the box
+  Dispatch(dialog, control, code, row);
+  // After every click on the change-only box the page shows all its values
+  // again: the model's change-only rule may have rewritten several.
+  if (row == kInChangeOnly && code == kBnClicked) UpdateControls();
 }

@@ -1,16 +1,15 @@
 // The 23 page controller classes. Every page is the one field engine
 // (FieldPage) over its part of the configuration model; the families are
-// one class each over the member number. The only rule a page carries
-// beyond its table is the change-only box of inputs 2 and 3, which tells
-// the main window after the model applied it.
+// one class each over the member number. No page carries a rule of its
+// own: the model applies them all.
 #pragma once
 #include "config/PageFields.h"
 #include "pages/FieldPage.h"
 
 // The first page of input k. Ticking or clearing the change-only box of
 // inputs 2 and 3 rewrites some of the page's values (the model's
-// ApplyChangeOnlyMode) and tells the main window, which passes it on to the
-// phone and relay pages.
+// change-only rule); the page shows all its values again after every click
+// on that box.
 class InputPage1 : public FieldPage {
  public:
   using FieldPage::FieldPage;

@@ -9,6 +9,7 @@
 
 #include "cli/CliTestSupport.h"
 #include "cli/Operations.h"
+#include "config/ImageMap.h"
 #include "config/StringTable.h"
 #include "config/Utf8.h"
 #include "device/Protocol.h"
@@ -216,6 +217,9 @@ TEST(CliSet, ValuesAsPeopleWriteThemAndWhatTheCleaningTookOut) {
     const char* key;
     std::string stored;  // as show prints it
     const char* note;    // a part of the line said, or "" for none
+    // The file's input 1 alarm text ends at a byte the encoder cannot
+    // reproduce, so that it is written back as loaded until it is edited.
+    bool mendedText = false;
   };
   const Case cases[] = {
       {"phone2.number=8 (916) 123-45-67", "phone2.number", "89161234567",
@@ -232,10 +236,13 @@ TEST(CliSet, ValuesAsPeopleWriteThemAndWhatTheCleaningTookOut) {
       {"input1.relay1_on=Да", "input1.relay1_on", "да", ""},
       {"input1.relay1_on=нЕт", "input1.relay1_on", "нет", ""},
       {"input1.alarm_text=Дверь (вход)", "input1.alarm_text", "Дверь (вход)", ""},
+      {"input1.alarm_text=Окно", "input1.alarm_text", "Окно", "", true},
   };
   ScratchFolder dir;
   for (const Case& c : cases) {
-    WriteImage(dir / "a.osr", DemoImage());
+    Image base = DemoImage();
+    if (c.mendedText) base[InAlarmText(1) + 4] = 0x80;
+    WriteImage(dir / "a.osr", base);
     const CliRun r = RunCommand({"set", dir / "a.osr", c.assignment});
     ASSERT_EQ(r.status, ExitDone) << c.assignment << ": " << r.err;
     ConfigModel model;

@@ -39,11 +39,13 @@
 #include "device/EmulatedDevice.h"
 #include "device/InlineWorker.h"
 #include "device/Protocol.h"
-#include "device/Sequences.h"
+#include "device/TransferRunner.h"
 #include "hid/webhid/WebHid.h"
 
 // A notification of the device worker (progress).
 EM_JS(void, js_notify, (unsigned code, int value), { Module.onNotify(code, value); });
+// The modified flag changed: the page's mark shows its new state.
+EM_JS(void, js_modified, (int set), { Module.onModified(set !== 0); });
 
 namespace {
 
@@ -76,7 +78,10 @@ struct Engine {
   std::vector<std::uint8_t> saved;
   std::string result;  // the last JSON or text handed out
 
-  Engine() { InitImage(image); }
+  Engine() {
+    InitImage(image);
+    config.Modified().Observe([](bool set) { js_modified(set ? 1 : 0); });
+  }
 };
 
 Engine& E() {
@@ -164,23 +169,9 @@ class MemoryFile : public IFileSystem {
   void RemoveFile(const std::u16string&) override {}
 };
 
-// Runs one request of the desktop's worker: true when it succeeded.
-bool Run(int code) { return E().worker.RunRequest(code); }
-
-// Runs a read or write sequence request after request, the merge where a
-// step asks for it: the index of the step that failed, or -1.
-int RunSequence(std::span<const SequenceStep> steps) {
-  Engine& e = E();
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    if (steps[i].mergeFirst) {
-      std::uint8_t device[kDeviceImageSize];
-      e.worker.CopyImage(device, kDeviceImageSize);
-      MergeForWrite(device, e.image, [&](std::uint8_t* image) { e.config.StoreOver(image); });
-      e.worker.SetImage(e.image);
-    }
-    if (!Run(steps[i].request)) return static_cast<int>(i);
-  }
-  return -1;
+// The pages' values stored over a ConfigImage.
+TransferRunner::Store StorePages() {
+  return [](std::uint8_t* image) { E().config.StoreOver(image); };
 }
 
 }  // namespace
@@ -219,28 +210,15 @@ EMSCRIPTEN_KEEPALIVE const char* ost_edit(int page, int row, int part, const cha
   if (!field || !IsEdit(field->Row())) return Hand("null");
   const bool tenths = field->Kind().Control() == ControlType::UnitsAndTenths;
   if (part != 0 && !(part == 1 && tenths)) return Hand("null");
-  std::optional<std::u16string> typed = FromUtf8(text);
+  const std::optional<std::u16string> typed = FromUtf8(text);
   if (!typed) return Hand("null");
-  // Edits hold at most 63 characters, as the desktop's edit buffers do.
-  if (typed->size() > kEditBufferChars) typed->resize(kEditBufferChars);
-  // As the desktop's page does at EN_UPDATE: the kind's filter gets what
-  // the page holds, the edit's text and its caret; a changed value marks
-  // the configuration modified and is stored by the rule from then on.
+  // As the desktop's page does at EN_UPDATE: the model's edit runs the
+  // kind's filter over what the page holds, the edit's text and its caret.
   // While typing, the page holds what the filter keeps, even a value that
   // is not complete yet (a password of two digits).
-  Configuration& config = E().config;
-  FieldValue& value = config.Values(page).Value(row);
-  std::u16string& held = part ? value.text2 : value.text;
-  int caret = std::clamp(std::max(start, end), 0, static_cast<int>(typed->size()));
-  if (*typed != held) {
-    const EditOutcome outcome = field->Kind().Filter(field->Row(), part, held, *typed, caret);
-    if (outcome.text != held) {
-      held = outcome.text;
-      value.keepLoaded = false;
-      config.Modified().Mark();
-    }
-    caret = outcome.caret;
-  }
+  const EditResult edited =
+      E().config.Edit(*field, FieldEdit::Typed(part, *typed, std::max(start, end)));
+  const int caret = edited.caret;
   std::string out;
   AppendControls(out, *field, part, caret);
   return Hand(std::move(out));
@@ -250,16 +228,14 @@ EMSCRIPTEN_KEEPALIVE const char* ost_edit(int page, int row, int part, const cha
 EMSCRIPTEN_KEEPALIVE void ost_click(int page, int row) {
   const std::optional<FieldRef> field = RefOf(page, row);
   if (!field || field->Kind().Control() != ControlType::CheckBox) return;
-  E().config.Enter(*field, E().config.Value(*field).value == 1 ? kBoxOff : kBoxOn);
+  E().config.Edit(*field, FieldEdit::Box(E().config.Value(*field).value != 1));
 }
 
 // Entry `index` picked in the list of field `row`.
 EMSCRIPTEN_KEEPALIVE void ost_choose(int page, int row, int index) {
   const std::optional<FieldRef> field = RefOf(page, row);
   if (!field || field->Kind().Control() != ControlType::List) return;
-  if (index < 0 || index >= field->Row().ListCount()) return;
-  const char16_t* entry = FindString(field->Row().list->strings[index]);
-  E().config.Enter(*field, entry ? entry : u"");
+  E().config.Edit(*field, FieldEdit::Entry(index));
 }
 
 EMSCRIPTEN_KEEPALIVE int ost_modified() { return E().config.Modified().IsSet() ? 1 : 0; }
@@ -330,7 +306,7 @@ EMSCRIPTEN_KEEPALIVE int ost_check() {
   Engine& e = E();
   if (e.deviceBusy) return -1;
   e.deviceBusy = true;
-  const bool ok = Run(CheckDevice);
+  const bool ok = e.worker.RunRequest(CheckDevice);
   e.deviceBusy = false;
   return ok ? 1 : 0;
 }
@@ -343,10 +319,10 @@ EMSCRIPTEN_KEEPALIVE int ost_read() {
   Engine& e = E();
   if (e.deviceBusy) return -1;
   e.deviceBusy = true;
-  const bool ok = RunSequence(kReadSequence) < 0;
+  const TransferEvent read = e.runner.Run(TransferKind::Read, e.image, StorePages());
+  const bool ok = read.result == TransferResult::ReadDone;
   if (ok) {
-    if (TakeReadImage(e.worker, e.image, [&](std::uint8_t* image) { e.config.StoreOver(image); }))
-      e.config.Modified().Mark();
+    if (read.differs) e.config.Modified().Mark();
     e.config.Load(e.image);
   }
   e.deviceBusy = false;
@@ -361,9 +337,9 @@ EMSCRIPTEN_KEEPALIVE int ost_write() {
   Engine& e = E();
   if (e.deviceBusy) return -1;
   e.deviceBusy = true;
-  const int failed = RunSequence(kWriteSequence);
+  const TransferResult written = e.runner.Run(TransferKind::Write, e.image, StorePages()).result;
   e.deviceBusy = false;
-  return failed < 0 ? 1 : failed == 0 ? 2 : 0;
+  return written == TransferResult::WriteDone ? 1 : written == TransferResult::PreReadFailed ? 2 : 0;
 }
 
 // What a write would change on the device: the device is read (parameter
@@ -375,11 +351,11 @@ EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
   Engine& e = E();
   if (e.deviceBusy) return Hand("{\"ok\":false}");
   e.deviceBusy = true;
-  const bool ok = RunSequence(kReadSequence) < 0;
+  // The device's image in a buffer of its own: the pages' image stays.
+  std::uint8_t device[kImageSize] = {};
+  const bool ok = e.runner.Run(TransferKind::Read, device).result == TransferResult::ReadDone;
   e.deviceBusy = false;
   if (!ok) return Hand("{\"ok\":false}");
-  std::uint8_t device[kDeviceImageSize];
-  e.worker.CopyImage(device, kDeviceImageSize);
   // The device's values in a model of their own: the user's values and
   // modified flag stay as they are.
   Configuration onDevice;

@@ -7,7 +7,7 @@
 import { E, ENGINE_ABORTED, EmulatedHidDevice, S, engine, link, site } from './engine.js';
 import { selectPage, whenSelected } from './tree.js';
 import { renderPage } from './page.js';
-import { setProgress, showModified, showStatus, showTitle, initialBaseline } from './marks.js';
+import { setProgress, showStatus, showTitle, initialBaseline } from './marks.js';
 import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs, useSaveCommand } from './files.js';
 import { connectDevice, demoOn, offerDevices, refreshGranted, setDemo, startCheck, startRead, startWrite, useWindow } from './device.js';
 import { fillPrint } from './print.js';
@@ -76,7 +76,6 @@ setProgress(site.device.imageSize);
 performance.mark('texts');
 selectPage(0);
 performance.mark('page');
-showModified();
 offerDevices();
 window.ostrelReadyAt = performance.now();
 document.body.dataset.ready = 'true';

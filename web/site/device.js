@@ -3,7 +3,7 @@
 // a preview of what it changes. One device request at a time, in order, as
 // the desktop's worker runs them. Owns the state of the exchange.
 import { E, EmulatedHidDevice, S, engine, link, site } from './engine.js';
-import { setProgress, showModified, showStatus, takeBaseline } from './marks.js';
+import { setProgress, showStatus, takeBaseline } from './marks.js';
 import { renderPage } from './page.js';
 
 const $ = (id) => document.getElementById(id);
@@ -89,7 +89,6 @@ export async function startRead() {
     renderPage();
     takeBaseline();
   }
-  showModified();
   await endTransfer(ok ? 'IDS_READ_DONE' : 'IDS_READ_FAILED');
   if (ok) await hooks.afterRead?.();
 }

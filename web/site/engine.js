@@ -8,6 +8,7 @@ import { EmulatedHidDevice, HidLink, useDevice } from './hidlink.js';
 
 performance.mark('app');
 const progressListeners = [];
+const modifiedListeners = [];
 export const link = new HidLink(() => engine.HEAPU8);
 // An engine that aborted (a failure inside it) holds nothing any more: the
 // page is loaded anew, and says so once it is back (app.js).
@@ -21,6 +22,8 @@ export const engine = await createEngine({
     sessionStorage.setItem(ENGINE_ABORTED, '1');
     location.reload();
   },
+  // The engine tells every change of the modified flag; nobody asks.
+  onModified: (set) => { for (const listen of modifiedListeners) listen(set); },
 });
 performance.mark('engine');
 
@@ -44,6 +47,8 @@ useDevice(site.device);
 export const S = site.texts;
 // Called with each position of the running transfer's progress.
 export const onProgress = (listen) => progressListeners.push(listen);
+// Called with each change of the modified flag (true: set).
+export const onModified = (listen) => modifiedListeners.push(listen);
 
 // The pages in page order; a page's fields are asked of the engine when
 // they are first needed.

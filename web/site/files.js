@@ -4,7 +4,7 @@
 // A file command asked for while a transfer runs waits for its end.
 import { E, S, site } from './engine.js';
 import { transferRuns } from './device.js';
-import { setProgress, showModified, showStatus, showTitle, takeBaseline } from './marks.js';
+import { setProgress, showStatus, showTitle, takeBaseline } from './marks.js';
 import { renderPage } from './page.js';
 
 const $ = (id) => document.getElementById(id);
@@ -69,7 +69,6 @@ export async function openFile() {
     renderPage();
     takeBaseline();
   }
-  showModified();
   setProgress();
   showStatus(status, chosen.name);
 }
@@ -104,7 +103,6 @@ async function writeFile(handle, name) {
     E.saved();
     takeBaseline();
   }
-  showModified();
   setProgress();
   showStatus(written ? 'IDS_FILE_WRITE_DONE' : 'IDS_FILE_WRITE_FAILED', name);
   return written ? 1 : 0;

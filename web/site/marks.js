@@ -2,16 +2,13 @@
 // title with the file's name, the progress bar, and the marks of fields
 // changed since the last open, read or save (on the page and, by page, in
 // the tree). Owns the values of that last open, read or save.
-import { E, S, onProgress } from './engine.js';
+import { E, S, onModified, onProgress } from './engine.js';
 import { markPages } from './tree.js';
 
 const $ = (id) => document.getElementById(id);
 
 export function showStatus(id, name = '') {
   $('status').value = S[id] + name;
-}
-export function showModified() {
-  $('modified').value = E.modified() ? ' *' : '';
 }
 export function showTitle(fileName) {
   document.title = S.IDS_TITLE + (fileName ? ' - ' + fileName : '');
@@ -22,6 +19,7 @@ export function setProgress(max = $('progress').max, value = 0) {
   $('progress').value = value;
 }
 onProgress((value) => { $('progress').value = value; });
+onModified((set) => { $('modified').value = set ? ' *' : ''; });
 
 // The values at the last open, read or save (first: the initial ones).
 let baseline = null;

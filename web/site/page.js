@@ -3,7 +3,7 @@
 // caption, other fields as label and control with the unit beside), every
 // control showing what the engine holds and handing it what the user does.
 import { E, S } from './engine.js';
-import { initialBaseline, markChanges, showModified } from './marks.js';
+import { initialBaseline, markChanges } from './marks.js';
 
 const $ = (id) => document.getElementById(id);
 const fieldId = (key, part = 0) => `f-${key.replace(/\./g, '-')}${part ? '-2' : ''}`;
@@ -144,5 +144,4 @@ export function refreshControls(typing = null) {
 
 function afterChange(typing = null) {
   refreshControls(typing);
-  showModified();
 }

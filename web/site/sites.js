@@ -9,7 +9,7 @@ import { E, Office, S } from './engine.js';
 import { OfficeError, Unreachable, api, may, operator, sitePath } from './office.js';
 import * as store from './store.js';
 import { confirmDiscard } from './files.js';
-import { setProgress, showModified, showStatus, showTitle, takeBaseline } from './marks.js';
+import { setProgress, showStatus, showTitle, takeBaseline } from './marks.js';
 import { renderPage } from './page.js';
 
 const $ = (id) => document.getElementById(id);
@@ -154,7 +154,6 @@ export async function openSite(number) {
     takeBaseline();
   }
   decoratePage();
-  showModified();
   setProgress();
   showSiteTitle();
   if (record.diverged) showStatus('IDS_WEB_DIVERGED');
@@ -177,7 +176,6 @@ export function showRevision(file) {
   renderPage();
   decoratePage();
   takeBaseline();
-  showModified();
 }
 
 // A viewer's page: read-only, the password as the office masks it.
@@ -207,7 +205,6 @@ async function record(source, { osr = E.fileBytes(), comment = '', before = null
   await store.putSite(current);
   E.saved();
   takeBaseline();
-  showModified();
   const result = await sendRevisions();
   if (result.refused) showStatus('IDS_WEB_RECORD_REFUSED', result.refused);
   else if (current.diverged) showStatus('IDS_WEB_DIVERGED');
