@@ -1,7 +1,6 @@
 #include "cli/Commands.h"
 
 #include <algorithm>
-
 #include <chrono>
 #include <ctime>
 #include <filesystem>
