@@ -498,9 +498,11 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   // them would be most of the program's start-up. (A subcommand's name
   // given as another argument, a file called "show", costs its options
   // and changes nothing else.)
+  bool anyNamed = false;
   auto Named = [&](CLI::App* c) {
     if (std::find(args.begin(), args.end(), c->get_name()) == args.end()) return false;
     c->set_help_flag(kHelpFlag, kHelpText);
+    anyNamed = true;
     return true;
   };
   auto emulated = [&](CLI::App* c) {
@@ -602,10 +604,24 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                        "print the version and the licence and exit");
 
 #ifdef OSTREL_SITES
-  SiteCommands siteCommands(app, env);
-  siteCommands.AddRecordingOptions(read);
-  siteCommands.AddRecordingOptions(write);
-  SiteCommands* sites = &siteCommands;
+  // The registry's commands and options, when the arguments may use them:
+  // no other command is named (site, find, the program's help; not
+  // --version alone), read or
+  // write is (their --site; a named command has its help flag), or the
+  // registry is named.
+  const bool registryNamed = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+    return a.rfind("--registry", 0) == 0;
+  });
+  std::optional<SiteCommands> siteCommands;
+  SiteCommands* sites = nullptr;
+  const bool versionAlone = args.size() == 1 && args[0] == "--version";
+  if ((!anyNamed && !versionAlone) || read->get_help_ptr() || write->get_help_ptr() ||
+      registryNamed) {
+    siteCommands.emplace(app, env);
+    siteCommands->AddRecordingOptions(read);
+    siteCommands->AddRecordingOptions(write);
+    sites = &*siteCommands;
+  }
 #else
   SiteCommands* sites = nullptr;
   app.footer(app.get_footer() +
@@ -639,7 +655,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (write->parsed()) return Write(env, o, sites);
     if (info->parsed()) return Info(env, o);
 #ifdef OSTREL_SITES
-    if (const std::optional<int> status = sites->Run()) return *status;
+    if (sites)
+      if (const std::optional<int> status = sites->Run()) return *status;
 #endif
   } catch (const Failure& f) {
     std::istringstream lines(f.message);
