@@ -493,14 +493,23 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   constexpr const char* kHelpText = "Print this help message and exit";
   app.set_help_flag();
   Options o;
-  // Every subcommand is there for the parse and the help, but only those
-  // the arguments name get their options: defining the options of all of
-  // them would be most of the program's start-up. (A subcommand's name
-  // given as another argument, a file called "show", costs its options
-  // and changes nothing else.)
+  // Every subcommand is there for the parse and the help, but only the one
+  // the arguments name gets its options: defining the options of all of
+  // them would be most of the program's start-up. The command is the first
+  // argument that is not an option (the registry's file may come before
+  // it); a file called "show" given to another command names nothing.
+  std::string command;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--registry") {
+      ++i;
+    } else if (!args[i].empty() && args[i][0] != '-') {
+      command = args[i];
+      break;
+    }
+  }
   bool anyNamed = false;
   auto Named = [&](CLI::App* c) {
-    if (std::find(args.begin(), args.end(), c->get_name()) == args.end()) return false;
+    if (c->get_name() != command) return false;
     c->set_help_flag(kHelpFlag, kHelpText);
     anyNamed = true;
     return true;

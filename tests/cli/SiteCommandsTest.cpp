@@ -288,6 +288,46 @@ CliRun InChild(const std::vector<std::string>& args, const std::function<void()>
   return run;
 }
 
+// The command is the first word of the line, wherever the registry comes
+// from: another command's name further on ("show", "read") is an argument.
+TEST(SiteCommands, TheFirstWordNamesTheCommandWithTheRegistryFromTheEnvironment) {
+  ScratchFolder dir;
+  const std::string registry = dir / "sites.db";
+  ASSERT_EQ(RunCommand({"--registry", registry, "site", "add", "0417", "--customer", "Иванов"}).status,
+            ExitDone);
+  WriteImage(dir / "good.osr", DemoImage());
+  ASSERT_EQ(RunCommand({"--registry", registry, "site", "put", "0417", dir / "good.osr"}).status,
+            ExitDone);
+  ASSERT_EQ(setenv("OSTREL_REGISTRY", registry.c_str(), 1), 0);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // part of stdout
+    std::string err;  // part of stderr
+  };
+  const std::vector<Case> cases{
+      {{"site", "show", "0417"}, ExitDone, "site 0417, revision", ""},
+      {{"site", "list"}, ExitDone, "0417", ""},
+      {{"site", "log", "0417"}, ExitDone, "(head)", ""},
+      {{"find", "phone1.number=+7"}, ExitDone, "", ""},
+      {{"site", "get", "0417", "-o", dir / "show"}, ExitDone, "", ""},
+      {{"show", dir / "show", "--page", "1"}, ExitDone, "[", ""},
+      {{"site", "put", "0417", dir / "read"}, ExitInvalid, "", "cannot be read"},
+      {{"show", "show"}, ExitInvalid, "", "show"},
+      {{"site", "show", "read"}, ExitInvalid, "", "there is no site read"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunCommand(c.args);
+    std::string shown;
+    for (const std::string& a : c.args) shown += a + " ";
+    EXPECT_EQ(run.status, c.status) << shown << run.err;
+    EXPECT_NE(run.out.find(c.out), std::string::npos) << shown << run.out;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << shown << run.err;
+    EXPECT_EQ(run.err.find("was not expected"), std::string::npos) << shown << run.err;
+  }
+  unsetenv("OSTREL_REGISTRY");
+}
+
 TEST(SiteCommands, AReadOnlyOrFullDiskGivesAClearMessageAndChangesNothing) {
   ScratchFolder dir;
   const std::string registry = dir / "sites.db";
