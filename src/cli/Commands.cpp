@@ -359,14 +359,20 @@ bool Recording(SiteCommands* sites) {
 #endif
 }
 
+// A file the command needs and was not given, where the registry's
+// --site could have stood for it.
+Failure Missing(const std::string& what, [[maybe_unused]] const std::string& siteInstead) {
+#ifdef OSTREL_SITES
+  return Failure{ExitInvalid, what + " is required (or " + siteInstead + ")"};
+#else
+  return Failure{ExitInvalid, what + " is required"};
+#endif
+}
+
 int Read(CliEnvironment& env, const Options& o, SiteCommands* sites) {
   const bool recording = Recording(sites);
   if (o.output.empty() && !recording)
-    throw Failure{ExitInvalid, "read: -o FILE is required"
-#ifdef OSTREL_SITES
-                               " (or --site NUMBER)"
-#endif
-    };
+    throw Missing("read: -o FILE", "--site NUMBER");
   if (!o.output.empty() && o.output != kStandardOutput) Path16(o.output);  // refused before the alarm is read
   const bool stream = !o.output.empty() && StreamTarget(env, o.output);
 #ifdef OSTREL_SITES
@@ -402,11 +408,7 @@ int Read(CliEnvironment& env, const Options& o, SiteCommands* sites) {
 int Write(CliEnvironment& env, const Options& o, SiteCommands* sites) {
   const bool recording = Recording(sites);
   if (o.file.empty() && !recording)
-    throw Failure{ExitInvalid, "write: FILE is required"
-#ifdef OSTREL_SITES
-                               " (or --site NUMBER, which writes the site's head)"
-#endif
-    };
+    throw Missing("write: FILE", "--site NUMBER, which writes the site's head");
   Image file;
   std::string name = Shown(o.file);
 #ifdef OSTREL_SITES

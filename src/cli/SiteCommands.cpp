@@ -61,20 +61,9 @@ std::string FileTimeUtc(const fs::path& path) {
 
 std::string Short(const std::string& id) { return id.substr(0, 12); }
 
-Json SiteJson(const Site& s) {
-  return {{"number", s.number}, {"customer", s.customer}, {"address", s.address},
-          {"sim", s.sim},       {"phone", s.phone},       {"notes", s.notes},
-          {"added", s.added},   {"archived", s.archived}};
-}
-
-Json RevisionJson(const Revision& r, bool head) {
-  Json j;
-  j["id"] = r.id;
-  j["parent"] = r.parent.empty() ? Json() : Json(r.parent);
-  j["at"] = r.at;
-  j["author"] = r.author;
-  j["source"] = SourceName(r.source);
-  j["comment"] = r.comment;
+// A revision as the log lists it.
+Json LogEntryJson(const Revision& r, bool head) {
+  Json j = RevisionAsJson(r);
   j["changed"] = r.changed < 0 ? Json() : Json(r.changedKeys);
   j["head"] = head;
   return j;
@@ -466,7 +455,7 @@ int SiteCommands::State::Add() {
   Registry& r = Open(true);
   r.AddSite(site);
   if (json)
-    Print(SiteJson(*r.FindSite(number)));
+    Print(SiteAsJson(*r.FindSite(number)));
   else
     env.out << "added the site " << number << '\n';
   return ExitDone;
@@ -482,7 +471,7 @@ int SiteCommands::State::Edit() {
   if (notesOption->count()) changes.notes = notes;
   r.EditSite(number, changes);
   if (json)
-    Print(SiteJson(*r.FindSite(number)));
+    Print(SiteAsJson(*r.FindSite(number)));
   else
     env.out << "changed the site " << number << '\n';
   return ExitDone;
@@ -492,7 +481,7 @@ int SiteCommands::State::Archive() {
   Registry& r = Open(false);
   r.ArchiveSite(number, !undo);
   if (json)
-    Print(SiteJson(*r.FindSite(number)));
+    Print(SiteAsJson(*r.FindSite(number)));
   else
     env.out << (undo ? "brought back the site " : "archived the site ") << number << '\n';
   return ExitDone;
@@ -503,7 +492,7 @@ int SiteCommands::State::List() {
   const std::vector<Site> sites = r.ListSites(text, archived);
   if (json) {
     Json out = Json::array();
-    for (const Site& site : sites) out.push_back(SiteJson(site));
+    for (const Site& site : sites) out.push_back(SiteAsJson(site));
     Print(out);
     return ExitDone;
   }
@@ -552,7 +541,7 @@ int SiteCommands::State::Log() {
   };
   if (json) {
     Json out = Json::array();
-    for (const Revision& rev : log) out.push_back(RevisionJson(rev, isHead(rev)));
+    for (const Revision& rev : log) out.push_back(LogEntryJson(rev, isHead(rev)));
     Print(out);
     return ExitDone;
   }
@@ -849,7 +838,7 @@ int SiteCommands::State::Find() {
   if (json) {
     Json out = Json::array();
     for (const FoundSite& f : found) {
-      Json j = SiteJson(f.site);
+      Json j = SiteAsJson(f.site);
       j["revision"] = f.revision;
       j["fields"] = f.fields;
       out.push_back(std::move(j));

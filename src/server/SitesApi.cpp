@@ -83,29 +83,6 @@ Site SiteOf(ApiCall& call, const std::string& number) {
 
 Site SiteOf(ApiCall& call) { return SiteOf(call, call.Param("number")); }
 
-// `key` against a pattern in which '*' stands for any run of characters.
-bool Glob(std::string_view pattern, std::string_view key) {
-  // The usual linear match: on a mismatch, the last '*' takes one more
-  // character.
-  std::size_t p = 0, k = 0, star = std::string_view::npos, mark = 0;
-  while (k < key.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = k;
-    } else if (p < pattern.size() && pattern[p] == key[k]) {
-      ++p;
-      ++k;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      k = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 Revision RevisionOf(ApiCall& call, const std::string& prefix) {
   SiteOf(call);
   return Registered([&] { return call.registry.ResolveRevision(call.Param("number"), prefix); });
@@ -349,7 +326,7 @@ void FindSites(ApiCall& call) {
   if (call.session.role < Role::Installer)
     for (const FieldQuery& q : conditions)
       for (const FieldRef& f : Configuration::AllFields())
-        if (IsPassword(f) && q.key.size() <= 200 && Glob(q.key, f.Key()))
+        if (IsPassword(f) && q.key.size() <= 200 && KeyFits(q.key, f.Key()))
           throw ApiError(403, "refused: searching by the alarm's password needs the role installer");
   Json list = Json::array();
   for (const FoundSite& found : Registered([&] { return call.registry.Find(conditions); }))

@@ -282,9 +282,11 @@ std::u16string Folded(const std::string& text) {
   return wide;
 }
 
-// Whether `key` fits the pattern `pattern`, where '*' stands for any run
-// of characters.
+}  // namespace
+
 bool KeyFits(std::string_view pattern, std::string_view key) {
+  // The usual linear match: on a mismatch, the last '*' takes one more
+  // character.
   std::size_t p = 0, k = 0, star = std::string_view::npos, mark = 0;
   while (k < key.size()) {
     if (p < pattern.size() && pattern[p] == '*') {
@@ -304,7 +306,22 @@ bool KeyFits(std::string_view pattern, std::string_view key) {
   return p == pattern.size();
 }
 
-}  // namespace
+Json SiteAsJson(const Site& s) {
+  return {{"number", s.number}, {"customer", s.customer}, {"address", s.address},
+          {"sim", s.sim},       {"phone", s.phone},       {"notes", s.notes},
+          {"added", s.added},   {"archived", s.archived}};
+}
+
+Json RevisionAsJson(const Revision& r) {
+  Json j;
+  j["id"] = r.id;
+  j["parent"] = r.parent.empty() ? Json() : Json(r.parent);
+  j["at"] = r.at;
+  j["author"] = r.author;
+  j["source"] = SourceName(r.source);
+  j["comment"] = r.comment;
+  return j;
+}
 
 const char* SourceName(RevisionSource source) {
   switch (source) {
@@ -756,10 +773,7 @@ std::string Registry::ExportHistory(const std::string& number) {
     Json out;
     out["format"] = "ostrel-site-history";
     out["version"] = 1;
-    out["site"] = {{"number", site->number},   {"customer", site->customer},
-                   {"address", site->address}, {"sim", site->sim},
-                   {"phone", site->phone},     {"notes", site->notes},
-                   {"added", site->added},     {"archived", site->archived}};
+    out["site"] = SiteAsJson(*site);
     Json revisions = Json::array();
     Json images = Json::object();
     std::vector<Revision> log = Log(number);
@@ -774,13 +788,7 @@ std::string Registry::ExportHistory(const std::string& number) {
       images[hash] = text;
     };
     for (const Revision& r : log) {
-      Json j;
-      j["id"] = r.id;
-      j["parent"] = r.parent.empty() ? Json() : Json(r.parent);
-      j["at"] = r.at;
-      j["author"] = r.author;
-      j["source"] = SourceName(r.source);
-      j["comment"] = r.comment;
+      Json j = RevisionAsJson(r);
       j["image"] = r.image;
       j["before"] = r.before.empty() ? Json() : Json(r.before);
       j["changed"] = r.changed < 0 ? Json() : Json(r.changedKeys);

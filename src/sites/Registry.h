@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "app/Compare.h"
 #include "sites/Database.h"
 
@@ -117,6 +119,15 @@ struct FieldQuery {
   std::string key;
   std::string value;
 };
+// Whether `key` fits `pattern`, in which '*' stands for any run of
+// characters.
+bool KeyFits(std::string_view pattern, std::string_view key);
+
+// A site as JSON, every text of it; and a revision's heading: id, parent
+// (null for a first revision), time, author, source and comment. The
+// registry's export and the command-line tool's listings write them so.
+nlohmann::ordered_json SiteAsJson(const Site& site);
+nlohmann::ordered_json RevisionAsJson(const Revision& revision);
 struct FoundSite {
   Site site;
   std::string revision;            // the head that matched

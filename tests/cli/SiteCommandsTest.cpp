@@ -48,6 +48,16 @@ std::string Everything(const std::string& registry) {
   return all;
 }
 
+// A registry with the site 0417 (customer Иванов) and the demonstration
+// configuration (dir/good.osr) as its one revision.
+void AddSiteWithDemo(ScratchFolder& dir, const std::string& registry) {
+  ASSERT_EQ(RunCommand({"--registry", registry, "site", "add", "0417", "--customer", "Иванов"}).status,
+            ExitDone);
+  WriteImage(dir / "good.osr", DemoImage());
+  ASSERT_EQ(RunCommand({"--registry", registry, "site", "put", "0417", dir / "good.osr"}).status,
+            ExitDone);
+}
+
 TEST(SiteCommands, ImportFindReadChangeWriteAndSeeTheHistory) {
   ScratchFolder dir;
   const std::string registry = dir / "sites.db";
@@ -181,11 +191,7 @@ TEST(SiteCommands, TextsThatLookLikeSqlAreKeptAsTheyWereGiven) {
 TEST(SiteCommands, BadInputIsRefusedAndChangesNothing) {
   ScratchFolder dir;
   const std::string registry = dir / "sites.db";
-  ASSERT_EQ(RunCommand({"--registry", registry, "site", "add", "0417", "--customer", "Иванов"}).status,
-            ExitDone);
-  WriteImage(dir / "good.osr", DemoImage());
-  ASSERT_EQ(RunCommand({"--registry", registry, "site", "put", "0417", dir / "good.osr"}).status,
-            ExitDone);
+  ASSERT_NO_FATAL_FAILURE(AddSiteWithDemo(dir, registry));
   {
     Image wrongVersion(kConfigFileSize, 0);
     std::ofstream(dir / "short.osr", std::ios::binary) << std::string(100, 'x');
@@ -293,11 +299,7 @@ CliRun InChild(const std::vector<std::string>& args, const std::function<void()>
 TEST(SiteCommands, TheFirstWordNamesTheCommandWithTheRegistryFromTheEnvironment) {
   ScratchFolder dir;
   const std::string registry = dir / "sites.db";
-  ASSERT_EQ(RunCommand({"--registry", registry, "site", "add", "0417", "--customer", "Иванов"}).status,
-            ExitDone);
-  WriteImage(dir / "good.osr", DemoImage());
-  ASSERT_EQ(RunCommand({"--registry", registry, "site", "put", "0417", dir / "good.osr"}).status,
-            ExitDone);
+  ASSERT_NO_FATAL_FAILURE(AddSiteWithDemo(dir, registry));
   ASSERT_EQ(setenv("OSTREL_REGISTRY", registry.c_str(), 1), 0);
   struct Case {
     std::vector<std::string> args;

@@ -39,17 +39,23 @@ void ExpectEveryAnsweredRevision(TestOffice& office, const LoadOptions& load, co
   EXPECT_TRUE(db.registry().Check().empty()) << db.registry().Check().front();
 }
 
+// Eight installers adding 400 revisions through the server on `port`.
+LoadOptions InstallersAdding(int port) {
+  LoadOptions load;
+  load.port = port;
+  load.clients = 8;
+  load.revisions = 400;
+  load.password = TestPassword(Role::Installer);
+  return load;
+}
+
 class Faults : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Faults, AKilledServerLosesNoAnsweredRevisionAndRetriesAddNothingTwice) {
   TestOffice office(GetParam());
   OFFICE_SKIP_IF_ABSENT(office);
   ServerProcess server(OSTREL_SERVER_BINARY, office.Folder(), office.Location(), 0);
-  LoadOptions load;
-  load.port = server.Port();
-  load.clients = 8;
-  load.revisions = 400;
-  load.password = TestPassword(Role::Installer);
+  const LoadOptions load = InstallersAdding(server.Port());
   LoadResult result;
   std::thread clients([&] { result = RunLoad(load); });
   std::mt19937 random(std::random_device{}());
@@ -72,11 +78,7 @@ TEST(FaultsOnPostgresql, TheDatabaseStoppedAndStartedGives503AndTheServerRecover
   const char* start = std::getenv("OSTREL_TEST_PG_START");
   if (!stop || !start) GTEST_SKIP() << "OSTREL_TEST_PG_STOP and _START are not set (scripts/test sets them)";
   ServerProcess server(OSTREL_SERVER_BINARY, office.Folder(), office.Location(), 0);
-  LoadOptions load;
-  load.port = server.Port();
-  load.clients = 8;
-  load.revisions = 400;
-  load.password = TestPassword(Role::Installer);
+  const LoadOptions load = InstallersAdding(server.Port());
   LoadResult result;
   std::thread clients([&] { result = RunLoad(load); });
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));

@@ -377,6 +377,28 @@ TEST(FieldExtent, CoversWhatEveryFieldLoads) {
   }
 }
 
+// A key against a pattern where '*' stands for any run of characters (the
+// search's keys, and the office's check of a search by the password).
+TEST(KeyFits, StarsStandForAnyRun) {
+  struct Row {
+    const char* pattern;
+    const char* key;
+    bool fits;
+  };
+  const Row rows[] = {
+      {"phone1.number", "phone1.number", true},  {"phone1.number", "phone1.numbe", false},
+      {"phone*.number", "phone12.number", true}, {"phone*.number", "phone.number", true},
+      {"*", "", true},                           {"", "", true},
+      {"", "a", false},                          {"*.number", "phone3.number", true},
+      {"*.number", "phone3.numbers", false},     {"*a*a*", "banana", true},
+      {"*a*a*a*a*", "banana", false},            {"*word", "security.password", true},
+      {"**", "x", true},                         {"a*b*c", "abbbc", true},
+      {"a*b*c", "acb", false},                   {"phone*", "Phone1.number", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(KeyFits(row.pattern, row.key), row.fits) << row.pattern << " ~ " << row.key;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, RegistryTest, ::testing::ValuesIn(Backends()),
                          [](const auto& info) { return info.param.name; });
 
