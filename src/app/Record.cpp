@@ -197,6 +197,23 @@ std::string ReportBody(const std::uint8_t* image, const ReportInfo& info) {
   return html;
 }
 
+std::string ShownUtcTime(const std::string& at) {
+  if (at.size() < 19) return at;
+  std::string shown = at.substr(0, 19);
+  shown[10] = ' ';
+  return shown;
+}
+
+ReportInfo SiteRevisionReport(const SiteRevisionHead& head) {
+  ReportInfo info;
+  info.fileName = "site " + head.number + ", revision " + head.revision.substr(0, 12);
+  info.date = ShownUtcTime(head.at) + " UTC";
+  info.customer = head.customer;
+  info.site = head.address.empty() ? head.number : head.number + ", " + head.address;
+  info.installer = head.author;
+  return info;
+}
+
 std::string ReportHtml(const std::uint8_t* image, const ReportInfo& info) {
   const std::string title = Title();
   return "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\" />\n<title>" +

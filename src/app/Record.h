@@ -15,6 +15,20 @@ struct ReportInfo {
   bool showPassword = false;
 };
 
+// A time as the sites registry writes it ("2026-12-09T22:50:00.000Z") as
+// people read it: "2026-12-09 22:50:00".
+std::string ShownUtcTime(const std::string& at);
+
+// The head of the record of a site's revision: the file's line names the
+// site and the revision (its id's first 12 characters), the date is the
+// revision's, UTC; the site's line is its number and address; the
+// installer is the revision's author.
+struct SiteRevisionHead {
+  std::string number, address, customer;  // the site's
+  std::string revision, at, author;       // the revision's
+};
+ReportInfo SiteRevisionReport(const SiteRevisionHead& head);
+
 // The record of the ConfigImage `image` (kImageSize bytes); the CRC in its
 // head is the one the file for `image` carries.
 std::string ReportHtml(const std::uint8_t* image, const ReportInfo& info);

@@ -42,14 +42,6 @@ CliFailure Failed(const RegistryError& e, const std::string& registry) {
   return {ExitDevice, Printable(registry, std::string::npos) + ": " + e.what()};
 }
 
-// "2026-12-09T22:50:01.250Z" as lists show it: "2026-12-09 22:50:01".
-std::string ShownTime(const std::string& at) {
-  if (at.size() < 19) return at;
-  std::string t = at.substr(0, 19);
-  t[10] = ' ';
-  return t;
-}
-
 // A file's time of last change, UTC, as the registry writes times.
 std::string FileTimeUtc(const fs::path& path) {
   std::error_code error;
@@ -521,7 +513,7 @@ int SiteCommands::State::Show() {
   if (json) {
     Print(ShowJson(image, p));
   } else {
-    env.out << "site " << number << ", revision " << Short(rev.id) << " of " << ShownTime(rev.at)
+    env.out << "site " << number << ", revision " << Short(rev.id) << " of " << ShownUtcTime(rev.at)
             << " UTC\n";
     if (const std::size_t heads = r.Heads(number).size(); heads > 1 && rev1.empty())
       env.out << "the site has diverged: " << heads << " heads (site log lists them); this is "
@@ -551,7 +543,7 @@ int SiteCommands::State::Log() {
     env.out << '\n';
   }
   for (const Revision& rev : log) {
-    env.out << Short(rev.id) << "  " << ShownTime(rev.at) << "  " << rev.author << "  "
+    env.out << Short(rev.id) << "  " << ShownUtcTime(rev.at) << "  " << rev.author << "  "
             << SourceName(rev.source);
     if (rev.changed < 0) {
       env.out << "  first";
@@ -631,12 +623,13 @@ int SiteCommands::State::Report() {
   const Site site = SiteOrFail(r, number);
   const Revision rev = RevisionOrHead(r, number, rev1);
   const Image image = r.RevisionImage(rev);
-  ReportInfo info;
-  info.fileName = "site " + number + ", revision " + Short(rev.id);
-  info.date = ShownTime(rev.at) + " UTC";
-  info.customer = site.customer;
-  info.site = site.address.empty() ? number : number + ", " + site.address;
-  info.installer = installer.empty() ? rev.author : installer;
+  ReportInfo info = SiteRevisionReport({.number = number,
+                                        .address = site.address,
+                                        .customer = site.customer,
+                                        .revision = rev.id,
+                                        .at = rev.at,
+                                        .author = rev.author});
+  if (!installer.empty()) info.installer = installer;
   info.showPassword = showPassword;
   SaveTextOutput(env, output, ReportHtml(image.data(), info));
   if (json && output != "-") Print({{"site", number}, {"revision", rev.id}, {"file", output}});

@@ -330,6 +330,37 @@ TEST(SiteCommands, TheFirstWordNamesTheCommandWithTheRegistryFromTheEnvironment)
   unsetenv("OSTREL_REGISTRY");
 }
 
+// The record of a site's revision names the site, the revision and its
+// time in its head, the site's address beside its number, and the
+// revision's author as the installer unless another is given.
+TEST(SiteCommands, ARevisionsRecordHasTheSiteAndTheRevisionInItsHead) {
+  ScratchFolder dir;
+  const std::string registry = dir / "sites.db";
+  ASSERT_NO_FATAL_FAILURE(AddSiteWithDemo(dir, registry));
+  ASSERT_EQ(RunCommand({"--registry", registry, "site", "edit", "0417", "--address",
+                        "ул. Ленина, 5 <b>"}).status,
+            ExitDone);
+  const auto log =
+      nlohmann::json::parse(RunCommand({"--registry", registry, "site", "log", "0417", "--json"}).out);
+  const std::string head = log[0]["id"], author = log[0]["author"];
+  struct Case {
+    std::vector<std::string> extra;
+    std::vector<std::string> shown;  // each in the record
+  };
+  const std::vector<Case> cases{
+      {{}, {"site 0417, revision " + head.substr(0, 12), " UTC", "0417, ул. Ленина, 5 &lt;b&gt;",
+            "Иванов", author}},
+      {{"--installer", "Петров"}, {"Петров"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"--registry", registry, "site", "report", "0417", "-o", "-"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const CliRun run = RunCommand(args);
+    ASSERT_EQ(run.status, ExitDone) << run.err;
+    for (const std::string& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << text;
+  }
+}
+
 TEST(SiteCommands, AReadOnlyOrFullDiskGivesAClearMessageAndChangesNothing) {
   ScratchFolder dir;
   const std::string registry = dir / "sites.db";
