@@ -239,6 +239,32 @@ for (const backend of BACKENDS) {
       }
     });
 
+    test('two tabs of one browser: what one recorded the other sends, once, and the next follows it', async () => {
+      await admin.call('POST', '/api/sites', { number: 'T-2', customer: 'Две вкладки' });
+      const first = await officePage(browser, office, 'installer');
+      const context = first.browserContext();
+      const second = await officePage(browser, office, 'installer', { context });
+      for (const page of [first, second]) {
+        await page.bringToFront();
+        await openSite(page, 'T-2');
+      }
+      await office.stop();
+      await first.bringToFront();
+      await setField(first, 23, '#f-temperature-upper', '33');
+      await saveEdit(first, 'первая', 'IDS_WEB_RECORDED_LOCAL');
+      await office.run();
+      await second.evaluate(() => window.ostrel.sendRevisions());
+      await first.bringToFront();
+      await setField(first, 23, '#f-temperature-upper', '34');
+      await saveEdit(first, 'вторая');
+      await first.waitForFunction(() => document.getElementById('sites-pending').hidden, { timeout: 20000 });
+      const revisions = await log(admin, 'T-2');
+      assert.deepEqual(revisions.map((r) => r.comment), ['вторая', 'первая']);
+      assert.equal(revisions[0].parent, revisions[1].id);
+      assert.equal((await admin.call('GET', '/api/sites/T-2')).diverged, false);
+      await context.close();
+    });
+
     test('a site changed by two clients shows two heads and says so', async () => {
       await admin.call('POST', '/api/sites', { number: 'D-2', customer: 'Двое' });
       const page = await officePage(browser, office, 'installer');

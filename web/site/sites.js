@@ -195,9 +195,17 @@ export function decoratePage() {
 // here, then sent. True when recorded.
 async function record(source, { osr = E.fileBytes(), comment = '', before = null } = {}) {
   if (!current || !osr) return false;
+  // The head this page knows may have been sent meanwhile (by another tab):
+  // then it is the id it got.
+  let parent = current.head;
+  if (parent.seq !== undefined) {
+    const kept = await store.getRevision(parent.seq);
+    if (kept?.state === 'sent') parent = { id: kept.id };
+    else if (!kept) parent = (await store.getSite(current.number))?.head ?? parent;
+  }
   const entry = {
     site: current.number, source, comment, osr, before, state: 'pending',
-    at: new Date().toISOString(), author: operator.name, parent: current.head,
+    at: new Date().toISOString(), author: operator.name, parent,
   };
   entry.seq = await store.addRevision(entry);
   current.head = { seq: entry.seq };
@@ -324,7 +332,14 @@ async function send() {
   }
   online = !stop;
   for (const number of touched) await refreshHeads(number, ids);
-  const waiting = (await store.revisions()).filter((r) => r.state !== 'sent').length;
+  // A sent revision is kept while one waiting here follows it, and the
+  // newest of each site (the head a tab may still record after).
+  const left = await store.revisions();
+  const parents = new Set(left.filter((r) => r.state !== 'sent').map((r) => r.parent.seq));
+  const newest = new Map(left.filter((r) => r.state === 'sent').map((r) => [r.site, r.seq]));
+  for (const r of left)
+    if (r.state === 'sent' && !parents.has(r.seq) && newest.get(r.site) !== r.seq) await store.deleteRevision(r.seq);
+  const waiting = left.filter((r) => r.state !== 'sent').length;
   showWaiting(waiting);
   return { sent, waiting, refused };
 }
@@ -332,18 +347,21 @@ async function send() {
 // The office's heads of a site after a send; the open site's head becomes
 // the id its last revision got.
 async function refreshHeads(number, ids) {
-  let site;
+  let site = null;
   try {
     site = await api('GET', sitePath(number));
   } catch {
-    return;
+    // The heads as they were; the next send asks again.
   }
-  const record = current?.number === number ? current : await store.getSite(number);
-  if (!record) return;
-  record.heads = site.heads;
-  record.diverged = site.diverged;
-  if (record.head.seq !== undefined && ids.has(record.head.seq)) record.head = { id: ids.get(record.head.seq) };
-  await store.putSite(record);
+  // The site as kept here, and as this page has it (another tab may have
+  // recorded what this one sent: its pages keep their own head).
+  const stored = await store.getSite(number);
+  for (const record of [stored, current?.number === number ? current : null]) {
+    if (!record) continue;
+    if (record.head.seq !== undefined && ids.has(record.head.seq)) record.head = { id: ids.get(record.head.seq) };
+    if (site) Object.assign(record, { heads: site.heads, diverged: site.diverged });
+  }
+  if (stored) await store.putSite(stored);
 }
 
 function showWaiting(count) {

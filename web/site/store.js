@@ -1,7 +1,8 @@
 // What the browser keeps of the office (IndexedDB): the operator, the sites
 // opened here with their heads, and the revisions recorded here in order,
-// each kept until the office has it (and after, with the id it got, as the
-// parent of the next ones). A revision is in the store before the page
+// each kept until the office has it (and after, with the id it got, while
+// one recorded after it still waits, or as the newest of its site: the
+// parent of the next). A revision is in the store before the page
 // says it is recorded, so that closing the tab, reloading or a restart of
 // the browser loses nothing.
 const NAME = 'ostrel-office';
@@ -50,6 +51,8 @@ export const allSites = () => transact(['sites'], 'readonly', (tx) => done(tx.ob
 
 // Adds a revision to send; its sequence number.
 export const addRevision = (entry) => transact(['outbox'], 'readwrite', (tx) => done(tx.objectStore('outbox').add(entry)));
+export const getRevision = (seq) => transact(['outbox'], 'readonly', (tx) => done(tx.objectStore('outbox').get(seq)));
+export const deleteRevision = (seq) => transact(['outbox'], 'readwrite', (tx) => done(tx.objectStore('outbox').delete(seq)));
 export const putRevision = (entry) => transact(['outbox'], 'readwrite', (tx) => done(tx.objectStore('outbox').put(entry)));
 // Every revision recorded here, in the order recorded.
 export const revisions = () => transact(['outbox'], 'readonly', (tx) => done(tx.objectStore('outbox').getAll()));
