@@ -117,21 +117,19 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_values_file(int* size) {
   return handedBytes.data();
 }
 
-// The customer's record of the .osr file given as bytes, for the page's
-// print area `scope` (as ost_record makes it of the pages): its style, then
-// its body, the password masked; "" when the file is not sound.
-EMSCRIPTEN_KEEPALIVE const char* ost_record_of(const std::uint8_t* data, int size, const char* name,
-                                               const char* date, const char* customer,
-                                               const char* site, const char* installer,
-                                               const char* scope) {
+// The customer's record of a site's revision given as its .osr bytes, with
+// the head the command-line tool's site report gives it (the site's number,
+// address and customer; the revision's id, time and author), for the
+// page's print area `scope`: its style, then its body, the password masked;
+// "" when the file is not sound.
+EMSCRIPTEN_KEEPALIVE const char* ost_revision_record(const std::uint8_t* data, int size, const char* number,
+                                                     const char* address, const char* customer,
+                                                     const char* revision, const char* at, const char* author,
+                                                     const char* scope) {
   const std::optional<Image> image = ImageOf(data, size);
   if (!image) return Hand("");
-  ReportInfo info;
-  info.fileName = name;
-  info.date = date;
-  info.customer = customer;
-  info.site = site;
-  info.installer = installer;
+  const ReportInfo info = SiteRevisionReport({.number = number, .address = address, .customer = customer,
+                                              .revision = revision, .at = at, .author = author});
   return Hand("<style>\n" + ReportStyle(scope) + "</style>\n" + ReportBody(image->data(), info));
 }
 

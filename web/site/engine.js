@@ -129,8 +129,9 @@ export const Office = {
       withStrings([key, value], (k, v) => engine._ost_values_set(k, v));
     return takeBytes((size) => engine._ost_values_file(size));
   },
-  // The customer's record of an .osr file for the print area `scope`.
-  recordOf: (bytes, { name, date, customer, site, installer, scope }) =>
-    withBytes([bytes], (p) => withStrings([name, date, customer, site, installer, scope],
-      (...texts) => text(engine._ost_record_of(p, bytes.length, ...texts)))),
+  // The customer's record of a site's revision (its .osr file) for the
+  // print area `scope`, headed as the command-line tool's site report.
+  revisionRecord: (bytes, { number, address, customer, revision, at, author, scope }) =>
+    withBytes([bytes], (p) => withStrings([number, address, customer, revision, at, author, scope],
+      (...texts) => text(engine._ost_revision_record(p, bytes.length, ...texts)))),
 };

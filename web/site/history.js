@@ -142,9 +142,9 @@ async function download(revision) {
 async function print(revision) {
   const site = currentSite();
   const { osr } = await fileOf(revision);
-  printRecord(Office.recordOf(osr, {
-    name: `${site.number} ${short(revision)}`, date: when(revision.at), customer: site.site.customer ?? '',
-    site: site.number, installer: revision.author ?? '', scope: '#print',
+  printRecord(Office.revisionRecord(osr, {
+    number: site.number, address: site.site.address ?? '', customer: site.site.customer ?? '',
+    revision: revision.id ?? '', at: revision.at, author: revision.author ?? '', scope: '#print',
   }));
 }
 
