@@ -11,6 +11,10 @@ after(async () => { await browser?.close(); });
 
 test('without WebHID: a clear notice, no Read or Write, files still open, edit and save', async () => {
   const page = await browser.open({ hid: 'none' });
+  // Served alone (no office behind it): no login and no sites.
+  await page.waitForSelector('body[data-office]');
+  assert.deepEqual(await page.evaluate(() => [document.body.dataset.office, document.getElementById('sites').hidden,
+    document.getElementById('login').hidden, document.getElementById('cmd-history').hidden]), ['alone', true, true, true]);
   assert.equal(await page.$eval('#notice', (n) => !n.hidden && n.textContent), S.IDS_WEB_NO_HID);
   assert.equal(await page.$eval('#cmd-read', (b) => b.disabled), true);
   assert.equal(await page.$eval('#cmd-write', (b) => b.disabled), true);
