@@ -381,6 +381,7 @@ for (const backend of BACKENDS) {
       await page.type('#operator-password', 'petrov-pass-1');
       await page.click('#operator-add');
       await page.waitForSelector('#operators-table tr[data-operator=petrov]');
+      await page.$eval('#admin-note', (n) => { n.textContent = ''; });
       await page.select('#operators-table tr[data-operator=petrov] select', 'installer');
       await page.waitForFunction(() => document.getElementById('admin-note').textContent.endsWith('petrov'));
       const operators = (await admin.call('GET', '/api/operators')).operators;
