@@ -285,6 +285,12 @@ Api::Api(DbPool& pool, Options options) : pool_(pool), options_(std::move(option
   endpoints_ = OfficeEndpoints();
   for (Endpoint& e : options_.endpoints) endpoints_.push_back(std::move(e));
   options_.endpoints.clear();
+  if (options_.serialize_writes) group_ = std::make_unique<GroupCommit>(&write_gate_);
+}
+
+void Api::Write(Registry& registry, const std::function<void(Registry&)>& work) {
+  if (group_) group_->Run(registry, work);
+  else work(registry);
 }
 
 ApiResponse Api::Handle(const ApiRequest& request) {
@@ -326,14 +332,18 @@ ApiResponse Api::Dispatch(const ApiRequest& request) {
     if (host.empty() || origin != "https://" + host)
       throw ApiError(403, "refused: the request comes from another site (Origin " + origin.substr(0, 100) + ")");
   }
-  // A login is left out: it spends most of its time on the password's
-  // hash, outside any transaction.
-  std::unique_lock<std::mutex> gate(write_gate_, std::defer_lock);
-  if (options_.serialize_writes && Changes(request.method) && std::string(endpoint->path) != "/api/login") gate.lock();
   std::int64_t now = clock();
   ApiResponse response;
   try {
     DbPool::Lease db = pool_.Get();
+    // Taken with the connection in hand, so that no holder of the gate
+    // ever waits for a connection that a waiter for it holds. A login is
+    // left out: it spends most of its time on the password's hash, outside
+    // any transaction.
+    std::unique_lock<std::mutex> gate(write_gate_, std::defer_lock);
+    if (options_.serialize_writes && Changes(request.method) && !endpoint->batched &&
+        std::string(endpoint->path) != "/api/login")
+      gate.lock();
     try {
       SessionInfo session;
       std::string token;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -17,6 +18,7 @@
 
 #include "server/ApiJson.h"
 #include "server/DbPool.h"
+#include "server/GroupCommit.h"
 #include "server/Office.h"
 
 namespace office {
@@ -78,6 +80,9 @@ struct Endpoint {
   Role role;         // Role::None: no session needed
   const char* summary;
   std::function<void(ApiCall&)> handler;
+  // Its write goes through Api::Write, which orders the writers itself:
+  // the request does not wait its turn among the other changing ones.
+  bool batched = false;
 };
 
 class Api {
@@ -88,12 +93,20 @@ class Api {
     std::vector<Endpoint> endpoints;
     // One changing request at a time in this process (SQLite: its writers
     // would otherwise wait for each other by polling, in steps of up to
-    // 100 ms; PostgreSQL queues them itself).
+    // 100 ms; PostgreSQL queues them itself), and the writes of the batched
+    // endpoints committed in groups.
     bool serialize_writes = false;
   };
   Api(DbPool& pool, Options options);
 
   ApiResponse Handle(const ApiRequest& request);
+
+  // Runs a batched endpoint's write, on `registry` (the request's own
+  // connection): in a group commit where the writers take turns, at once
+  // where the database queues them itself. `work` makes its own
+  // transaction; it may run in another request's thread, and its throw
+  // comes back here.
+  void Write(Registry& registry, const std::function<void(Registry&)>& work);
 
   const std::vector<Endpoint>& Endpoints() const { return endpoints_; }
   const OfficePolicy& Policy() const { return options_.policy; }
@@ -109,6 +122,7 @@ class Api {
   DbPool& pool_;
   Options options_;
   std::mutex write_gate_;
+  std::unique_ptr<GroupCommit> group_;
   std::vector<Endpoint> endpoints_;
 };
 

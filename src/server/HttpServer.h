@@ -17,7 +17,7 @@ struct HttpOptions {
   int port = 8443;
   std::string cert, key;    // PEM files
   std::string site;          // the browser configurator's folder; empty: none
-  int workers = 32;
+  int workers = 128;  // one per connection kept open: more than the clients at work at once
   int request_seconds = 10;  // to send one request's head and body
   bool log = true;           // one line per request on standard error
 };

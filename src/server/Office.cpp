@@ -340,7 +340,9 @@ void Office::AuditIn(std::string_view who, std::string_view from, std::string_vi
 
 void Office::Audit(std::string_view who, std::string_view from, std::string_view action,
                    std::string_view subject, std::string_view detail, std::int64_t now) {
-  DbTransaction tx(db_, true);
+  // An entry is only ever added: it waits for no writer but one of the
+  // whole store.
+  DbTransaction tx(db_, std::string_view("audit"));
   AuditIn(who, from, action, subject, detail, now);
   tx.Commit();
 }

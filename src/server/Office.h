@@ -99,6 +99,7 @@ class Office {
   std::optional<SessionInfo> Authenticate(std::string_view token, std::int64_t now);
   void Logout(std::string_view token, std::string_view from, std::int64_t now);
 
+  // Begun inside another transaction, the entry is part of that one.
   void Audit(std::string_view who, std::string_view from, std::string_view action,
              std::string_view subject, std::string_view detail, std::int64_t now);
   std::vector<AuditEntry> AuditSince(std::int64_t since, std::int64_t limit = -1);

@@ -132,8 +132,16 @@ int Serve(const StoreOptions& store_options, int port, const std::string& cert, 
     if (!office.HasOperators()) {
       env.err << "No operator yet: the first admin is \"admin\".\n";
       const std::string password = PasswordOf(env, admin_file, "The first admin's password: ");
-      office.AddOperator("admin", Role::Admin, password, ShellUser(), "local", NowMs());
-      env.err << "The admin \"admin\" was added.\n";
+      try {
+        office.AddOperator("admin", Role::Admin, password, ShellUser(), "local", NowMs());
+        env.err << "The admin \"admin\" was added.\n";
+      } catch (const OfficeError& e) {
+        // Another server on the same database, started at the same time,
+        // added the first admin meanwhile: that one stands.
+        if (e.kind() != OfficeError::Exists) throw Failure{kExitInvalid, e.what()};
+        env.err << "The admin \"admin\" was added meanwhile by another server on this database; "
+                   "its password stands.\n";
+      }
     }
   }
   CertificateFiles files{cert, key, false};

@@ -310,11 +310,18 @@ void RecordRevision(ApiCall& call) {
   n.author = author.empty() ? call.session.name : author;
   if (body.contains("parent")) n.parent = Text(body, "parent");
   SiteOf(call);
-  const Added added = Registered([&] { return call.registry.AddRevision(n); });
-  if (added.added)
-    Office(call.db, call.api.Policy())
-        .Audit(call.session.name, call.request.remote, "revision recorded", n.site,
-               added.id.substr(0, 12) + (author.empty() ? "" : " by " + author), call.now);
+  // The audit entry is written in the revision's own transaction: both are
+  // kept, or neither.
+  Added added;
+  call.api.Write(call.registry, [&](Registry& registry) {
+    added = Registered([&] {
+      return registry.AddRevision(n, [&](const Added& a) {
+        Office(registry.database(), call.api.Policy())
+            .Audit(call.session.name, call.request.remote, "revision recorded", n.site,
+                   a.id.substr(0, 12) + (author.empty() ? "" : " by " + author), call.now);
+      });
+    });
+  });
   call.Reply({{"id", added.id}, {"added", added.added}}, added.added ? 201 : 200);
 }
 
@@ -379,7 +386,8 @@ std::vector<Endpoint> SitesEndpoints() {
       {"POST", "/api/sites/{number}/archive", Role::Admin, "archive a site (or {archived: false} restores it)", ArchiveSite},
       {"GET", "/api/sites/{number}/log", Role::Viewer, "the site's revisions, the last added first: ?limit=N", SiteLog},
       {"POST", "/api/sites/{number}/revisions", Role::Installer,
-       "record a revision: {osr (base64), source?, comment?, parent?, at?, author?, before_osr?}", RecordRevision},
+       "record a revision: {osr (base64), source?, comment?, parent?, at?, author?, before_osr?}", RecordRevision,
+       true},
       {"GET", "/api/sites/{number}/revisions/{revision}", Role::Viewer,
        "a revision with its fields (the password masked)", ShowRevision},
       {"GET", "/api/sites/{number}/revisions/{revision}/osr", Role::Installer, "a revision as an .osr file", RevisionFile},

@@ -83,6 +83,14 @@ class Database {
   // its write lock at the start (two writers then wait for each other
   // instead of failing half-way). Nested transactions are not supported.
   virtual void Begin(bool write) = 0;
+  // A write transaction that needs to exclude only the other writers of
+  // `key` (one site's history, say) and those of Begin(true); writers of
+  // other keys go on beside it. A backend whose writers exclude each other
+  // anyway (SQLite) begins an ordinary write transaction.
+  virtual void BeginFor(std::string_view key) {
+    (void)key;
+    Begin(true);
+  }
   virtual void Commit() = 0;
   virtual void Rollback() noexcept = 0;
   virtual bool InTransaction() const = 0;
@@ -114,6 +122,10 @@ class DbTransaction {
  public:
   DbTransaction(Database& db, bool write) : db_(db), owner_(!db.InTransaction()) {
     if (owner_) db_.Begin(write);
+  }
+  // A write transaction for `key` (Database::BeginFor).
+  DbTransaction(Database& db, std::string_view key) : db_(db), owner_(!db.InTransaction()) {
+    if (owner_) db_.BeginFor(key);
   }
   ~DbTransaction() {
     if (owner_ && !done_) db_.Rollback();

@@ -8,8 +8,24 @@
 namespace {
 
 // The key of the lock a write transaction takes: any number, the same in
-// every program that writes the registry.
+// every program that writes the registry. A transaction for a key shares
+// it (so that a whole-registry writer, a migration say, still waits for
+// every other writer) and takes the lock of its key in the space of two
+// 32-bit numbers, which PostgreSQL keeps apart from the 64-bit one.
 constexpr char kWriteLock[] = "SELECT pg_advisory_xact_lock(79417)";
+constexpr char kKeyLock[] =
+    "SELECT pg_advisory_xact_lock_shared(79417), pg_advisory_xact_lock(79417, $1)";
+
+// FNV-1a of the key, folded to 32 bits: two keys of one number only wait
+// for each other.
+std::int64_t KeyNumber(std::string_view key) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : key) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(h ^ (h >> 32)));
+}
 
 DbFault FaultOf(const char* sqlstate) {
   if (!sqlstate) return DbFault::Unavailable;  // no answer: the connection is gone
@@ -143,6 +159,16 @@ void PostgresDatabase::Begin(bool write) {
       Rollback();
       throw;
     }
+  }
+}
+
+void PostgresDatabase::BeginFor(std::string_view key) {
+  Execute("BEGIN");
+  try {
+    Execute(kKeyLock, {KeyNumber(key)});
+  } catch (...) {
+    Rollback();
+    throw;
   }
 }
 

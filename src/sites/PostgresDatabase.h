@@ -2,7 +2,9 @@
 // server, for a company that outgrows one machine. Every value is bound as
 // a parameter. A write transaction takes one lock for the whole registry,
 // as SQLite's writer does, so the registry's read-then-write steps behave
-// the same on both.
+// the same on both; a transaction begun for a key (one site's history)
+// shares that lock with the others of its kind and takes the key's alone,
+// so that the revisions of different sites are recorded side by side.
 #pragma once
 #include <memory>
 #include <string>
@@ -23,6 +25,7 @@ class PostgresDatabase : public Database {
   std::unique_ptr<DbRows> Query(std::string_view sql, const std::vector<DbValue>& params) override;
   std::int64_t Changes() const override { return changes_; }
   void Begin(bool write) override;
+  void BeginFor(std::string_view key) override;
   void Commit() override;
   void Rollback() noexcept override;
   bool InTransaction() const override;

@@ -237,6 +237,10 @@ auto Guarded(Work&& work) -> decltype(work()) {
   }
 }
 
+// The key of a site's write transactions: its record and its history are
+// changed by one writer at a time, different sites' side by side.
+std::string SiteKey(const std::string& number) { return "site " + number; }
+
 constexpr char kRevisionColumns[] =
     "id, site, parent, at, author, source, comment, image, before_image, changed, changed_keys";
 
@@ -420,7 +424,7 @@ void Registry::Open() {
 void Registry::AddSite(const Site& site) {
   CheckSite(site);
   Guarded([&] {
-    DbTransaction t(*db_, true);
+    DbTransaction t(*db_, SiteKey(site.number));
     std::unique_ptr<DbRows> rows = db_->Query("SELECT 1 FROM sites WHERE number = $1", {site.number});
     if (rows->Next())
       throw RegistryError(RegistryFault::Exists, "the site " + site.number + " is there already");
@@ -437,7 +441,7 @@ void Registry::AddSite(const Site& site) {
 void Registry::EditSite(const std::string& number, const SiteChanges& changes) {
   CheckSiteNumber(number);
   Guarded([&] {
-    DbTransaction t(*db_, true);
+    DbTransaction t(*db_, SiteKey(number));
     std::optional<Site> site = FindSite(number);
     if (!site) throw RegistryError(RegistryFault::NotFound, "there is no site " + number);
     if (changes.customer) site->customer = *changes.customer;
@@ -505,7 +509,7 @@ std::string Registry::RevisionId(const Revision& r) {
   return Sha256(content.data(), content.size());
 }
 
-Added Registry::AddRevision(const NewRevision& n) {
+Added Registry::AddRevision(const NewRevision& n, const std::function<void(const Added&)>& alongside) {
   CheckSiteNumber(n.site);
   if (n.image.size() != kImageSize)
     Invalid("an image has " + std::to_string(kImageSize) + " bytes, not " +
@@ -532,7 +536,7 @@ Added Registry::AddRevision(const NewRevision& n) {
   const Blob before = n.before.empty() ? Blob() : Deflate(n.before);
 
   return Guarded([&] {
-    DbTransaction t(*db_, true);
+    DbTransaction t(*db_, SiteKey(n.site));
     {
       std::unique_ptr<DbRows> rows = db_->Query("SELECT 1 FROM sites WHERE number = $1", {n.site});
       if (!rows->Next()) throw RegistryError(RegistryFault::NotFound, "there is no site " + n.site);
@@ -550,10 +554,16 @@ Added Registry::AddRevision(const NewRevision& n) {
     r.id = RevisionId(r);
     if (FindRevision(r.id)) return Added{r.id, false};
 
+    // In the order of their hashes: two writers that store the same two
+    // images (beside each other on a database that lets them) wait for
+    // each other in one order, never in a circle.
     const std::string storeImage =
         "INSERT INTO images (hash, bytes) VALUES ($1, $2) ON CONFLICT (hash) DO NOTHING";
-    db_->Execute(storeImage, {r.image, image});
-    if (!r.before.empty()) db_->Execute(storeImage, {r.before, before});
+    std::vector<std::pair<const std::string*, const Blob*>> images{{&r.image, &image}};
+    if (!r.before.empty() && r.before != r.image) images.push_back({&r.before, &before});
+    std::sort(images.begin(), images.end(),
+              [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    for (const auto& [hash, bytes] : images) db_->Execute(storeImage, {*hash, *bytes});
     DbValue changed;
     std::vector<std::string> keys;
     if (parent) {
@@ -567,8 +577,10 @@ Added Registry::AddRevision(const NewRevision& n) {
         {r.id, r.site, r.parent.empty() ? DbValue() : DbValue(r.parent), r.image,
          r.before.empty() ? DbValue() : DbValue(r.before), r.at, r.author,
          std::string(SourceName(r.source)), r.comment, changed, Join(keys)});
+    const Added added{r.id, true};
+    if (alongside) alongside(added);
     t.Commit();
-    return Added{r.id, true};
+    return added;
   });
 }
 

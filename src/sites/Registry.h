@@ -15,6 +15,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -158,8 +159,12 @@ class Registry {
   // ones only when `archived`.
   std::vector<Site> ListSites(const std::string& text = "", bool archived = false);
 
-  // Revisions.
-  Added AddRevision(const NewRevision& revision);
+  // Revisions. `alongside` runs in the revision's own transaction when it
+  // is added (not when it was there already), so that what it writes (an
+  // audit entry) is committed with the revision or not at all; a throw
+  // from it adds nothing.
+  Added AddRevision(const NewRevision& revision,
+                    const std::function<void(const Added&)>& alongside = {});
   std::optional<Revision> FindRevision(const std::string& id);
   // The revision of site `number` whose id starts with `prefix` (at least
   // 4 hex digits); NotFound, or Invalid when several start so.

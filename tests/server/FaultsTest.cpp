@@ -4,7 +4,10 @@
 // 503 with a clear message, and the server recovers by itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 #include <thread>
@@ -36,6 +39,12 @@ void ExpectEveryAnsweredRevision(TestOffice& office, const LoadOptions& load, co
     EXPECT_EQ(db.registry().Heads(site).size(), 1u) << site << " has diverged: a retry added a second revision";
   }
   EXPECT_EQ(stored, answered.size()) << "a revision that no client was answered for, or one twice";
+  // Each with its audit entry, committed with it: none missing, none of a
+  // revision that is not there.
+  const auto entries = Office(*db, OfficePolicy{}).AuditSince(0);
+  EXPECT_EQ(static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(),
+                                                   [](const AuditEntry& e) { return e.action == "revision recorded"; })),
+            stored);
   EXPECT_TRUE(db.registry().Check().empty()) << db.registry().Check().front();
 }
 
@@ -90,6 +99,42 @@ TEST(FaultsOnPostgresql, TheDatabaseStoppedAndStartedGives503AndTheServerRecover
   EXPECT_NE(result.unavailable_message.find("database is not reachable"), std::string::npos)
       << result.unavailable_message;
   ExpectEveryAnsweredRevision(office, load, result);
+}
+
+// Two servers started at the same moment on one fresh database (two
+// machines of one office): both make or find the same schema, both serve,
+// and the first admin is added once.
+TEST_P(Faults, TwoServersStartedAtOnceOnAFreshDatabaseBothServe) {
+  for (int round = 0; round < 3; ++round) {
+    FreshStore fresh(GetParam());
+    if (fresh.Location().empty()) GTEST_SKIP() << "PostgreSQL is not started (OSTREL_TEST_POSTGRESQL)";
+    std::ofstream(fresh.Folder() + "/admin-password") << "first-admin-password\n";
+    std::unique_ptr<ServerProcess> servers[2];
+    std::string failures[2];
+    std::thread starts[2];
+    for (int i = 0; i < 2; ++i)
+      starts[i] = std::thread([&, i] {
+        const std::string folder = fresh.Folder() + "/server" + std::to_string(i);
+        std::filesystem::create_directories(folder);
+        try {
+          servers[i] = std::make_unique<ServerProcess>(
+              OSTREL_SERVER_BINARY, folder, fresh.Location(), 0,
+              std::vector<std::string>{"--admin-password-file", fresh.Folder() + "/admin-password"});
+        } catch (const std::exception& e) {
+          std::ifstream log(folder + "/server.log");
+          failures[i] = std::string(e.what()) + ": " +
+                        std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
+        }
+      });
+    for (std::thread& t : starts) t.join();
+    for (int i = 0; i < 2; ++i) EXPECT_TRUE(servers[i]) << "round " << round << ", server " << i << ": " << failures[i];
+    OfficeStore store(fresh.Location(), 1);
+    auto db = store.Pool().Get();
+    const auto operators = Office(*db, OfficePolicy{}).Operators();
+    ASSERT_EQ(operators.size(), 1u);
+    EXPECT_EQ(operators[0].name, "admin");
+    EXPECT_TRUE(db.registry().Check().empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Faults, ::testing::ValuesIn(StoreBackends()),

@@ -52,14 +52,16 @@ RunningOffice::~RunningOffice() {
 }
 
 ServerProcess::ServerProcess(const std::string& binary, const std::string& folder, const std::string& database,
-                             int port)
-    : binary_(binary), folder_(folder), database_(database) {
+                             int port, std::vector<std::string> extra_args)
+    : binary_(binary), folder_(folder), database_(database), extra_args_(std::move(extra_args)) {
   Start(port);
 }
 
 void ServerProcess::Start(int port) {
     int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("no pipe");
+    // Close-on-exec: a server started at the same time by another thread
+    // must not hold this one's pipe open.
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
@@ -69,6 +71,7 @@ void ServerProcess::Start(int port) {
     const std::string port_text = std::to_string(port);
     std::vector<std::string> args = {binary_, "--data", folder_ + "/data", "--database", database_,
                                      "--host", "127.0.0.1", "--port", port_text};
+    args.insert(args.end(), extra_args_.begin(), extra_args_.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

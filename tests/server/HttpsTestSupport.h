@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "OfficeTestSupport.h"
 #include "server/HttpServer.h"
@@ -30,7 +31,8 @@ class RunningOffice {
 // FOLDER/server.log; Start(0) takes a free port.
 class ServerProcess {
  public:
-  ServerProcess(const std::string& binary, const std::string& folder, const std::string& database, int port);
+  ServerProcess(const std::string& binary, const std::string& folder, const std::string& database, int port,
+                std::vector<std::string> extra_args = {});
   ~ServerProcess() { Kill(); }
   int Port() const { return port_; }
   void Start(int port);
@@ -38,6 +40,7 @@ class ServerProcess {
 
  private:
   std::string binary_, folder_, database_;
+  std::vector<std::string> extra_args_;
   int pid_ = -1;
   int port_ = 0;
 };

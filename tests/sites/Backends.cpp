@@ -36,6 +36,7 @@ BackendFactory Sqlite() {
     return std::unique_ptr<Database>(std::make_unique<SqliteDatabase>(*last, true));
   };
   b.again = [last] { return std::unique_ptr<Database>(std::make_unique<SqliteDatabase>(*last, false)); };
+  b.impatient = [](Database& db) { static_cast<SqliteDatabase&>(db).SetBusyTimeout(200); };
   return b;
 }
 
@@ -57,6 +58,7 @@ BackendFactory Postgresql(const std::string& url) {
     return std::unique_ptr<Database>(std::make_unique<PostgresDatabase>(*last));
   };
   b.again = [last] { return std::unique_ptr<Database>(std::make_unique<PostgresDatabase>(*last)); };
+  b.impatient = [](Database& db) { db.Execute("SET lock_timeout = '200ms'"); };
   return b;
 }
 #endif

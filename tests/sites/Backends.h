@@ -15,6 +15,9 @@ struct BackendFactory {
   // A fresh store; `again` gives another connection to the store made last.
   std::function<std::unique_ptr<Database>()> make;
   std::function<std::unique_ptr<Database>()> again;
+  // Makes a connection give up after about 200 ms when it waits for a
+  // lock (DbFault::Busy).
+  std::function<void(Database&)> impatient;
 };
 inline void PrintTo(const BackendFactory& b, std::ostream* os) { *os << b.name; }
 

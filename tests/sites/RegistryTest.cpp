@@ -353,6 +353,93 @@ TEST_P(RegistryTest, ASecondConnectionSeesWhatTheFirstAdded) {
   EXPECT_EQ(other.Head("0417")->id, b.id);
 }
 
+// Write transactions: those of one key (a site's) and those of the whole
+// store take turns; those of two keys go side by side where the backend
+// lets writers do so (PostgreSQL), and take turns where it does not.
+TEST_P(RegistryTest, WritersOfOneSiteTakeTurnsAndOfTwoSitesGoSideBySide) {
+  const bool side_by_side_there = GetParam().name == "postgresql";
+  struct Row {
+    const char* first;  // a key, or "" for a writer of the whole store
+    const char* second;
+    bool side_by_side;  // where writers can be
+  };
+  const Row rows[] = {
+      {"site 0417", "site 0418", true},
+      {"site 0417", "site 0417", false},
+      {"", "site 0417", false},
+      {"site 0417", "", false},
+      {"", "", false},
+  };
+  std::unique_ptr<Database> other = GetParam().again();
+  GetParam().impatient(*other);
+  Database& db = registry->database();
+  for (const Row& row : rows) {
+    const auto begin = [](Database& on, const std::string& key) {
+      if (key.empty()) on.Begin(true);
+      else on.BeginFor(key);
+    };
+    begin(db, row.first);
+    db.Execute("INSERT INTO registry (name, value) VALUES ('probe', 'x')");
+    bool began = true;
+    try {
+      begin(*other, row.second);
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.fault(), DbFault::Busy) << e.what();
+      began = false;
+    }
+    EXPECT_EQ(began, row.side_by_side && side_by_side_there) << row.first << " / " << row.second;
+    if (began) other->Rollback();
+    db.Rollback();
+    // Once the first is done, the second begins.
+    begin(*other, row.second);
+    other->Rollback();
+  }
+}
+
+// What is written alongside a revision (the office's audit entry) is
+// committed with it or not at all, and not when the revision was there.
+TEST_P(RegistryTest, WhatIsWrittenAlongsideARevisionIsKeptWithItOrNotAtAll) {
+  MakeSite("0417");
+  registry->database().Execute("CREATE TABLE alongside (id TEXT NOT NULL)");
+  const auto count = [&] {
+    auto rows = registry->database().Query("SELECT COUNT(*) FROM alongside");
+    rows->Next();
+    return rows->Int(0);
+  };
+  NewRevision n{.site = "0417", .image = TestImage({}), .author = "installer", .at = "2026-12-10T02:00:00.000Z",
+                .parent = ""};
+  struct Row {
+    bool throws;
+    bool added;           // the revision is added
+    std::int64_t written;  // rows alongside afterwards
+  };
+  const Row rows[] = {
+      {true, false, 0},   // a throw alongside adds nothing
+      {false, true, 1},   // then the same revision is added, with its row
+      {false, false, 1},  // and once only: nothing is written for it again
+  };
+  for (const Row& row : rows) {
+    int called = 0;
+    bool added = false;
+    try {
+      added = registry
+                  ->AddRevision(n,
+                                [&](const Added& a) {
+                                  ++called;
+                                  registry->database().Execute("INSERT INTO alongside (id) VALUES ($1)", {a.id});
+                                  if (row.throws) throw RegistryError(RegistryFault::Storage, "refused alongside");
+                                })
+                  .added;
+    } catch (const RegistryError&) {
+      EXPECT_TRUE(row.throws);
+    }
+    EXPECT_EQ(added, row.added);
+    EXPECT_EQ(called, row.throws || row.added ? 1 : 0);
+    EXPECT_EQ(count(), row.written);
+    EXPECT_EQ(registry->Log("0417").size(), row.written ? 1u : 0u);
+  }
+}
+
 // The search decodes an image only as far as its fields reach: every field
 // loads alike from any two images that agree up to its extent (and the 64
 // bytes the search adds).

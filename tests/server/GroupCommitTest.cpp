@@ -1,0 +1,131 @@
+// Writes committed in groups, on every backend: each write keeps its own
+// outcome (one that fails is undone alone and its caller gets its error),
+// every write that succeeded is there once, and writes that wait while a
+// batch is written go together into the next one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "OfficeTestSupport.h"
+#include "config/ImageMap.h"
+#include "device/DemoConfiguration.h"
+#include "server/GroupCommit.h"
+
+namespace office {
+namespace {
+
+class GroupCommitOn : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(GroupCommitOn, EachWriteKeepsItsOwnOutcomeAndWaitersGoTogether) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  {
+    auto db = office.Store().Pool().Get();
+    for (const char* number : {"G1", "G2", "G3"}) {
+      Site site;
+      site.number = number;
+      db.registry().AddSite(site);
+    }
+  }
+  Image image(kImageSize);
+  MakeDemoImage(image.data());
+  // What each write does, and how it ends.
+  enum Outcome { Added, NoSuchSite, ThrowsAfterWriting, SameAgain };
+  struct Row {
+    const char* site;
+    const char* comment;
+    Outcome outcome;
+  };
+  const Row rows[] = {
+      {"G1", "first", Added},
+      {"G2", "a", Added},
+      {"G9", "no such site", NoSuchSite},
+      {"G3", "b", ThrowsAfterWriting},
+      {"G1", "first", SameAgain},  // the same revision as the first: there already
+      {"G2", "c", Added},
+      {"G3", "d", Added},
+      {"G1", "e", ThrowsAfterWriting},
+  };
+  // No more writers than the store's connections (8): each holds one.
+  const std::size_t n = std::size(rows);
+  std::mutex gate;
+  GroupCommit group(&gate, 64);
+  std::atomic<bool> release{false};
+  std::vector<std::string> outcome(n);
+  std::vector<std::string> ids(n);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < n; ++i) {
+    threads.emplace_back([&, i] {
+      // The first write holds its batch until every other waits.
+      if (i > 0)
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      auto db = office.Store().Pool().Get();
+      try {
+        group.Run(db.registry(), [&](Registry& registry) {
+          if (i == 0)
+            while (group.Waiting() < n - 1) {
+              release = true;
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+          NewRevision r;
+          r.site = rows[i].site;
+          r.image = image;
+          r.comment = rows[i].comment;
+          r.at = "2026-12-10T02:00:00.000Z";
+          r.parent = "";
+          r.author = "installer";
+          const auto added = registry.AddRevision(r, [&](const ::Added& a) {
+            Office(registry.database(), OfficePolicy{})
+                .Audit("installer", "test", "revision recorded", rows[i].site, a.id, 1);
+          });
+          ids[i] = added.id;
+          if (rows[i].outcome == ThrowsAfterWriting) throw std::runtime_error("refused after writing");
+          outcome[i] = added.added ? "added" : "there already";
+        });
+      } catch (const RegistryError& e) {
+        outcome[i] = e.fault() == RegistryFault::NotFound ? "no such site" : e.what();
+      } catch (const std::exception& e) {
+        outcome[i] = e.what();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+
+  EXPECT_EQ(group.Batches(), 2u) << "the writes that waited went into one batch";
+  EXPECT_EQ(group.Writes(), n);
+  auto db = office.Store().Pool().Get();
+  Registry& registry = db.registry();
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char* want = rows[i].outcome == Added        ? "added"
+                       : rows[i].outcome == SameAgain  ? "there already"
+                       : rows[i].outcome == NoSuchSite ? "no such site"
+                                                       : "refused after writing";
+    EXPECT_EQ(outcome[i], want) << i;
+    if (rows[i].outcome == Added) {
+      ++kept;
+      EXPECT_TRUE(registry.FindRevision(ids[i]).has_value()) << i;
+    }
+    if (rows[i].outcome == ThrowsAfterWriting) {
+      EXPECT_FALSE(registry.FindRevision(ids[i]).has_value()) << i << ": a failed write was kept";
+    }
+  }
+  std::size_t stored = 0;
+  for (const char* number : {"G1", "G2", "G3"}) stored += registry.Log(number).size();
+  EXPECT_EQ(stored, kept);
+  const auto entries = Office(*db, OfficePolicy{}).AuditSince(0);
+  EXPECT_EQ(static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(),
+                                                   [](const AuditEntry& e) { return e.action == "revision recorded"; })),
+            kept)
+      << "an audit entry without its revision, or a revision without its entry";
+  EXPECT_TRUE(registry.Check().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, GroupCommitOn, ::testing::ValuesIn(StoreBackends()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace office
