@@ -183,7 +183,10 @@ void SqliteDatabase::Fail(int code, std::string_view what) const {
   throw DbError(fault, message);
 }
 
-void SqliteDatabase::SetBusyTimeout(int ms) { sqlite3_busy_timeout(db_, ms); }
+void SqliteDatabase::SetBusyTimeout(int ms) {
+  busy_timeout_ms_ = ms;
+  sqlite3_busy_timeout(db_, ms);
+}
 
 SqliteDatabase::Statement* SqliteDatabase::Prepare(std::string_view sql) {
   auto [begin, end] = cache_->statements.equal_range(sql);
@@ -303,11 +306,24 @@ std::vector<std::string> SqliteDatabase::Tables() {
 }
 
 void SqliteDatabase::PrepareForSharing() {
-  {
-    std::unique_ptr<DbRows> rows = Query("PRAGMA journal_mode", {});
-    if (rows->Next() && rows->Text(0) == "wal") return;
+  // The switch to the write-ahead log needs the file to itself, and SQLite
+  // answers "busy" at once, without its busy handler, while another
+  // program has it open (two programs opening a new registry at the same
+  // moment): tried again, as the busy time-out would wait, until one of
+  // them has switched it.
+  for (int waited_ms = 0;; waited_ms += 10) {
+    try {
+      {
+        std::unique_ptr<DbRows> rows = Query("PRAGMA journal_mode", {});
+        if (rows->Next() && rows->Text(0) == "wal") return;
+      }
+      std::unique_ptr<DbRows> rows = Query("PRAGMA journal_mode = WAL", {});
+      if (!rows->Next() || rows->Text(0) != "wal")
+        throw DbError(DbFault::Other, "the registry cannot use a write-ahead log here");
+      return;
+    } catch (const DbError& e) {
+      if (e.fault() != DbFault::Busy || waited_ms >= busy_timeout_ms_) throw;
+    }
+    sqlite3_sleep(10);
   }
-  std::unique_ptr<DbRows> rows = Query("PRAGMA journal_mode = WAL", {});
-  if (!rows->Next() || rows->Text(0) != "wal")
-    throw DbError(DbFault::Other, "the registry cannot use a write-ahead log here");
 }

@@ -39,6 +39,7 @@ class SqliteDatabase : public Database {
 
   sqlite3* db_ = nullptr;
   std::string path_;
+  int busy_timeout_ms_ = 0;
   struct Cache;
   std::unique_ptr<Cache> cache_;
   friend class SqliteRows;

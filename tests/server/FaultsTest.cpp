@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -64,18 +65,29 @@ TEST_P(Faults, AKilledServerLosesNoAnsweredRevisionAndRetriesAddNothingTwice) {
   TestOffice office(GetParam());
   OFFICE_SKIP_IF_ABSENT(office);
   ServerProcess server(OSTREL_SERVER_BINARY, office.Folder(), office.Location(), 0);
-  const LoadOptions load = InstallersAdding(server.Port());
+  LoadOptions load = InstallersAdding(server.Port());
+  // Enough work that the kills meet the clients at it.
+  load.revisions = 1600;
   LoadResult result;
-  std::thread clients([&] { result = RunLoad(load); });
+  std::atomic<bool> done{false};
+  std::thread clients([&] {
+    result = RunLoad(load);
+    done = true;
+  });
+  // Killed at random moments while the clients are at work (never after:
+  // a kill that meets no request proves nothing).
   std::mt19937 random(std::random_device{}());
   int kills = 0;
-  for (; kills < 4; ++kills) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(700 + random() % 900));
+  while (kills < 6) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300 + random() % 600));
+    if (done) break;
     server.Kill();
+    ++kills;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     server.Start(load.port);
   }
   clients.join();
+  EXPECT_GT(kills, 0) << "the clients were done before the first kill";
   EXPECT_GT(result.retries, 0) << "no request was cut by the kills";
   ExpectEveryAnsweredRevision(office, load, result);
 }

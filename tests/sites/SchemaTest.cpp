@@ -3,9 +3,11 @@
 // database at all refused before anything is written.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "Backends.h"
 #include "SitesTestSupport.h"
@@ -95,6 +97,34 @@ TEST_P(SchemaTest, RefusesANewerSchemaAndAnotherProgramsStore) {
     std::unique_ptr<Database> again = GetParam().again();
     // Nothing was made in it.
     EXPECT_EQ(again->Tables().size(), 1u) << c.name;
+  }
+}
+
+// Several programs that open one fresh store at the same moment (two
+// office servers, a server and the command-line tool): one makes the
+// schema, and every one opens the registry.
+TEST_P(SchemaTest, ProgramsOpeningAFreshStoreAtOnceAllOpenIt) {
+  for (int round = 0; round < 4; ++round) {
+    std::unique_ptr<Database> first = GetParam().make();
+    std::vector<std::unique_ptr<Database>> connections;
+    connections.push_back(std::move(first));
+    for (int i = 0; i < 5; ++i) connections.push_back(GetParam().again());
+    std::atomic<int> ready{0};
+    std::vector<std::string> failures(connections.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < connections.size(); ++i)
+      threads.emplace_back([&, i] {
+        ++ready;
+        while (ready < static_cast<int>(connections.size())) std::this_thread::yield();
+        try {
+          Registry registry(std::move(connections[i]));
+          registry.ListSites();
+        } catch (const std::exception& e) {
+          failures[i] = e.what();
+        }
+      });
+    for (std::thread& t : threads) t.join();
+    for (std::size_t i = 0; i < failures.size(); ++i) EXPECT_EQ(failures[i], "") << "round " << round << ", program " << i;
   }
 }
 
