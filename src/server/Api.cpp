@@ -249,6 +249,24 @@ bool PercentDecode(const std::string& text, std::string& out, bool plus_is_space
   return true;
 }
 
+bool ParseQuery(const std::string& text, std::vector<std::pair<std::string, std::string>>& out) {
+  bool ok = true;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('&', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string part = text.substr(start, end - start);
+    const std::size_t eq = part.find('=');
+    std::string key, value;
+    if (!PercentDecode(part.substr(0, eq), key, true) ||
+        !PercentDecode(eq == std::string::npos ? "" : part.substr(eq + 1), value, true))
+      ok = false;
+    if (!part.empty()) out.emplace_back(std::move(key), std::move(value));
+    start = end + 1;
+  }
+  return ok;
+}
+
 bool MatchPath(const std::string& pattern, const std::string& path,
                std::map<std::string, std::string>& params) {
   const std::vector<std::string> want = Split(pattern), have = Split(path);

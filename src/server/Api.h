@@ -136,6 +136,9 @@ bool MatchPath(const std::string& pattern, const std::string& path,
                std::map<std::string, std::string>& params);
 // %XX decoded; false on a broken escape or a NUL.
 bool PercentDecode(const std::string& text, std::string& out, bool plus_is_space);
+// The query of a request target ("a=1&b=x%20y") as its decoded pairs,
+// added to `out`; false when a part is not well formed.
+bool ParseQuery(const std::string& text, std::vector<std::pair<std::string, std::string>>& out);
 // A JSON error body {"error": message}.
 std::string ErrorBody(const std::string& message);
 

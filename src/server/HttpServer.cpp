@@ -182,22 +182,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-void ParseQuery(const std::string& text, std::vector<std::pair<std::string, std::string>>& out,
-                bool& ok) {
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('&', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string part = text.substr(start, end - start);
-    const std::size_t eq = part.find('=');
-    std::string key, value;
-    if (!PercentDecode(part.substr(0, eq), key, true) ||
-        !PercentDecode(eq == std::string::npos ? "" : part.substr(eq + 1), value, true))
-      ok = false;
-    if (!part.empty()) out.emplace_back(std::move(key), std::move(value));
-    start = end + 1;
-  }
-}
 
 }  // namespace
 
@@ -224,8 +208,7 @@ struct HttpServer::Impl {
     request.method = req.method;
     const std::size_t q = req.target.find('?');
     request.path = req.target.substr(0, q);
-    bool query_ok = true;
-    if (q != std::string::npos) ParseQuery(req.target.substr(q + 1), request.query, query_ok);
+    const bool query_ok = q == std::string::npos || ParseQuery(req.target.substr(q + 1), request.query);
     for (const auto& [name, value] : req.headers) {
       const std::string key = Lower(name);
       // A header given twice (two cookies, two origins) is taken as

@@ -69,21 +69,7 @@ ApiResponse TestOffice::Call(const std::string& method, const std::string& targe
   r.method = method;
   const std::size_t q = target.find('?');
   r.path = target.substr(0, q);
-  if (q != std::string::npos) {
-    std::string rest = target.substr(q + 1);
-    std::size_t start = 0;
-    while (start < rest.size()) {
-      std::size_t end = rest.find('&', start);
-      if (end == std::string::npos) end = rest.size();
-      const std::string part = rest.substr(start, end - start);
-      const std::size_t eq = part.find('=');
-      std::string key, value;
-      PercentDecode(part.substr(0, eq), key, true);
-      if (eq != std::string::npos) PercentDecode(part.substr(eq + 1), value, true);
-      r.query.emplace_back(key, value);
-      start = end + 1;
-    }
-  }
+  if (q != std::string::npos) ParseQuery(target.substr(q + 1), r.query);
   r.headers["host"] = "office.test:8443";
   if (method != "GET" && !origin.empty()) r.headers["origin"] = origin;
   if (!token.empty()) r.headers["cookie"] = std::string(kSessionCookie) + "=" + token;
