@@ -17,6 +17,9 @@
 #ifdef OSTREL_SEEDS_OF_IMPORT
 #include "cli/Operations.h"
 #endif
+#ifdef OSTREL_SEEDS_OF_API
+#include "server/SitesApi.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -65,6 +68,47 @@ int main(int argc, char** argv) {
     }
 #endif
   }
+#ifdef OSTREL_SEEDS_OF_API
+  {
+    // A day at the office, each request as its role sends it (ApiFuzz.cpp:
+    // the first byte, then METHOD, TARGET, ORIGIN, COOKIE and the body).
+    std::vector<std::uint8_t> image(kImageSize);
+    MakeDemoImage(image.data());
+    const auto file = ConfigFileBytes(image.data());
+    const std::string osr = office::EncodeBase64(std::vector<std::uint8_t>(file.begin(), file.end()));
+    const char none = 1, viewer = 3, installer = 5, admin = 7;
+    struct Request {
+      char who;
+      std::string method, target, body;
+    };
+    const Request requests[] = {
+        {installer, "POST", "/api/sites", R"({"number":"F1","customer":"Иванов","phone":"+79990001122"})"},
+        {installer, "POST", "/api/sites/F1/revisions", R"({"osr":")" + osr + R"(","comment":"read","source":"read"})"},
+        {installer, "POST", "/api/sites/F1/revisions",
+         R"({"osr":")" + osr + R"(","parent":"","at":"2026-12-09T22:50:00.000Z","author":"laptop"})"},
+        {viewer, "GET", "/api/sites?q=%D0%B8%D0%B2&archived=1", ""},
+        {viewer, "GET", "/api/sites/F1", ""},
+        {viewer, "GET", "/api/sites/F1/log?limit=5", ""},
+        {viewer, "GET", "/api/sites/F1/diff?from=0000&to=ffff", ""},
+        {viewer, "GET", "/api/find?phone*.number=%2B79990001122&input2.change_only=yes", ""},
+        {installer, "GET", "/api/sites/F1/password", ""},
+        {installer, "GET", "/api/sites/F1/export", ""},
+        {installer, "PATCH", "/api/sites/F1", R"({"notes":"ключ у соседа","sim":"+7 916 000-00-00"})"},
+        {admin, "POST", "/api/sites/F1/archive", R"({"archived":false})"},
+        {admin, "GET", "/api/audit?since=2026-01-01&limit=10", ""},
+        {admin, "POST", "/api/operators", R"({"name":"op1","role":"viewer","password":"op1-password"})"},
+        {admin, "PATCH", "/api/operators/op1", R"({"role":"installer","disabled":true})"},
+        {none, "GET", "/api/session", ""},
+    };
+    int r = 0;
+    for (const Request& q : requests) {
+      const std::string text = std::string(1, q.who) + q.method + "\n" + q.target + "\n\n\n" + q.body;
+      Put(folder, "fuzz_api", "request-" + std::to_string(++r), std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    const std::string json = std::string(1, '\0') + R"({"name":"a","list":[1,2.5,{"b":null,"c":"\u0416"}],"t":true})";
+    Put(folder, "fuzz_api", "json-1", std::vector<std::uint8_t>(json.begin(), json.end()));
+  }
+#endif
   int k = 0;
   for (const auto& seed : FilterSeeds()) Put(folder, "fuzz_filters", "edits-" + std::to_string(++k), seed);
   k = 0;

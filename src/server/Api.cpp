@@ -317,7 +317,12 @@ ApiResponse Api::Handle(const ApiRequest& request) {
   } catch (const ApiError& e) {
     ApiResponse r;
     r.status = e.status();
-    r.body = ErrorBody(e.what());
+    // A message quotes what the client sent (a key, an origin): one line,
+    // its control characters shown as '?'.
+    std::string message = e.what();
+    for (char& c : message)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    r.body = ErrorBody(message);
     return r;
   }
 }
@@ -337,7 +342,14 @@ ApiResponse Api::Dispatch(const ApiRequest& request) {
     }
   }
   if (!endpoint) {
-    if (path_known) throw ApiError(405, "this endpoint does not take " + request.method.substr(0, 10));
+    if (path_known) {
+      // The method as the client sent it, when it is a word (it is put
+      // into the message).
+      const std::string method = request.method.substr(0, 10);
+      const bool word = !method.empty() && std::all_of(method.begin(), method.end(),
+                                                       [](char c) { return c >= 'A' && c <= 'Z'; });
+      throw ApiError(405, "this endpoint does not take " + (word ? method : std::string("that method")));
+    }
     throw ApiError(404, "no such endpoint");
   }
   // A request that changes something must come from the office's own
