@@ -451,6 +451,24 @@ int Info(CliEnvironment& env, const Options& o) {
   return ExitDone;
 }
 
+// The options of the program that take a value, which may stand before
+// the command.
+bool TakesValue(const std::string& option) {
+  return option == "--registry" || option == "--server";
+}
+
+// The command: the first argument that is not an option nor an option's
+// value; a file called "show" given to another command names nothing.
+std::string CommandWord(const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (TakesValue(args[i]))
+      ++i;
+    else if (!args[i].empty() && args[i][0] != '-')
+      return args[i];
+  }
+  return "";
+}
+
 // The argument parser's complaint in the program's words, every argument
 // the user gave shown escaped.
 std::string UsageError(const CLI::ParseError& e, const CLI::App& app,
@@ -478,6 +496,20 @@ std::string UsageError(const CLI::ParseError& e, const CLI::App& app,
 
 }  // namespace
 
+bool UsesSiteCommands(const std::vector<std::string>& args) {
+  // The commands that have nothing of the registry; read and write have
+  // its --site.
+  static constexpr std::string_view kPlain[] = {"show", "report", "keys", "diff",
+                                                "export", "import", "set", "info"};
+  const bool named = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+    return a.starts_with("--registry") || a.starts_with("--server");
+  });
+  if (named) return true;
+  if (args.size() == 1 && args[0] == "--version") return false;
+  const std::string command = CommandWord(args);
+  return std::find(std::begin(kPlain), std::end(kPlain), command) == std::end(kPlain);
+}
+
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app{"Shows, compares, exports, imports, reads and writes configurations of the "
                "alarm (.osr files).",
@@ -497,23 +529,11 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   Options o;
   // Every subcommand is there for the parse and the help, but only the one
   // the arguments name gets its options: defining the options of all of
-  // them would be most of the program's start-up. The command is the first
-  // argument that is not an option (the registry's file may come before
-  // it); a file called "show" given to another command names nothing.
-  std::string command;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--registry") {
-      ++i;
-    } else if (!args[i].empty() && args[i][0] != '-') {
-      command = args[i];
-      break;
-    }
-  }
-  bool anyNamed = false;
+  // them would be most of the program's start-up.
+  const std::string command = CommandWord(args);
   auto Named = [&](CLI::App* c) {
     if (c->get_name() != command) return false;
     c->set_help_flag(kHelpFlag, kHelpText);
-    anyNamed = true;
     return true;
   };
   auto emulated = [&](CLI::App* c) {
@@ -615,19 +635,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                        "print the version and the licence and exit");
 
 #ifdef OSTREL_SITES
-  // The registry's commands and options, when the arguments may use them:
-  // no other command is named (site, find, the program's help; not
-  // --version alone), read or
-  // write is (their --site; a named command has its help flag), or the
-  // registry is named.
-  const bool registryNamed = std::any_of(args.begin(), args.end(), [](const std::string& a) {
-    return a.rfind("--registry", 0) == 0;
-  });
+  // The registry's commands and options, when the arguments may use them.
   std::optional<SiteCommands> siteCommands;
   SiteCommands* sites = nullptr;
-  const bool versionAlone = args.size() == 1 && args[0] == "--version";
-  if ((!anyNamed && !versionAlone) || read->get_help_ptr() || write->get_help_ptr() ||
-      registryNamed) {
+  if (UsesSiteCommands(args)) {
     siteCommands.emplace(app, env);
     siteCommands->AddRecordingOptions(read);
     siteCommands->AddRecordingOptions(write);

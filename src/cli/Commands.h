@@ -56,5 +56,11 @@ void SaveConfiguration(CliEnvironment& env, const std::string& path,
 // "-" is standard output.
 void SaveTextOutput(CliEnvironment& env, const std::string& path, const std::string& text);
 
+// Whether the command line may use the site commands (site, find, read
+// and write with --site, the program's help, --registry or --server): a
+// program built without them hands such a line over to one built with
+// them.
+bool UsesSiteCommands(const std::vector<std::string>& args);
+
 // Runs one command line (`args` without the program name, UTF-8).
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);

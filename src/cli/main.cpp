@@ -44,9 +44,39 @@ int wmain(int argc, wchar_t** argv) {
 #else
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "hid/hidapi/HidapiHid.h"
 
 namespace {
+#ifdef OSTREL_CLI_HANDS_OVER
+// The program with the site commands: beside this one in the build tree,
+// in /usr/libexec/ostrel/ when installed (this one in /usr/bin/).
+constexpr char kSitesProgram[] = "ostrel-cli-sites";
+
+// Runs the command line in the program with the site commands, in this
+// process's place; returns only when it cannot, with the exit status.
+int HandOver(char** argv) {
+  std::string self(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
+  self.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  const std::string folder = self.substr(0, self.rfind('/') + 1);
+  std::string tried;
+  for (const std::string& path : {folder + kSitesProgram, folder + "../libexec/ostrel/" + kSitesProgram}) {
+    execv(path.c_str(), argv);
+    if (errno != ENOENT) {
+      std::cerr << "ostrel-cli: " << path << " cannot be started: " << std::strerror(errno) << '\n';
+      return 3;
+    }
+    tried += (tried.empty() ? "" : " nor ") + path;
+  }
+  std::cerr << "ostrel-cli: the site commands are not installed (there is no " << tried
+            << "); the other commands work without them\n";
+  return 3;
+}
+#endif
+
 class UsbAccess : public DeviceAccess {
  public:
   IHidEnumerator& Hid() override { return hid_; }
@@ -60,6 +90,9 @@ bool ErrIsTerminal() { return isatty(2) != 0; }
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef OSTREL_CLI_HANDS_OVER
+  if (UsesSiteCommands(args)) return HandOver(argv);
+#endif
   // Interrupted in the middle of a save, the program leaves no new file
   // behind (the target is the old or the new file in any case).
   RemoveUnfinishedSaveOnSignal();

@@ -470,3 +470,41 @@ TEST(CliUsage, BadUsageExitsTwoAndHelpZero) {
 }
 
 }  // namespace
+
+// The program built without the site commands runs a line itself only
+// when the one built with them would make none: a line that may name a
+// site, a registry or an office is handed over.
+TEST(CliUsage, LinesThatMayUseTheSiteCommandsAreHandedOver) {
+  const struct {
+    std::vector<std::string> args;
+    bool handedOver;
+  } rows[] = {
+      {{"--version"}, false},
+      {{"show", "a.osr"}, false},
+      {{"set", "a.osr", "input2.entry_delay=10"}, false},
+      {{"report", "a.osr", "--site", "Тверская 1", "-o", "-"}, false},
+      {{"diff", "a.osr", "device", "--emulated"}, false},
+      {{"info"}, false},
+      {{"show", "site"}, false},        // a file called "site"
+      {{"keys", "--help"}, false},
+      {{}, true},                       // the help lists the site commands
+      {{"--help"}, true},
+      {{"--version", "show"}, false},
+      {{"site", "list"}, true},
+      {{"find", "phone1.number=+79990001122"}, true},
+      {{"read", "--emulated", "-o", "a.osr"}, true},  // read and write have --site
+      {{"write", "a.osr"}, true},
+      {{"login", "ivan"}, true},
+      {{"logout"}, true},
+      {{"--registry", "show", "site", "list"}, true},  // a registry file called "show"
+      {{"--server", "show", "find", "a=b"}, true},
+      {{"show", "a.osr", "--registry=r.db"}, true},
+      {{"--server=https://office:8443", "site", "list"}, true},
+      {{"frobnicate"}, true},  // the full program's own message
+  };
+  for (const auto& row : rows) {
+    std::string line;
+    for (const std::string& a : row.args) line += a + ' ';
+    EXPECT_EQ(UsesSiteCommands(row.args), row.handedOver) << line;
+  }
+}

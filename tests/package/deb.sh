@@ -43,7 +43,7 @@ status_of() { dpkg-query --admindir="$scratch/root/var/lib/dpkg" -W -f='${Status
 check Installs dpkg_scratch --install "$deb"
 check InstalledAndConfigured same_text "install ok installed" status_of
 
-files=(usr/bin/ostrel-cli usr/lib/udev/rules.d/70-ostrel.rules usr/share/man/man1/ostrel-cli.1.gz
+files=(usr/bin/ostrel-cli usr/libexec/ostrel/ostrel-cli-sites usr/lib/udev/rules.d/70-ostrel.rules usr/share/man/man1/ostrel-cli.1.gz
        usr/share/bash-completion/completions/ostrel-cli usr/share/doc/ostrel-cli/copyright
        usr/share/doc/ostrel-cli/changelog.gz)
 installed_files() {
@@ -66,6 +66,20 @@ emulated_read() {
   "$cli" read --emulated -o "$scratch/demo.osr" && "$cli" show "$scratch/demo.osr" --page phone1 >/dev/null
 }
 check ReadsTheEmulatedAlarm emulated_read
+
+# The site commands run in their own program, which the package installs;
+# the tool itself loads none of the registry's libraries.
+site_commands() {
+  OSTREL_REGISTRY=$scratch/sites.db "$cli" site add 0417 --customer Иванов >/dev/null &&
+    same_text 0417 env OSTREL_REGISTRY="$scratch/sites.db" "$cli" site list --numbers
+}
+check RunsTheSiteCommands site_commands
+plain_tool() {
+  local libs
+  libs=$(ldd "$cli" | grep -E 'libsqlite3|libsodium|libz\.|libssl|libcrypto')
+  [ -z "$libs" ] || { echo "ostrel-cli loads: $libs"; return 1; }
+}
+check ToolLoadsNoRegistryLibrary plain_tool
 
 commands=$("$cli" --help | sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z0-9-]*\) .*/\1/p')
 man_page() {
