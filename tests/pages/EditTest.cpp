@@ -92,8 +92,8 @@ TEST(ConfigurationEdit, EveryActionOnEveryKindOfControl) {
     EXPECT_EQ(result.error.empty(), row.ok);
     EXPECT_EQ(result.changed, row.changed);
     const bool tenthsPart = row.edit.action == FieldEdit::Action::Typed && row.edit.part == 1;
-    if (result.ok && !tenthsPart) EXPECT_EQ(result.shown, row.shown);
-    if (!tenthsPart) EXPECT_EQ(config.Get(field), result.ok ? result.shown : row.shown);
+    if (result.ok && !tenthsPart) { EXPECT_EQ(result.shown, row.shown); }
+    if (!tenthsPart) { EXPECT_EQ(config.Get(field), result.ok ? result.shown : row.shown); }
     if (row.edit.action == FieldEdit::Action::Typed && row.ok) {
       EXPECT_EQ(result.caret, row.caret);
       EXPECT_EQ(result.rewrite, row.rewrite);

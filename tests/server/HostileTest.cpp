@@ -112,7 +112,7 @@ TEST_P(Hostile, EachRequestIsRefusedClearlyAndChangesNothing) {
     EXPECT_EQ(a.head.find("evil"), std::string::npos) << row.what;
     EXPECT_EQ(a.head.find("\r\nSet-Cookie: a"), std::string::npos) << row.what;
     // The expired session was taken away by the request that found it so.
-    if (!row.clock_ahead_ms) EXPECT_EQ(office.Snapshot(), before) << row.what;
+    if (!row.clock_ahead_ms) { EXPECT_EQ(office.Snapshot(), before) << row.what; }
   }
   // And the server still answers the installer as before.
   const RawAnswer fine = Exchange(server.Port(), Request(server.Port(), "GET", "/api/sites/0417", "Cookie: ostrel_session=" + installer + "\r\n"));

@@ -63,7 +63,7 @@ TEST_P(OfficeOn, FailedLoginsLockTheAccountAndTheAddress) {
     if (a.status == 429) {
       EXPECT_NE(r.body.find("locked"), std::string::npos) << r.body;
     }
-    if (a.status == 401) EXPECT_NE(r.body.find("wrong name or password"), std::string::npos) << r.body;
+    if (a.status == 401) { EXPECT_NE(r.body.find("wrong name or password"), std::string::npos) << r.body; }
   }
 }
 

@@ -81,7 +81,7 @@ TEST(Router, MatchesPatternsAndDecodesSegments) {
   for (const Row& row : rows) {
     std::map<std::string, std::string> params;
     EXPECT_EQ(MatchPath(row.pattern, row.path, params), row.match) << row.pattern << " " << row.path;
-    if (row.match && !row.number.empty()) EXPECT_EQ(params["number"], row.number) << row.path;
+    if (row.match && !row.number.empty()) { EXPECT_EQ(params["number"], row.number) << row.path; }
   }
 }
 
