@@ -105,6 +105,13 @@ prepare_wine() {
   # test's output to let go of it).
   "$WINE_SERVER" -p >/dev/null 2>&1 </dev/null || true
   "$WINE_LOADER" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+  # A program that crashes ends with its error at once, instead of waiting
+  # for Wine's debugger to be done with it (a test run would hang).
+  if [ ! -f "$WINEPREFIX/.no-crash-debugger" ]; then
+    "$WINE_LOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Debugger /f >/dev/null 2>&1 </dev/null || true
+    touch "$WINEPREFIX/.no-crash-debugger"
+  fi
   local mark="$WINEPREFIX/.windows-$windows"
   if [ ! -f "$mark" ]; then
     local managed=Y

@@ -203,6 +203,13 @@ void MainWindow::StartDeviceCheckOnce() {
 }
 
 MainWindow::~MainWindow() {
+  // The pages go first: their controllers work on the configuration, which
+  // goes with this object. The system would destroy them only after the
+  // main window's own WM_DESTROY, when the configuration is gone.
+  for (HWND& page : pageWindows_) {
+    if (page && IsWindow(page)) DestroyWindow(page);
+    page = nullptr;
+  }
   for (HBITMAP bitmap : toolbarBitmaps_)
     if (bitmap) DeleteObject(bitmap);
   if (bigIcon_) DestroyIcon(bigIcon_);

@@ -9,6 +9,7 @@
 
 #include "config/StringTable.h"
 #include "pages/PageTable.h"
+#include "win32/PageDialog.h"
 #include "winbase/WinException.h"
 
 namespace {
@@ -226,9 +227,8 @@ TEST_F(MainWindowTest, TreeSelectionShowsOnePageAtATime) {
 }
 
 TEST_F(MainWindowTest, DeviceArrivalStartsAPresenceCheck) {
-  // The first presence check ends first (what it shows is another test's).
-  PumpUntil(main_, [&] { return !Text(IDC_STATUS).empty(); }, 20000);
-  PumpUntil(main_, [&] { return self_->controller().exchangeState() == Controller::Idle; }, 20000);
+  // The first presence check runs on the worker; a loaded machine may take a while.
+  ASSERT_TRUE(PumpUntil(main_, [&] { return !Text(IDC_STATUS).empty(); }, 20000));
   SetWindowTextW(GetDlgItem(main_, IDC_STATUS), L"");
   // A hand-built broadcast, as the platform sends it for any HID interface.
   struct {
@@ -256,6 +256,31 @@ TEST_F(MainWindowTest, ExitCommandClosesAndPostsQuitZero) {
   int code = -5;
   ASSERT_TRUE(TakeQuit(code));
   EXPECT_EQ(code, 0);
+}
+
+// Each page's controller works on the configuration the main window owns:
+// every page is destroyed while the main window's object still exists.
+HWND destroyedParent = nullptr;
+int pagesDestroyed = 0, pagesDestroyedAfterTheModel = 0;
+LRESULT CALLBACK WatchDestroy(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->message == WM_DESTROY && GetParent(call->hwnd) == destroyedParent &&
+      PageController(call->hwnd)) {
+    ++pagesDestroyed;
+    if (!MainWindow::Of(destroyedParent)) ++pagesDestroyedAfterTheModel;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, PagesAreDestroyedBeforeTheConfigurationTheyWorkOn) {
+  destroyedParent = main_;
+  pagesDestroyed = pagesDestroyedAfterTheModel = 0;
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchDestroy, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  DestroyWindow(main_);
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(pagesDestroyed, kPageCount);
+  EXPECT_EQ(pagesDestroyedAfterTheModel, 0);
 }
 
 TEST_F(MainWindowTest, ProbeMessageIsAnsweredWithItsOwnNumber) {
