@@ -174,6 +174,21 @@ TransferRunner::Store StorePages() {
   return [](std::uint8_t* image) { E().config.StoreOver(image); };
 }
 
+// Runs `exchange` with the device unless another exchange runs (the page
+// may call again while one waits for the device): false when one ran.
+// The device is free again afterwards, whatever `exchange` did.
+template <class Exchange>
+bool OnDevice(Engine& e, Exchange&& exchange) {
+  if (e.deviceBusy) return false;
+  e.deviceBusy = true;
+  struct Free {
+    bool& busy;
+    ~Free() { busy = false; }
+  } free{e.deviceBusy};
+  exchange();
+  return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -301,13 +316,11 @@ EMSCRIPTEN_KEEPALIVE const char* ost_record(const char* fileName, const char* da
 
 // ---- The device: the desktop's requests, in the desktop's order ----
 
-// Whether a device is attached and answers Hello: 1 or 0.
+// Whether a device is attached and answers Hello: 1 or 0, -1 busy.
 EMSCRIPTEN_KEEPALIVE int ost_check() {
   Engine& e = E();
-  if (e.deviceBusy) return -1;
-  e.deviceBusy = true;
-  const bool ok = e.worker.RunRequest(CheckDevice);
-  e.deviceBusy = false;
+  bool ok = false;
+  if (!OnDevice(e, [&] { ok = e.worker.RunRequest(CheckDevice); })) return -1;
   return ok ? 1 : 0;
 }
 
@@ -317,16 +330,13 @@ EMSCRIPTEN_KEEPALIVE int ost_check() {
 // modified.
 EMSCRIPTEN_KEEPALIVE int ost_read() {
   Engine& e = E();
-  if (e.deviceBusy) return -1;
-  e.deviceBusy = true;
-  const TransferEvent read = e.runner.Run(TransferKind::Read, e.image, StorePages());
-  const bool ok = read.result == TransferResult::ReadDone;
-  if (ok) {
-    if (read.differs) e.config.Modified().Mark();
-    e.config.Load(e.image);
-  }
-  e.deviceBusy = false;
-  return ok ? 1 : 0;
+  TransferEvent read;
+  if (!OnDevice(e, [&] { read = e.runner.Run(TransferKind::Read, e.image, StorePages()); }))
+    return -1;
+  if (read.result != TransferResult::ReadDone) return 0;
+  if (read.differs) e.config.Modified().Mark();
+  e.config.Load(e.image);
+  return 1;
 }
 
 // A write of the pages to the device: 1 done, 0 failed, 2 the read before
@@ -335,10 +345,9 @@ EMSCRIPTEN_KEEPALIVE int ost_read() {
 // them.
 EMSCRIPTEN_KEEPALIVE int ost_write() {
   Engine& e = E();
-  if (e.deviceBusy) return -1;
-  e.deviceBusy = true;
-  const TransferResult written = e.runner.Run(TransferKind::Write, e.image, StorePages()).result;
-  e.deviceBusy = false;
+  TransferResult written = TransferResult::WriteFailed;
+  if (!OnDevice(e, [&] { written = e.runner.Run(TransferKind::Write, e.image, StorePages()).result; }))
+    return -1;
   return written == TransferResult::WriteDone ? 1 : written == TransferResult::PreReadFailed ? 2 : 0;
 }
 
@@ -349,12 +358,13 @@ EMSCRIPTEN_KEEPALIVE int ost_write() {
 // runs.
 EMSCRIPTEN_KEEPALIVE const char* ost_preview() {
   Engine& e = E();
-  if (e.deviceBusy) return Hand("{\"ok\":false}");
-  e.deviceBusy = true;
   // The device's image in a buffer of its own: the pages' image stays.
   std::uint8_t device[kImageSize] = {};
-  const bool ok = e.runner.Run(TransferKind::Read, device).result == TransferResult::ReadDone;
-  e.deviceBusy = false;
+  bool ok = false;
+  if (!OnDevice(e, [&] {
+        ok = e.runner.Run(TransferKind::Read, device).result == TransferResult::ReadDone;
+      }))
+    return Hand("{\"ok\":false}");
   if (!ok) return Hand("{\"ok\":false}");
   // The device's values in a model of their own: the user's values and
   // modified flag stay as they are.
