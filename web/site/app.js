@@ -3,18 +3,18 @@
 // unsaved changes, and the start. Each concern has its module: the engine
 // and its interface (engine.js), the page tree (tree.js), a page
 // (page.js), the frame's marks (marks.js), files (files.js), the device
-// (device.js) and printing (print.js).
+// (device.js) and printing (print.js); the office's sites (office.js,
+// sites.js, history.js, admin.js) when the page is the office's.
+//
+// The start shows the first page as soon as the engine is there, as the
+// desktop window shows its first page before it builds the others: the
+// page's own modules are loaded with it, the commands' modules right after
+// it (a command chosen meanwhile waits for its module), and the sites'
+// modules only when the office answers with a session.
 import { E, ENGINE_ABORTED, EmulatedHidDevice, S, engine, link, site } from './engine.js';
 import { selectPage, whenSelected } from './tree.js';
 import { renderPage } from './page.js';
 import { setProgress, showStatus, showTitle, initialBaseline } from './marks.js';
-import { confirmDiscard, openFile, runPendingFileCommand, saveFile, saveFileAs, useSaveCommand } from './files.js';
-import { connectDevice, demoOn, offerDevices, refreshGranted, setDemo, startCheck, startRead, startWrite, useWindow } from './device.js';
-import { fillPrint } from './print.js';
-import { findOffice, logout, onLoggedOut, showLogin } from './office.js';
-import { afterRead, afterWrite, beforeWrite, decoratePage, openFileIntoSite, saveToSite, sendRevisions, siteOpen, startSites } from './sites.js';
-import { showHistory } from './history.js';
-import { showAdmin } from './admin.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -26,41 +26,53 @@ for (const el of document.querySelectorAll('[data-tip]')) {
   if (el.tagName !== 'BUTTON' || !el.textContent.trim()) el.setAttribute('aria-label', S[el.dataset.tip]);
 }
 
-// ---- Commands, keys, leaving ----
+// ---- The first page ----
 
+// The office's sites, once loaded (null: the configurator alone, or not yet).
+let sites = null;
 whenSelected((index) => {
   renderPage(index);
-  decoratePage();
+  sites?.decoratePage();
 });
-useWindow({ confirmDiscard, afterTransfer: runPendingFileCommand, afterRead, beforeWrite, afterWrite });
-// With a site open, Save records an edit revision in its history.
-const save = () => (siteOpen() ? saveToSite() : saveFile());
-const open = () => (siteOpen() ? openFileIntoSite(openFile) : openFile());
-useSaveCommand(save);
+showTitle('');
+setProgress(site.device.imageSize);
+performance.mark('texts');
+selectPage(0);
+performance.mark('page');
+window.ostrelReadyAt = performance.now();
 
-$('cmd-open').addEventListener('click', open);
-$('cmd-save').addEventListener('click', save);
-$('cmd-saveas').addEventListener('click', saveFileAs);
-$('cmd-read').addEventListener('click', startRead);
-$('cmd-write').addEventListener('click', startWrite);
-$('cmd-connect').addEventListener('click', connectDevice);
-$('cmd-demo').addEventListener('click', () => setDemo(!demoOn()));
-$('cmd-print').addEventListener('click', () => { fillPrint(); window.print(); });
+// ---- Commands, keys, leaving ----
+
+const commandModules = Promise.all([import('./files.js'), import('./device.js'), import('./print.js')]);
+// With a site open, Open takes a file into it and Save records an edit
+// revision in its history.
+const commands = commandModules.then(([files, device, print]) => ({
+  open: () => (sites?.siteOpen() ? sites.openFileIntoSite(files.openFile) : files.openFile()),
+  save: () => (sites?.siteOpen() ? sites.saveToSite() : files.saveFile()),
+  saveAs: files.saveFileAs,
+  read: device.startRead,
+  write: device.startWrite,
+  connect: device.connectDevice,
+  demo: () => device.setDemo(!device.demoOn()),
+  print: () => { print.fillPrint(); window.print(); },
+}));
+const run = (name) => () => commands.then((c) => c[name]());
+
+for (const [id, name] of [['cmd-open', 'open'], ['cmd-save', 'save'], ['cmd-saveas', 'saveAs'], ['cmd-read', 'read'],
+  ['cmd-write', 'write'], ['cmd-connect', 'connect'], ['cmd-demo', 'demo'], ['cmd-print', 'print']])
+  $(id).addEventListener('click', run(name));
 $('cmd-help').addEventListener('click', () => $('help').showModal());
-$('cmd-history').addEventListener('click', showHistory);
-$('cmd-admin').addEventListener('click', showAdmin);
-$('cmd-logout').addEventListener('click', logout);
 
 // Ctrl+O, Ctrl+S and Ctrl+R where the browser lets the page have them; it
 // keeps Ctrl+W and Ctrl+N.
 document.addEventListener('keydown', (event) => {
   if (!event.ctrlKey || event.altKey || event.shiftKey || event.metaKey) return;
   const key = event.key.toLowerCase();
-  const command = { o: open, s: save, r: startRead }[key];
+  const command = { o: 'open', s: 'save', r: 'read' }[key];
   // Not the commands the operator is not offered.
   if (!command || $({ o: 'cmd-open', s: 'cmd-save', r: 'cmd-read' }[key]).hidden) return;
   event.preventDefault();
-  command();
+  run(command)();
 });
 
 window.addEventListener('beforeunload', (event) => {
@@ -71,35 +83,53 @@ window.addEventListener('beforeunload', (event) => {
 
 // ---- Start ----
 
-showTitle('');
-setProgress(site.device.imageSize);
-performance.mark('texts');
-selectPage(0);
-performance.mark('page');
-offerDevices();
-window.ostrelReadyAt = performance.now();
-document.body.dataset.ready = 'true';
 (window.requestIdleCallback ?? setTimeout)(initialBaseline);
+// Whether the page is the office's is asked meanwhile.
+const office = import('./office.js').then(async (module) => [module, await module.findOffice()]);
+const [files, device] = await commandModules;
+device.useWindow({
+  confirmDiscard: files.confirmDiscard,
+  afterTransfer: files.runPendingFileCommand,
+  afterRead: async () => sites?.afterRead(),
+  beforeWrite: () => sites?.beforeWrite(),
+  afterWrite: async () => sites?.afterWrite(),
+});
+files.useSaveCommand(run('save'));
+device.offerDevices();
+// For the tests and the benchmark: the engine, the link, the emulated
+// alarm's class and what the window does.
+const sendRevisions = async () => (await import('./sites.js')).sendRevisions();
+window.ostrel = { engine, link, E, site, EmulatedHidDevice, setDemo: device.setDemo, offerDevices: device.offerDevices,
+  startCheck: device.startCheck, sendRevisions };
+performance.mark('commands');
+document.body.dataset.ready = 'true';
 // After an abort, what happened is said once the first device check has
 // said whether a device is there.
 const restarted = sessionStorage.getItem(ENGINE_ABORTED);
 sessionStorage.removeItem(ENGINE_ABORTED);
-refreshGranted().then(startCheck).then(() => { if (restarted) showStatus('IDS_WEB_ENGINE_RESTARTED'); });
-if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js').catch(() => {});
+device.refreshGranted().then(device.startCheck).then(() => { if (restarted) showStatus('IDS_WEB_ENGINE_RESTARTED'); });
 
-// The office, when the page is its: the login page, or the sites.
-findOffice().then(async (where) => {
+// The office, when the page is its: the login page, or the sites; the
+// offline copy is made once the page has what it needs.
+try {
+  const [officeModule, where] = await office;
   document.body.dataset.office = where;
-  if (where === 'login') showLogin();
-  if (where !== 'online' && where !== 'offline') return;
+  if (where === 'login') officeModule.showLogin();
+  if (where === 'online' || where === 'offline') await startSites(officeModule);
+} finally {
+  if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js').catch(() => {});
+}
+
+async function startSites(officeModule) {
+  const [sitesModule, history, admin] = await Promise.all([import('./sites.js'), import('./history.js'), import('./admin.js')]);
+  sites = sitesModule;
+  $('cmd-history').addEventListener('click', history.showHistory);
+  $('cmd-admin').addEventListener('click', admin.showAdmin);
+  $('cmd-logout').addEventListener('click', officeModule.logout);
   // A session that ended while the page was open: the login, then the
   // same page goes on (what it holds and what waits are kept).
-  onLoggedOut(() => showLogin(sendRevisions));
-  await startSites();
+  officeModule.onLoggedOut(() => officeModule.showLogin(sites.sendRevisions));
+  await sites.startSites();
   performance.mark('sites');
   document.body.dataset.sites = 'ready';
-});
-
-// For the tests and the benchmark: the engine, the link, the emulated
-// alarm's class and what the window does.
-window.ostrel = { engine, link, E, site, EmulatedHidDevice, setDemo, offerDevices, startCheck, sendRevisions };
+}

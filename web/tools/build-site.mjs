@@ -22,17 +22,21 @@ if (!root || !site) {
 
 // What an earlier build made and this one makes again (or no longer makes).
 for (const name of readdirSync(site))
-  if (name === 'texts.js' || name.endsWith('.bmp') || COMPRESSED.test(name)) unlinkSync(join(site, name));
+  if (name === 'texts.js' || name === 'style.css' || name.endsWith('.bmp') || COMPRESSED.test(name)) unlinkSync(join(site, name));
 
-// Static files.
+// Static files; the style sheet goes into the page.
 const sources = join(root, 'web/site');
 for (const name of readdirSync(sources)) {
-  if (name === 'sw.js') continue;
+  if (name === 'sw.js' || name === 'style.css') continue;
   copyFileSync(join(sources, name), join(site, name));
 }
-// The toolbar's pictures are the desktop's own, written into the page, so
-// that they take no request of their own while the engine loads.
+// The page takes no request of its own for its style or the toolbar's
+// pictures (the desktop's own) while the engine loads: both are written
+// into it.
 let page = readFileSync(join(site, 'index.html'), 'utf8');
+const style = '<link rel="stylesheet" href="style.css">';
+if (!page.includes(style)) throw new Error(`index.html: no ${style}`);
+page = page.replace(style, () => `<style>\n${readFileSync(join(sources, 'style.css'), 'utf8')}</style>`);
 for (const name of ['open.bmp', 'save.bmp', 'read.bmp', 'write.bmp'])
   page = page.replace(`src="${name}"`, `src="data:image/bmp;base64,${readFileSync(join(root, 'src/res', name)).toString('base64')}"`);
 writeFileSync(join(site, 'index.html'), page);
