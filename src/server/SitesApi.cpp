@@ -6,6 +6,7 @@
 #include "app/ConfigFile.h"
 #include "config/Configuration.h"
 #include "config/ImageMap.h"
+#include "config/PageLayout.h"
 #include "config/Utf8.h"
 #include "sites/Registry.h"
 
@@ -53,11 +54,10 @@ Json RevisionJson(const Revision& r) {
           {"changed_keys", r.changedKeys}};
 }
 
-bool IsPassword(const FieldRef& f) { return f.Row().kind == FieldKind::Password; }
-
+// A value as every view shows it: the alarm's password masked as the
+// pages and the printed record mask it.
 std::string Shown(const FieldRef& f, const std::u16string& value) {
-  if (IsPassword(f) && !value.empty()) return kMaskedPassword;
-  return ToUtf8(value);
+  return ToUtf8(IsSecret(f) ? Masked(value) : value);
 }
 
 std::string Text(const Json& body, const char* key) {
@@ -241,7 +241,7 @@ std::string PasswordIn(const Image& image) {
   Configuration model;
   model.Load(image.data());
   for (const FieldRef& f : Configuration::AllFields())
-    if (IsPassword(f)) return ToUtf8(model.Get(f));
+    if (IsSecret(f)) return ToUtf8(model.Get(f));
   return "";
 }
 
@@ -333,7 +333,7 @@ void FindSites(ApiCall& call) {
   if (call.session.role < Role::Installer)
     for (const FieldQuery& q : conditions)
       for (const FieldRef& f : Configuration::AllFields())
-        if (IsPassword(f) && q.key.size() <= 200 && KeyFits(q.key, f.Key()))
+        if (IsSecret(f) && q.key.size() <= 200 && KeyFits(q.key, f.Key()))
           throw ApiError(403, "refused: searching by the alarm's password needs the role installer");
   Json list = Json::array();
   for (const FoundSite& found : Registered([&] { return call.registry.Find(conditions); }))

@@ -14,9 +14,6 @@ namespace office {
 
 std::vector<Endpoint> SitesEndpoints();
 
-// What a viewer sees of a field's value: the alarm's password masked.
-constexpr char kMaskedPassword[] = "****";
-
 // base64 (standard alphabet, padding optional) to bytes; false when it is
 // not base64.
 bool DecodeBase64(const std::string& text, std::vector<std::uint8_t>& bytes);
