@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -58,12 +59,25 @@ struct FuzzOffice {
   std::string tokens[4];  // none, viewer, installer, admin
 };
 
+// The store's scratch folder, removed when the run ends (the fuzzer ends
+// a run by exit(); a crash leaves it for a look at the store).
+std::string scratch;
+
+void RemoveScratch() {
+  std::error_code ignored;
+  if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
+}
+
 FuzzOffice& TheOffice() {
   static FuzzOffice office = [] {
     InitCrypto();
     const std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
     std::string folder = base + "/ostrel-api-fuzz-XXXXXX";
     FUZZ_CHECK(mkdtemp(folder.data()) != nullptr);
+    // Registered before the office is made, so run after it is destroyed
+    // (its connections closed).
+    scratch = folder;
+    std::atexit(RemoveScratch);
     FuzzOffice o;
     o.store = std::make_unique<OfficeStore>(folder + "/office.db", 4);
     Api::Options options;

@@ -157,7 +157,8 @@ void ReadAudit(ApiCall& call) {
   Json list = Json::array();
   for (const AuditEntry& e : OfficeOf(call).AuditSince(since, limit))
     list.push_back({{"id", e.id}, {"at", IsoTime(e.at)}, {"who", e.who}, {"from", e.from},
-                    {"action", e.action}, {"subject", e.subject}, {"detail", e.detail}});
+                    {"action", e.action}, {"action_text", AuditActionText(e.action)}, {"subject", e.subject},
+                    {"detail", e.detail}});
   call.Reply({{"entries", list}});
 }
 

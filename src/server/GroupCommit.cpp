@@ -31,51 +31,37 @@ void GroupCommit::Run(Registry& mine, const Work& work) {
 
 void GroupCommit::Write(Registry& registry, const std::vector<Job*>& batch) {
   Database& db = registry.database();
-  // Every write still without an outcome gets the batch's fault.
-  const auto fail_rest = [&](std::exception_ptr fault) {
-    for (Job* j : batch)
-      if (!j->error) j->error = fault;
+  // A step of the batch's own transaction (its begin, a savepoint, the
+  // commit): when it fails the transaction cannot go on, none of the batch
+  // is kept, and every write still without an outcome gets the fault (a
+  // write refused alone keeps its own refusal).
+  const auto step = [&](const auto& statement) {
+    try {
+      statement();
+      return true;
+    } catch (...) {
+      db.Rollback();
+      const std::exception_ptr fault = std::current_exception();
+      for (Job* j : batch)
+        if (!j->error) j->error = fault;
+      return false;
+    }
   };
   std::unique_lock<std::mutex> gate;
   if (gate_) gate = std::unique_lock<std::mutex>(*gate_);
-  try {
-    db.Begin(true);
-  } catch (...) {
-    fail_rest(std::current_exception());
-    return;
-  }
+  if (!step([&] { db.Begin(true); })) return;
   for (Job* j : batch) {
-    try {
-      db.Execute("SAVEPOINT batched_write");
-    } catch (...) {
-      db.Rollback();
-      fail_rest(std::current_exception());
-      return;
-    }
+    if (!step([&] { db.Execute("SAVEPOINT batched_write"); })) return;
     try {
       (*j->work)(registry);
-      db.Execute("RELEASE SAVEPOINT batched_write");
     } catch (...) {
+      // Undone alone: its request gets its error, the batch goes on.
       j->error = std::current_exception();
-      try {
-        db.Execute("ROLLBACK TO SAVEPOINT batched_write");
-        db.Execute("RELEASE SAVEPOINT batched_write");
-      } catch (...) {
-        // The transaction cannot go on: none of the batch is kept.
-        db.Rollback();
-        fail_rest(std::current_exception());
-        return;
-      }
+      if (!step([&] { db.Execute("ROLLBACK TO SAVEPOINT batched_write"); })) return;
     }
+    if (!step([&] { db.Execute("RELEASE SAVEPOINT batched_write"); })) return;
   }
-  try {
-    db.Commit();
-  } catch (...) {
-    db.Rollback();
-    // A write refused alone keeps its own refusal; the others were not
-    // committed.
-    fail_rest(std::current_exception());
-  }
+  step([&] { db.Commit(); });
 }
 
 std::size_t GroupCommit::Batches() const {

@@ -286,7 +286,7 @@ bool HttpServer::Bind(std::string& error) {
     }
     return httplib::Server::HandlerResponse::Unhandled;
   });
-  s.set_post_routing_handler([&d](const httplib::Request&, httplib::Response&) {
+  s.set_post_routing_handler([](const httplib::Request&, httplib::Response&) {
     if (Watchdog::current) Watchdog::current->Answered(5000);
   });
   const char* api_paths = R"(/api/.*)";

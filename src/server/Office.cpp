@@ -347,6 +347,39 @@ void Office::Audit(std::string_view who, std::string_view from, std::string_view
   tx.Commit();
 }
 
+namespace {
+#define OSTREL_STRING(id, text) constexpr char id[] = text;
+#include "res/strings_office.inc"
+#undef OSTREL_STRING
+}  // namespace
+
+const std::vector<AuditAction>& AuditActions() {
+  static const std::vector<AuditAction> actions = {
+      {"login", IDS_AUDIT_LOGIN},
+      {"login failed", IDS_AUDIT_LOGIN_FAILED},
+      {"login refused", IDS_AUDIT_LOGIN_REFUSED},
+      {"logout", IDS_AUDIT_LOGOUT},
+      {"operator added", IDS_AUDIT_OPERATOR_ADDED},
+      {"password changed", IDS_AUDIT_PASSWORD_CHANGED},
+      {"role changed", IDS_AUDIT_ROLE_CHANGED},
+      {"operator disabled", IDS_AUDIT_OPERATOR_DISABLED},
+      {"operator enabled", IDS_AUDIT_OPERATOR_ENABLED},
+      {"site added", IDS_AUDIT_SITE_ADDED},
+      {"site edited", IDS_AUDIT_SITE_EDITED},
+      {"site archived", IDS_AUDIT_SITE_ARCHIVED},
+      {"site restored", IDS_AUDIT_SITE_RESTORED},
+      {"revision recorded", IDS_AUDIT_REVISION_RECORDED},
+      {"password shown", IDS_AUDIT_PASSWORD_SHOWN},
+  };
+  return actions;
+}
+
+std::string AuditActionText(std::string_view key) {
+  for (const AuditAction& a : AuditActions())
+    if (key == a.key) return a.text;
+  return std::string(key);
+}
+
 std::vector<AuditEntry> Office::AuditSince(std::int64_t since, std::int64_t limit) {
   std::vector<AuditEntry> list;
   auto rows = db_.Query(

@@ -40,6 +40,18 @@ struct AuditEntry {
   std::string who, from, action, subject, detail;
 };
 
+// The audit log's actions: the key each entry stores (stored logs hold
+// these words, and scripts filter by them) and the text an operator reads,
+// from the office's table of texts.
+struct AuditAction {
+  const char* key;   // "revision recorded"
+  const char* text;  // UTF-8
+};
+const std::vector<AuditAction>& AuditActions();
+// The text of an action; an action this program does not know (written
+// by a newer one) is shown as it is stored.
+std::string AuditActionText(std::string_view key);
+
 // The limits of sessions and logins.
 struct OfficePolicy {
   std::int64_t idle_ms = 30LL * 60 * 1000;         // a session unused this long ends

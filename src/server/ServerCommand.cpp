@@ -314,13 +314,16 @@ int RunServerCommand(const std::vector<std::string>& args, ServerEnvironment& en
       OfficeStore s = OpenStore(store);
       auto db = s.Pool().Get();
       Office office(*db, OfficePolicy{});
-      if (csv) env.out << "at,who,from,action,subject,detail\r\n";
+      // The CSV keeps the action's key for scripts and adds its text as the
+      // last column; the listing shows the text.
+      if (csv) env.out << "at,who,from,action,subject,detail,action_text\r\n";
       for (const AuditEntry& e : office.AuditSince(from)) {
         if (csv)
           env.out << CsvCell(IsoTime(e.at)) << ',' << CsvCell(e.who) << ',' << CsvCell(e.from) << ','
-                  << CsvCell(e.action) << ',' << CsvCell(e.subject) << ',' << CsvCell(e.detail) << "\r\n";
+                  << CsvCell(e.action) << ',' << CsvCell(e.subject) << ',' << CsvCell(e.detail) << ','
+                  << CsvCell(AuditActionText(e.action)) << "\r\n";
         else
-          env.out << IsoTime(e.at) << "  " << e.who << " (" << e.from << ")  " << e.action
+          env.out << IsoTime(e.at) << "  " << e.who << " (" << e.from << ")  " << AuditActionText(e.action)
                   << (e.subject.empty() ? "" : " " + e.subject) << (e.detail.empty() ? "" : " [" + e.detail + "]")
                   << '\n';
       }

@@ -1,7 +1,11 @@
 // The office's operators, sessions, locks and audit log, on every backend.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+
 #include "OfficeTestSupport.h"
+#include "server/ServerCommand.h"
 
 namespace office {
 namespace {
@@ -167,9 +171,13 @@ TEST_P(OfficeOn, TheAuditLogNotesEveryActionAndIsAppendOnly) {
   ASSERT_EQ(r.status, 200);
   std::vector<std::string> seen;
   const Json log = Json::parse(r.body);
-  for (const Json& e : log["entries"]) seen.push_back(e["action"].get<std::string>() + " by " +
-                                                                        e["who"].get<std::string>() + " from " +
-                                                                        e["from"].get<std::string>());
+  for (const Json& e : log["entries"]) {
+    seen.push_back(e["action"].get<std::string>() + " by " + e["who"].get<std::string>() + " from " +
+                   e["from"].get<std::string>());
+    // Every action the office writes has its text in the table of texts.
+    EXPECT_NE(e["action_text"], e["action"]) << "no text for the action " << e["action"];
+    EXPECT_EQ(e["action_text"], AuditActionText(e["action"].get<std::string>()));
+  }
   const std::vector<std::string> expected = {
       "operator added by test from local",       "operator added by test from local",
       "operator added by test from local",       "login by admin from 192.0.2.1",
@@ -187,6 +195,43 @@ TEST_P(OfficeOn, TheAuditLogNotesEveryActionAndIsAppendOnly) {
     EXPECT_THROW(db->Execute(change), DbError) << change;
     if (db->InTransaction()) db->Rollback();
   }
+}
+
+// The actions' texts: one for every key, none shown for two actions, and a
+// key this program does not know (a newer one's) shown as it is stored.
+TEST(AuditActions, EachKeyHasItsOwnText) {
+  std::set<std::string> keys, texts;
+  for (const AuditAction& a : AuditActions()) {
+    EXPECT_TRUE(keys.insert(a.key).second) << a.key;
+    EXPECT_TRUE(texts.insert(a.text).second) << a.text;
+    EXPECT_EQ(AuditActionText(a.key), a.text);
+    EXPECT_NE(std::string(a.text), a.key);
+  }
+  EXPECT_EQ(AuditActionText("site merged"), "site merged");
+  EXPECT_EQ(AuditActionText(""), "");
+}
+
+// `ostrel-server audit` on the office's data folder: the listing shows each
+// action's text, the CSV keeps the key and adds the text as its last column.
+TEST(AuditCommand, ListsTextsAndWritesTheKeysInItsCsv) {
+  TestOffice office("sqlite");
+  OFFICE_SKIP_IF_ABSENT(office);
+  office.Login("viewer", "not the password", "198.51.100.7");
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data", office.Folder()});
+    std::istringstream in;
+    std::ostringstream out, err;
+    ServerEnvironment env{in, out, err, false};
+    EXPECT_EQ(RunServerCommand(args, env), 0) << err.str();
+    return out.str();
+  };
+  const std::string failed = AuditActionText("login failed");
+  const std::string listing = run({"audit"});
+  EXPECT_NE(listing.find("viewer (198.51.100.7)  " + failed + " viewer"), std::string::npos) << listing;
+  const std::string csv = run({"audit", "--csv"});
+  EXPECT_EQ(csv.rfind("at,who,from,action,subject,detail,action_text\r\n", 0), 0u) << csv;
+  EXPECT_NE(csv.find(",viewer,198.51.100.7,login failed,viewer,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("," + failed + "\r\n"), std::string::npos) << csv;
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, OfficeOn, ::testing::ValuesIn(StoreBackends()),
