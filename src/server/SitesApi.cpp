@@ -310,12 +310,15 @@ void RecordRevision(ApiCall& call) {
   n.author = author.empty() ? call.session.name : author;
   if (body.contains("parent")) n.parent = Text(body, "parent");
   SiteOf(call);
+  // Its checks, hashes, compression and comparison with its parent before
+  // it waits for its turn to write: the writes alone are made in turn.
+  const PreparedRevision prepared = Registered([&] { return call.registry.PrepareRevision(n); });
   // The audit entry is written in the revision's own transaction: both are
   // kept, or neither.
   Added added;
   call.api.Write(call.registry, [&](Registry& registry) {
     added = Registered([&] {
-      return registry.AddRevision(n, [&](const Added& a) {
+      return registry.AddPrepared(prepared, [&](const Added& a) {
         Office(registry.database(), call.api.Policy())
             .Audit(call.session.name, call.request.remote, "revision recorded", n.site,
                    a.id.substr(0, 12) + (author.empty() ? "" : " by " + author), call.now);

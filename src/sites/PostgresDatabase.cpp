@@ -12,9 +12,19 @@ namespace {
 // it (so that a whole-registry writer, a migration say, still waits for
 // every other writer) and takes the lock of its key in the space of two
 // 32-bit numbers, which PostgreSQL keeps apart from the 64-bit one.
-constexpr char kWriteLock[] = "SELECT pg_advisory_xact_lock(79417)";
-constexpr char kKeyLock[] =
-    "SELECT pg_advisory_xact_lock_shared(79417), pg_advisory_xact_lock(79417, $1)";
+constexpr char kWriteLock[] = "BEGIN; SELECT pg_advisory_xact_lock(79417)";
+constexpr char kKeyLock[] = "BEGIN; SELECT pg_advisory_xact_lock_shared(79417), pg_advisory_xact_lock(79417, ";
+
+// The statements kept prepared on a connection: the registry's queries
+// and changes of rows, run again and again (parsed and planned once per
+// connection); at most this many of them.
+constexpr std::size_t kMostPrepared = 256;
+
+bool Repeated(const std::string& sql) {
+  for (const char* verb : {"SELECT ", "INSERT ", "UPDATE ", "DELETE ", "WITH "})
+    if (sql.rfind(verb, 0) == 0) return true;
+  return false;
+}
 
 // FNV-1a of the key, folded to 32 bits: two keys of one number only wait
 // for each other.
@@ -139,8 +149,11 @@ std::unique_ptr<DbRows> PostgresDatabase::Query(std::string_view sql, const std:
     }
   }
   const std::string text(sql);
-  Result result(PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr,
-                             values.data(), lengths.data(), formats.data(), 0),
+  const std::string name = Prepared(text, static_cast<int>(params.size()));
+  Result result(name.empty() ? PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr,
+                                            values.data(), lengths.data(), formats.data(), 0)
+                             : PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()),
+                                              values.data(), lengths.data(), formats.data(), 0),
                 PQclear);
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
   if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
@@ -150,26 +163,43 @@ std::unique_ptr<DbRows> PostgresDatabase::Query(std::string_view sql, const std:
   return std::make_unique<PostgresRows>(std::move(result));
 }
 
-void PostgresDatabase::Begin(bool write) {
-  Execute("BEGIN");
-  if (write) {
-    try {
-      Execute(kWriteLock);
-    } catch (...) {
-      Rollback();
-      throw;
-    }
+std::string PostgresDatabase::Prepared(const std::string& sql, int params) {
+  const auto it = prepared_.find(sql);
+  if (it != prepared_.end()) return it->second;
+  if (!Repeated(sql) || prepared_.size() >= kMostPrepared) return "";
+  const std::string name = "ostrel_" + std::to_string(prepared_.size() + 1);
+  Result result(PQprepare(conn_, name.c_str(), sql.c_str(), params, nullptr), PQclear);
+  if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+    Fail(result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr, sql);
+  prepared_.emplace(sql, name);
+  return name;
+}
+
+void PostgresDatabase::Script(const std::string& sql) {
+  Result result(PQexec(conn_, sql.c_str()), PQclear);
+  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    const std::string sqlstate = result && PQresultErrorField(result.get(), PG_DIAG_SQLSTATE)
+                                     ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE)
+                                     : "";
+    // The transaction begun is given up with the statement that failed.
+    const std::string message = OneLine(PQerrorMessage(conn_));
+    Rollback();
+    if (PQstatus(conn_) != CONNECTION_OK || sqlstate.empty())
+      throw DbError(DbFault::Unavailable, "the connection to PostgreSQL was lost: " + message);
+    throw DbError(FaultOf(sqlstate.c_str()), message.empty() ? "PostgreSQL refused the statement" : message);
   }
+  changes_ = 0;
+}
+
+// The transaction and its lock in one round trip.
+void PostgresDatabase::Begin(bool write) {
+  Script(write ? kWriteLock : "BEGIN");
 }
 
 void PostgresDatabase::BeginFor(std::string_view key) {
-  Execute("BEGIN");
-  try {
-    Execute(kKeyLock, {KeyNumber(key)});
-  } catch (...) {
-    Rollback();
-    throw;
-  }
+  // The key's number is the program's own, not a value given.
+  Script(kKeyLock + std::to_string(KeyNumber(key)) + ")");
 }
 
 void PostgresDatabase::Commit() { Execute("COMMIT"); }

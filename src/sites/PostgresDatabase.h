@@ -8,6 +8,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "sites/Database.h"
 
@@ -36,7 +37,15 @@ class PostgresDatabase : public Database {
 
  private:
   [[noreturn]] void Fail(const char* sqlstate, std::string_view what) const;
+  // Runs `sql`, statements without parameters, in one round trip.
+  void Script(const std::string& sql);
+  // The name under which the connection keeps `sql` prepared, preparing it
+  // the first time; empty for a statement that is run once (not a query
+  // or change of rows).
+  std::string Prepared(const std::string& sql, int params);
 
   pg_conn* conn_ = nullptr;
+  // The statements prepared on this connection, by their SQL.
+  std::unordered_map<std::string, std::string> prepared_;
   std::int64_t changes_ = 0;
 };

@@ -509,7 +509,7 @@ std::string Registry::RevisionId(const Revision& r) {
   return Sha256(content.data(), content.size());
 }
 
-Added Registry::AddRevision(const NewRevision& n, const std::function<void(const Added&)>& alongside) {
+PreparedRevision Registry::PrepareRevision(const NewRevision& n) {
   CheckSiteNumber(n.site);
   if (n.image.size() != kImageSize)
     Invalid("an image has " + std::to_string(kImageSize) + " bytes, not " +
@@ -524,7 +524,8 @@ Added Registry::AddRevision(const NewRevision& n, const std::function<void(const
   if (n.parent && !n.parent->empty() && (n.parent->size() != 64 || !IsHex(*n.parent)))
     Invalid("the parent " + Quoted(*n.parent) + " is not a revision id (64 hex digits)");
 
-  Revision r;
+  PreparedRevision p;
+  Revision& r = p.revision;
   r.site = n.site;
   r.at = n.at.empty() ? UtcNow() : n.at;
   r.author = n.author;
@@ -532,53 +533,80 @@ Added Registry::AddRevision(const NewRevision& n, const std::function<void(const
   r.comment = n.comment;
   r.image = ImageHash(n.image);
   r.before = n.before.empty() ? "" : ImageHash(n.before);
-  const Blob image = Deflate(n.image);
-  const Blob before = n.before.empty() ? Blob() : Deflate(n.before);
+  p.image = n.image;
+  p.stored = Deflate(n.image);
+  if (!n.before.empty()) p.storedBefore = Deflate(n.before);
+  p.parent = n.parent;
 
+  // The parent it will have, as far as can be told now: a given one is
+  // there for good once it is (revisions are never deleted), the head may
+  // still move before the transaction.
+  const std::optional<Site> site = FindSite(n.site);
+  if (!site) throw RegistryError(RegistryFault::NotFound, "there is no site " + n.site);
+  std::optional<Revision> parent;
+  if (!n.parent) {
+    parent = Head(n.site);
+  } else if (!n.parent->empty()) {
+    parent = FindRevision(*n.parent);
+    if (!parent || parent->site != n.site)
+      throw RegistryError(RegistryFault::NotFound, "the site " + n.site + " has no revision " +
+                                                       n.parent->substr(0, 12));
+  }
+  p.comparedWith = parent ? parent->id : "";
+  if (parent) p.changedKeys = ChangedKeys(*parent, p.image);
+  return p;
+}
+
+std::vector<std::string> Registry::ChangedKeys(const Revision& parent, const Image& image) {
+  std::vector<std::string> keys;
+  for (const FieldDifference& f : Compare(ImageByHash(parent.image), image).fields)
+    keys.push_back(f.field.Key());
+  return keys;
+}
+
+Added Registry::AddRevision(const NewRevision& n, const std::function<void(const Added&)>& alongside) {
+  return AddPrepared(PrepareRevision(n), alongside);
+}
+
+Added Registry::AddPrepared(const PreparedRevision& p, const std::function<void(const Added&)>& alongside) {
+  Revision r = p.revision;
   return Guarded([&] {
-    DbTransaction t(*db_, SiteKey(n.site));
-    {
-      std::unique_ptr<DbRows> rows = db_->Query("SELECT 1 FROM sites WHERE number = $1", {n.site});
-      if (!rows->Next()) throw RegistryError(RegistryFault::NotFound, "there is no site " + n.site);
-    }
+    DbTransaction t(*db_, SiteKey(r.site));
+    // The site and a given parent were there when it was prepared, and
+    // neither is ever deleted; the head is read again, in the transaction.
     std::optional<Revision> parent;
-    if (!n.parent) {
-      parent = Head(n.site);
-    } else if (!n.parent->empty()) {
-      parent = FindRevision(*n.parent);
-      if (!parent || parent->site != n.site)
-        throw RegistryError(RegistryFault::NotFound, "the site " + n.site + " has no revision " +
-                                                         n.parent->substr(0, 12));
-    }
-    r.parent = parent ? parent->id : "";
+    if (!p.parent) parent = Head(r.site);
+    r.parent = p.parent ? *p.parent : parent ? parent->id : "";
     r.id = RevisionId(r);
-    if (FindRevision(r.id)) return Added{r.id, false};
+    // Compared with another parent than expected (the head moved meanwhile):
+    // compared again.
+    const std::vector<std::string> keys =
+        r.parent == p.comparedWith ? p.changedKeys
+        : r.parent.empty()         ? std::vector<std::string>()
+                                   : ChangedKeys(*parent, p.image);
 
     // In the order of their hashes: two writers that store the same two
     // images (beside each other on a database that lets them) wait for
     // each other in one order, never in a circle.
     const std::string storeImage =
         "INSERT INTO images (hash, bytes) VALUES ($1, $2) ON CONFLICT (hash) DO NOTHING";
-    std::vector<std::pair<const std::string*, const Blob*>> images{{&r.image, &image}};
-    if (!r.before.empty() && r.before != r.image) images.push_back({&r.before, &before});
+    std::vector<std::pair<const std::string*, const Blob*>> images{{&r.image, &p.stored}};
+    if (!r.before.empty() && r.before != r.image) images.push_back({&r.before, &p.storedBefore});
     std::sort(images.begin(), images.end(),
               [](const auto& a, const auto& b) { return *a.first < *b.first; });
     for (const auto& [hash, bytes] : images) db_->Execute(storeImage, {*hash, *bytes});
-    DbValue changed;
-    std::vector<std::string> keys;
-    if (parent) {
-      const Difference d = Compare(ImageByHash(parent->image), n.image);
-      for (const FieldDifference& f : d.fields) keys.push_back(f.field.Key());
-      changed = static_cast<std::int64_t>(keys.size());
-    }
-    db_->Execute(
+    // A revision's id is its content and parent: one there already is this
+    // very revision (a retry), and nothing is added.
+    const std::int64_t inserted = db_->Execute(
         "INSERT INTO revisions (id, site, parent, image, before_image, at, author, source,"
-        " comment, changed, changed_keys) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)",
+        " comment, changed, changed_keys) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)"
+        " ON CONFLICT (id) DO NOTHING",
         {r.id, r.site, r.parent.empty() ? DbValue() : DbValue(r.parent), r.image,
          r.before.empty() ? DbValue() : DbValue(r.before), r.at, r.author,
-         std::string(SourceName(r.source)), r.comment, changed, Join(keys)});
-    const Added added{r.id, true};
-    if (alongside) alongside(added);
+         std::string(SourceName(r.source)), r.comment,
+         r.parent.empty() ? DbValue() : DbValue(static_cast<std::int64_t>(keys.size())), Join(keys)});
+    const Added added{r.id, inserted > 0};
+    if (added.added && alongside) alongside(added);
     t.Commit();
     return added;
   });
@@ -647,11 +675,16 @@ std::optional<Revision> Registry::Head(const std::string& number) {
 std::vector<Revision> Registry::Log(const std::string& number, std::size_t limit) {
   return Guarded([&] {
     std::vector<Revision> log;
+    // A backend that fetches every row of a statement at once fetches no
+    // more than are shown.
     std::unique_ptr<DbRows> rows =
-        db_->Query(std::string("SELECT ") + kRevisionColumns +
-                       " FROM revisions WHERE site = $1 ORDER BY seq DESC",
-                   {number});
-    while ((limit == 0 || log.size() < limit) && rows->Next()) log.push_back(ReadRevision(*rows));
+        limit == 0 ? db_->Query(std::string("SELECT ") + kRevisionColumns +
+                                    " FROM revisions WHERE site = $1 ORDER BY seq DESC",
+                                {number})
+                   : db_->Query(std::string("SELECT ") + kRevisionColumns +
+                                    " FROM revisions WHERE site = $1 ORDER BY seq DESC LIMIT $2",
+                                {number, static_cast<std::int64_t>(limit)});
+    while (rows->Next()) log.push_back(ReadRevision(*rows));
     return log;
   });
 }

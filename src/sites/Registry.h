@@ -108,6 +108,19 @@ struct NewRevision {
   Image before{};
 };
 
+// A revision made ready to be added: checked, its images hashed and
+// compressed, and compared with the parent it is expected to have. None of
+// it needs a transaction; done first, it keeps a writer's turn (or a batch
+// of writes) for the writes alone.
+struct PreparedRevision {
+  Revision revision{};  // without its id and parent
+  Image image{};
+  Blob stored{}, storedBefore{};  // the images as the registry keeps them
+  std::optional<std::string> parent{};  // as NewRevision::parent
+  std::string comparedWith{};            // the parent compared with ("" none)
+  std::vector<std::string> changedKeys{};
+};
+
 struct Added {
   std::string id;
   bool added = false;  // false: that revision was there already
@@ -165,6 +178,12 @@ class Registry {
   // from it adds nothing.
   Added AddRevision(const NewRevision& revision,
                     const std::function<void(const Added&)>& alongside = {});
+  // The same in two steps: the checks, hashes, compression and comparison
+  // first (reads, no transaction), then the writes. A failing step
+  // changes nothing.
+  PreparedRevision PrepareRevision(const NewRevision& revision);
+  Added AddPrepared(const PreparedRevision& revision,
+                    const std::function<void(const Added&)>& alongside = {});
   std::optional<Revision> FindRevision(const std::string& id);
   // The revision of site `number` whose id starts with `prefix` (at least
   // 4 hex digits); NotFound, or Invalid when several start so.
@@ -206,6 +225,8 @@ class Registry {
 
  private:
   void Open();
+  // The keys of the fields in which `image` differs from the parent's.
+  std::vector<std::string> ChangedKeys(const Revision& parent, const Image& image);
   std::unique_ptr<Database> db_;
 };
 
