@@ -11,7 +11,7 @@
 // page's own modules are loaded with it, the commands' modules right after
 // it (a command chosen meanwhile waits for its module), and the sites'
 // modules only when the office answers with a session.
-import { E, ENGINE_ABORTED, EmulatedHidDevice, S, engine, link, site } from './engine.js';
+import { E, ENGINE_ABORTED, S, engine, site } from './engine.js';
 import { selectPage, whenSelected } from './tree.js';
 import { renderPage } from './page.js';
 import { setProgress, showStatus, showTitle, initialBaseline } from './marks.js';
@@ -99,7 +99,7 @@ device.offerDevices();
 // For the tests and the benchmark: the engine, the link, the emulated
 // alarm's class and what the window does.
 const sendRevisions = async () => (await import('./sites.js')).sendRevisions();
-window.ostrel = { engine, link, E, site, EmulatedHidDevice, setDemo: device.setDemo, offerDevices: device.offerDevices,
+window.ostrel = { engine, link: device.link, E, site, EmulatedHidDevice: device.EmulatedHidDevice, setDemo: device.setDemo, offerDevices: device.offerDevices,
   startCheck: device.startCheck, sendRevisions };
 performance.mark('commands');
 document.body.dataset.ready = 'true';

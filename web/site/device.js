@@ -1,14 +1,20 @@
 // The device: the WebHID devices the user allowed (or the demo's emulated
 // alarm), the presence check on arrival and removal, Read, and Write after
 // a preview of what it changes. One device request at a time, in order, as
-// the desktop's worker runs them. Owns the state of the exchange.
-import { E, EmulatedHidDevice, S, engine, link, site } from './engine.js';
+// the desktop's worker runs them. Owns the state of the exchange and the
+// HID link the engine's exchange goes through.
+import { E, S, engine, site } from './engine.js';
+import { EmulatedHidDevice, HidLink, useDevice } from './hidlink.js';
 import { setProgress, showStatus, takeBaseline } from './marks.js';
 import { renderPage } from './page.js';
 
 const $ = (id) => document.getElementById(id);
 const hasHid = 'hid' in navigator;
 const { vendorId, productId, readScale, writeScale } = site.device;
+useDevice(site.device);
+export const link = new HidLink(() => engine.HEAPU8);
+engine.hidLink = link;
+export { EmulatedHidDevice };
 
 let exchange = 'idle'; // idle, checking, reading, writing
 let present = -1; // unknown, 0 absent, 1 present

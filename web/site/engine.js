@@ -4,17 +4,14 @@
 // also says what the page is made of (`site`: every text by name, the 23
 // pages with their fields, the device and its link, the progress scales).
 import createEngine from './engine.mjs';
-import { EmulatedHidDevice, HidLink, useDevice } from './hidlink.js';
 
 performance.mark('app');
 const progressListeners = [];
 const modifiedListeners = [];
-export const link = new HidLink(() => engine.HEAPU8);
 // An engine that aborted (a failure inside it) holds nothing any more: the
 // page is loaded anew, and says so once it is back (app.js).
 export const ENGINE_ABORTED = 'ostrel-engine-aborted';
 export const engine = await createEngine({
-  hidLink: link,
   onNotify: (code, value) => {
     if (code === site.device.progress) for (const listen of progressListeners) listen(value);
   },
@@ -29,7 +26,8 @@ performance.mark('engine');
 
 // Calls that return text; never through ccall, which must stay free for the
 // one device request that may be waiting.
-const text = (ptr) => engine.UTF8ToString(ptr);
+const decoder = new TextDecoder();
+const text = (ptr) => decoder.decode(engine.HEAPU8.subarray(ptr, engine.HEAPU8.indexOf(0, ptr)));
 const json = (ptr) => JSON.parse(text(ptr));
 function withStrings(values, use) {
   const ptrs = values.map((value) => {
@@ -42,7 +40,6 @@ function withStrings(values, use) {
 }
 
 export const site = json(engine._ost_site(0));
-useDevice(site.device);
 // Every text of the page, by its name.
 export const S = site.texts;
 // Called with each position of the running transfer's progress.
@@ -92,8 +89,6 @@ export const E = {
   write: () => engine.ccall('ost_write', 'number', [], [], { async: true }),
   preview: () => engine.ccall('ost_preview', 'string', [], [], { async: true }).then(JSON.parse),
 };
-
-export { EmulatedHidDevice };
 
 // What the sites ask of the engine besides the pages: an .osr file's bytes
 // in the engine's memory for the length of one call.

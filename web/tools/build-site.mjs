@@ -22,21 +22,27 @@ if (!root || !site) {
 
 // What an earlier build made and this one makes again (or no longer makes).
 for (const name of readdirSync(site))
-  if (name === 'texts.js' || name === 'style.css' || name.endsWith('.bmp') || COMPRESSED.test(name)) unlinkSync(join(site, name));
+  if (name === 'texts.js' || name === 'style.css' || name === 'app.js' || name.endsWith('.bmp') || COMPRESSED.test(name)) unlinkSync(join(site, name));
 
-// Static files; the style sheet goes into the page.
+// Static files; the style sheet and the page's start go into the page.
 const sources = join(root, 'web/site');
+const INLINE = {
+  'style.css': ['<link rel="stylesheet" href="style.css">', '<style>', '</style>'],
+  'app.js': ['<script type="module" src="app.js"></script>', '<script type="module">', '</script>'],
+};
 for (const name of readdirSync(sources)) {
-  if (name === 'sw.js' || name === 'style.css') continue;
+  if (name === 'sw.js' || INLINE[name]) continue;
   copyFileSync(join(sources, name), join(site, name));
 }
-// The page takes no request of its own for its style or the toolbar's
-// pictures (the desktop's own) while the engine loads: both are written
-// into it.
+// The page takes no request of its own for its style, its start or the
+// toolbar's pictures (the desktop's own) while the engine loads: they are
+// written into it, so that the browser's few connections to the host fetch
+// the engine and the first page's modules at once.
 let page = readFileSync(join(site, 'index.html'), 'utf8');
-const style = '<link rel="stylesheet" href="style.css">';
-if (!page.includes(style)) throw new Error(`index.html: no ${style}`);
-page = page.replace(style, () => `<style>\n${readFileSync(join(sources, 'style.css'), 'utf8')}</style>`);
+for (const [name, [tag, open, close]] of Object.entries(INLINE)) {
+  if (!page.includes(tag)) throw new Error(`index.html: no ${tag}`);
+  page = page.replace(tag, () => `${open}\n${readFileSync(join(sources, name), 'utf8')}${close}`);
+}
 for (const name of ['open.bmp', 'save.bmp', 'read.bmp', 'write.bmp'])
   page = page.replace(`src="${name}"`, `src="data:image/bmp;base64,${readFileSync(join(root, 'src/res', name)).toString('base64')}"`);
 writeFileSync(join(site, 'index.html'), page);
