@@ -386,11 +386,31 @@ for (const backend of BACKENDS) {
       await page.waitForFunction(() => document.getElementById('admin-note').textContent.endsWith('petrov'));
       const operators = (await admin.call('GET', '/api/operators')).operators;
       assert.equal(operators.find((o) => o.name === 'petrov').role, 'installer');
-      await page.type('#audit-who', 'admin');
-      await page.click('#audit-show');
-      await page.waitForFunction(() => document.querySelectorAll('#audit-table tbody tr').length > 0);
-      const whos = await page.$$eval('#audit-table tbody tr', (rows) => rows.map((r) => r.cells[1].textContent));
-      assert.ok(whos.every((w) => w.includes('admin')));
+      // The log in the office's words, filtered by who, by an action's words
+      // (as the filter offers them) and by its key.
+      const texts = new Map((await admin.call('GET', '/api/audit')).entries.map((e) => [e.action, e.action_text]));
+      assert.match(texts.get('operator added'), /^[А-Яа-яЁё ,:]+$/);
+      for (const [who, action, keep] of [
+        ['admin', '', (r) => r.who.includes('admin')],
+        ['', texts.get('operator added'), (r) => r.action === 'operator added'],
+        ['', 'login', (r) => r.action.startsWith('login')],
+      ]) {
+        for (const [id, value] of [['#audit-who', who], ['#audit-action', action]]) {
+          await page.$eval(id, (input) => { input.value = ''; });
+          await page.type(id, value);
+        }
+        await page.$eval('#audit-table tbody', (b) => b.replaceChildren());
+        await page.click('#audit-show');
+        await page.waitForFunction(() => document.querySelectorAll('#audit-table tbody tr').length > 0);
+        const rows = await page.$$eval('#audit-table tbody tr', (all) => all.map((r) =>
+          ({ who: r.cells[1].textContent, action: r.dataset.action, text: r.cells[3].textContent })));
+        for (const row of rows) {
+          assert.ok(keep(row), `${who}/${action}: ${JSON.stringify(row)}`);
+          assert.equal(row.text, texts.get(row.action));
+        }
+      }
+      const offered = await page.$$eval('#audit-actions option', (all) => all.map((o) => o.value));
+      assert.ok(offered.includes(texts.get('operator added')), offered.join(', '));
       assert.deepEqual(await audit(page), []);
       await page.close();
     });

@@ -80,11 +80,18 @@ async function showAudit() {
     note.textContent = S.IDS_WEB_OFFICE_REFUSED + error.message;
     return;
   }
+  // An action is shown in the office's words, and found by them or by its
+  // key; the filter offers the actions the log holds.
+  const actionText = (e) => e.action_text ?? e.action;
+  const offered = new Set([...$('audit-actions').options].map((o) => o.value));
+  for (const text of new Set(entries.map(actionText)))
+    if (!offered.has(text)) $('audit-actions').append(new Option(text));
   for (const e of entries.reverse()) {
     if (who && !e.who.toLowerCase().includes(who)) continue;
-    if (action && !e.action.toLowerCase().includes(action)) continue;
+    if (action && !actionText(e).toLowerCase().includes(action) && !e.action.toLowerCase().includes(action)) continue;
     const row = body.insertRow();
-    for (const text of [new Date(e.at).toLocaleString('ru-RU'), e.who, e.from, e.action, e.subject, e.detail])
+    row.dataset.action = e.action;
+    for (const text of [new Date(e.at).toLocaleString('ru-RU'), e.who, e.from, actionText(e), e.subject, e.detail])
       row.insertCell().textContent = text;
   }
 }
@@ -106,7 +113,7 @@ function build() {
   add.addEventListener('click', () => change(() => api('POST', '/api/operators', { name: name.value, role: role.value, password: password.value }), name.value));
   const since = element('input', { type: 'date' });
   const who = element('input', { autocomplete: 'off' });
-  const action = element('input', { autocomplete: 'off' });
+  const action = element('input', { autocomplete: 'off', list: 'audit-actions' });
   const show = element('button', { type: 'button', id: 'audit-show', textContent: S.IDS_WEB_AUDIT_SHOW });
   show.addEventListener('click', showAudit);
   dialog.querySelector('.body').append(
@@ -122,7 +129,7 @@ function build() {
     element('div', { className: 'admin-form' },
       ...labelled('audit-since', S.IDS_WEB_AUDIT_SINCE, since),
       ...labelled('audit-who', S.IDS_WEB_AUDIT_WHO, who),
-      ...labelled('audit-action', S.IDS_WEB_AUDIT_ACTION, action), show),
+      ...labelled('audit-action', S.IDS_WEB_AUDIT_ACTION, action), element('datalist', { id: 'audit-actions' }), show),
     element('div', { className: 'audit' }, table('audit-table', [S.IDS_WEB_AUDIT_WHEN, S.IDS_WEB_AUDIT_WHO,
       S.IDS_WEB_AUDIT_FROM, S.IDS_WEB_AUDIT_ACTION, S.IDS_WEB_AUDIT_SUBJECT, S.IDS_WEB_AUDIT_DETAIL])));
 }
