@@ -392,6 +392,14 @@ std::vector<AuditEntry> Office::AuditSince(std::int64_t since, std::int64_t limi
   return list;
 }
 
+bool Office::AuditedSince(std::string_view who, std::string_view action, std::string_view subject,
+                          std::int64_t since) {
+  auto rows = db_.Query(
+      "SELECT 1 FROM audit WHERE at >= $1 AND who = $2 AND action = $3 AND subject = $4 LIMIT 1",
+      {since, std::string(who), std::string(action), std::string(subject)});
+  return rows->Next();
+}
+
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::system_clock::now().time_since_epoch())

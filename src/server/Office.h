@@ -115,6 +115,8 @@ class Office {
   void Audit(std::string_view who, std::string_view from, std::string_view action,
              std::string_view subject, std::string_view detail, std::int64_t now);
   std::vector<AuditEntry> AuditSince(std::int64_t since, std::int64_t limit = -1);
+  // Whether `who` has an entry of `action` on `subject` at `since` or later.
+  bool AuditedSince(std::string_view who, std::string_view action, std::string_view subject, std::int64_t since);
 
  private:
   void AuditIn(std::string_view who, std::string_view from, std::string_view action,

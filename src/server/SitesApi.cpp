@@ -250,10 +250,15 @@ void RevisionFile(ApiCall& call) {
   const Image image = Registered([&] { return call.registry.RevisionImage(r); });
   const auto bytes = ConfigFileBytes(image.data());
   const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-  if (!PasswordIn(image).empty())
-    Office(call.db, call.api.Policy())
-        .Audit(call.session.name, call.request.remote, "password shown", r.site, "in the .osr file of " + r.id.substr(0, 12),
-               call.now);
+  // The file holds the password: an installer's page takes it whenever it
+  // opens the site's head or one of its revisions. The log notes the first
+  // time in a session for each site; the openings after it tell nothing
+  // new (the password's own endpoint and the export are noted each time).
+  Office office(call.db, call.api.Policy());
+  if (!PasswordIn(image).empty() &&
+      !office.AuditedSince(call.session.name, "password shown", r.site, call.session.created))
+    office.Audit(call.session.name, call.request.remote, "password shown", r.site,
+                 "in the .osr file of " + r.id.substr(0, 12), call.now);
   call.response.status = 200;
   call.response.content_type = "application/octet-stream";
   call.response.body.assign(file.begin(), file.end());

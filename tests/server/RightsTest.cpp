@@ -135,6 +135,43 @@ TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord
   }
   EXPECT_EQ(office.Call("GET", "/api/sites/0417/password", "", viewer).status, 403);
 
+  // An installer's page takes the .osr file whenever it opens the site:
+  // noted the first time in a session, again in the next session; the
+  // password's own endpoint is noted each time.
+  const auto shownEntries = [&] {
+    const Json entries = Json::parse(office.Call("GET", "/api/audit", "", office.Login(Role::Admin)).body)["entries"];
+    std::vector<std::string> details;
+    for (const Json& e : entries)
+      if (e["action"] == "password shown" && e["who"] == "installer") details.push_back(e["detail"]);
+    return details;
+  };
+  const std::size_t before = shownEntries().size();
+  const std::string file = "/api/sites/0417/revisions/" + revision + "/osr";
+  struct Opening {
+    std::string target;
+    bool newSession;
+    std::size_t noted;  // entries added by this opening
+  };
+  const Opening openings[] = {
+      {file, true, 1}, {file, false, 0}, {file, false, 0},
+      {"/api/sites/0417/password", false, 1}, {file, false, 0},
+      {file, true, 1}, {file, false, 0},
+      {"/api/sites/0417/password", true, 1}, {file, false, 0},
+  };
+  std::string session;
+  std::size_t expected = before;
+  for (const Opening& o : openings) {
+    if (o.newSession) {
+      // A later session begins after what the earlier one noted.
+      const std::int64_t last = NowMs();
+      while (NowMs() == last) {}
+      session = office.Login(Role::Installer);
+    }
+    ASSERT_EQ(office.Call("GET", o.target, "", session).status, 200) << o.target;
+    expected += o.noted;
+    EXPECT_EQ(shownEntries().size(), expected) << o.target << (o.newSession ? " in a new session" : "");
+  }
+
   const ApiResponse audit = office.Call("GET", "/api/audit", "", office.Login(Role::Admin));
   EXPECT_NE(audit.body.find("password shown"), std::string::npos) << audit.body;
   const Json log = Json::parse(audit.body);
