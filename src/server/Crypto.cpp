@@ -2,8 +2,10 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <semaphore>
 #include <stdexcept>
+#include <thread>
 
 namespace office {
 
@@ -16,9 +18,12 @@ std::string Hex(const unsigned char* bytes, std::size_t size) {
   return hex;
 }
 
-// Each hash takes its 64 MiB: at most two at once, whatever the number of
-// logins that arrive together.
-std::counting_semaphore<2> hashing(2);
+// Each hash takes its 64 MiB and all of a processor for a fraction of a
+// second: at most two at once, whatever the number of logins that arrive
+// together, and never more than half the processors, so that a crowd of
+// logins leaves the operators already at work a processor of their own.
+std::counting_semaphore<2> hashing(
+    std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(std::thread::hardware_concurrency() / 2), 1, 2));
 
 struct HashSlot {
   HashSlot() { hashing.acquire(); }

@@ -7,8 +7,10 @@
 // batch, on its own connection: every write waiting then, each under a
 // savepoint of its own (a write that fails is undone alone, and its
 // request gets its error), in one transaction with one sync to disk. The
-// others wait for it; a request whose write came too late for the batch
-// writes the next one.
+// others wait for it; while some wait, the writer goes on with the next
+// batch, a few in a row, and then the first request waiting takes over.
+// Only the requests of a batch written are woken, and the one whose turn
+// it is to write.
 #pragma once
 
 #include <condition_variable>
@@ -48,13 +50,13 @@ class GroupCommit {
     const Work* work;
     std::exception_ptr error;
     bool done = false;
+    std::condition_variable wake;  // its batch is written, or it is its turn to write one
   };
   void Write(Registry& registry, const std::vector<Job*>& batch);
 
   std::mutex* gate_;
   const std::size_t max_batch_;
   mutable std::mutex mutex_;
-  std::condition_variable written_;
   std::deque<Job*> waiting_;
   bool writing_ = false;
   std::size_t batches_ = 0, writes_ = 0;

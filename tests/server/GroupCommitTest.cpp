@@ -124,6 +124,57 @@ TEST_P(GroupCommitOn, EachWriteKeepsItsOwnOutcomeAndWaitersGoTogether) {
   EXPECT_TRUE(registry.Check().empty());
 }
 
+// More writers waiting than a batch takes: the writer writes a few batches
+// in a row and then hands over to the first waiting, for every batch size;
+// every write is done once and every caller returns.
+TEST_P(GroupCommitOn, WritersBeyondOneBatchEachGetTheirTurn) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  {
+    auto db = office.Store().Pool().Get();
+    Site site;
+    site.number = "H1";
+    db.registry().AddSite(site);
+  }
+  Image image(kImageSize);
+  MakeDemoImage(image.data());
+  const std::size_t writers = 8;  // the store's connections
+  for (const std::size_t max_batch : {1, 2, 3, 64}) {
+    std::mutex gate;
+    GroupCommit group(&gate, max_batch);
+    std::atomic<bool> release{false};
+    std::atomic<int> added{0};
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < writers; ++i) {
+      threads.emplace_back([&, i] {
+        if (i > 0)
+          while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        auto db = office.Store().Pool().Get();
+        group.Run(db.registry(), [&](Registry& registry) {
+          if (i == 0)
+            while (group.Waiting() < writers - 1) {
+              release = true;
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+          NewRevision r;
+          r.site = "H1";
+          r.image = image;
+          r.comment = std::to_string(max_batch) + "." + std::to_string(i);
+          r.author = "installer";
+          if (registry.AddRevision(r).added) ++added;
+        });
+      });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(added, static_cast<int>(writers)) << "batches of " << max_batch;
+    EXPECT_EQ(group.Writes(), writers) << "batches of " << max_batch;
+    EXPECT_EQ(group.Batches(), 1 + (writers - 1 + max_batch - 1) / max_batch) << "batches of " << max_batch;
+  }
+  auto db = office.Store().Pool().Get();
+  EXPECT_EQ(db.registry().Log("H1").size(), 4 * writers);
+  EXPECT_TRUE(db.registry().Check().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, GroupCommitOn, ::testing::ValuesIn(StoreBackends()),
                          [](const auto& info) { return info.param; });
 

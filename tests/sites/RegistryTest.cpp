@@ -204,6 +204,48 @@ TEST_P(RegistryTest, RecordsRevisionsWithWhatChanged) {
   EXPECT_THROW(registry->ResolveRevision("0418", a.id), RegistryError);
 }
 
+// A revision is prepared (compared with the head of the moment) before its
+// writes: when the head moves in between, it goes on from the new head and
+// its changes are those from the new head; a given parent stays its parent.
+TEST_P(RegistryTest, APreparedRevisionGoesOnFromTheHeadItIsAddedTo) {
+  MakeSite("0417");
+  const Image root = TestImage({{"phone1.number", u"111"}});
+  const Image moved = TestImage({{"phone1.number", u"222"}});
+  const Image mine = TestImage({{"phone1.number", u"222"}, {"phone2.number", u"333"}});
+  const Added first = Record("0417", root, "2026-01-01T10:00:00.000Z");
+  struct Row {
+    std::optional<std::string> parent;  // as given
+    std::string parent_after;           // the parent it gets
+    std::set<std::string> changed;
+  };
+  NewRevision n;
+  n.site = "0417";
+  n.image = mine;
+  n.author = "installer";
+  n.at = "2026-01-03T10:00:00.000Z";
+  n.parent = std::nullopt;
+  const PreparedRevision head_then = registry->PrepareRevision(n);
+  n.parent = first.id;
+  const PreparedRevision given = registry->PrepareRevision(n);
+  EXPECT_EQ(head_then.comparedWith, first.id);
+  const Added second = Record("0417", moved, "2026-01-02T10:00:00.000Z");
+  const Row rows[] = {
+      {std::nullopt, second.id, {"phone2.number"}},
+      {first.id, first.id, {"phone1.number", "phone2.number"}},
+  };
+  for (const Row& row : rows) {
+    const Added added = registry->AddPrepared(row.parent ? given : head_then);
+    ASSERT_TRUE(added.added);
+    const Revision r = *registry->FindRevision(added.id);
+    EXPECT_EQ(r.parent, row.parent_after);
+    EXPECT_EQ(std::set<std::string>(r.changedKeys.begin(), r.changedKeys.end()), row.changed);
+    EXPECT_EQ(r.changed, static_cast<int>(row.changed.size()));
+    EXPECT_EQ(Registry::RevisionId(r), added.id);
+  }
+  EXPECT_FALSE(registry->AddPrepared(given).added) << "the same revision added twice";
+  EXPECT_TRUE(registry->Check().empty());
+}
+
 TEST_P(RegistryTest, AddsTheSameRevisionOnceAndKeepsIdenticalImagesOnce) {
   MakeSite("0417");
   MakeSite("0418");
