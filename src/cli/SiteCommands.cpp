@@ -6,14 +6,19 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "app/ConfigFile.h"
 #include "app/Record.h"
 #include "cli/Operations.h"
+#include "cli/OfficeClient.h"
+#include "cli/SiteStore.h"
 #include "config/ImageMap.h"
 #include "config/Utf8.h"
 #include "sites/Registry.h"
+
+#include <sodium.h>
 
 namespace {
 
@@ -100,7 +105,7 @@ struct SiteCommands::State {
   CliEnvironment& env;
 
   // The program's options.
-  std::string registry;
+  std::string registry, server;
   // Of the command that runs.
   bool json = false;
   std::string number, text, rev1, rev2, file, output, map, page;
@@ -113,12 +118,16 @@ struct SiteCommands::State {
   std::string installer;
   // Of a command that records revisions.
   std::string site, author, comment;
+  // Of login.
+  std::string name, passwordFile, trust;
 
   CLI::App *add = nullptr, *edit = nullptr, *archive = nullptr, *list = nullptr, *show = nullptr,
            *log = nullptr, *diff = nullptr, *get = nullptr, *put = nullptr, *report = nullptr,
            *exportHistory = nullptr, *import = nullptr, *backup = nullptr, *check = nullptr,
-           *find = nullptr;
+           *find = nullptr, *sync = nullptr, *login = nullptr, *logout = nullptr;
   std::unique_ptr<Registry> open;
+  std::unique_ptr<SiteStore> store;
+  std::unique_ptr<OfficeClient> office;
 
   // The registry's file: --registry, OSTREL_REGISTRY, or the user's data
   // folder.
@@ -157,6 +166,40 @@ struct SiteCommands::State {
     return *open;
   }
 
+  // The office: --server, else OSTREL_SERVER; empty: the local registry.
+  std::string ServerUrl() const {
+    if (!server.empty()) return server;
+    return env.variable("OSTREL_SERVER").value_or("");
+  }
+
+  OfficeClient& Office() {
+    const std::string url = ServerUrl();
+    if (url.empty())
+      throw CliFailure{ExitInvalid, "which office? --server https://HOST:PORT or OSTREL_SERVER names it"};
+    if (!office) office = std::make_unique<OfficeClient>(url, env);
+    return *office;
+  }
+
+  // Where the sites are: the office when one is named, else the local
+  // registry (made where there is none when `create`).
+  SiteStore& Store(bool create) {
+    if (store) return *store;
+    if (!ServerUrl().empty()) {
+      store = MakeOfficeSites(Office());
+    } else {
+      store = std::make_unique<LocalSites>(Open(create));
+    }
+    return *store;
+  }
+
+  // A command that works on this machine's registry file alone.
+  void LocalOnly(const char* command, const char* instead) const {
+    if (!ServerUrl().empty())
+      throw CliFailure{ExitInvalid, std::string("site ") + command +
+                                        " works on this machine's registry, not at the office (--server "
+                                        "or OSTREL_SERVER): " + instead};
+  }
+
   std::string Author() const {
     if (!author.empty()) return author;
     for (const char* name : {"USER", "LOGNAME"})
@@ -164,16 +207,18 @@ struct SiteCommands::State {
     return "unknown";
   }
 
-  Site SiteOrFail(Registry& r, const std::string& n) {
+  Site SiteOrFail(SiteStore& r, const std::string& n) {
     CheckSiteNumber(n);
     std::optional<Site> s = r.FindSite(n);
     if (!s) throw CliFailure{ExitInvalid, "there is no site " + n + " (ostrel-cli site list lists them)"};
     return *s;
   }
 
-  Revision HeadOrFail(Registry& r, const std::string& n) {
+  Revision HeadOrFail(SiteStore& r, const std::string& n) {
     SiteOrFail(r, n);
-    std::optional<Revision> head = r.Head(n);
+    const std::vector<Revision> heads = r.Heads(n);
+    const std::optional<Revision> head =
+        heads.empty() ? std::nullopt : std::optional<Revision>(heads.front());
     if (!head)
       throw CliFailure{ExitInvalid, "the site " + n + " has no revision yet (site put, read --site "
                                                       "or site import records one)"};
@@ -181,7 +226,7 @@ struct SiteCommands::State {
   }
 
   // REV of a command, or the head.
-  Revision RevisionOrHead(Registry& r, const std::string& n, const std::string& rev) {
+  Revision RevisionOrHead(SiteStore& r, const std::string& n, const std::string& rev) {
     if (rev.empty()) return HeadOrFail(r, n);
     SiteOrFail(r, n);
     return r.ResolveRevision(n, rev);
@@ -204,6 +249,9 @@ struct SiteCommands::State {
   int Backup();
   int Check();
   int Find();
+  int Sync();
+  int Login();
+  int Logout();
   std::string Record(NewRevision n, const char* what, bool emulated);
 };
 
@@ -213,6 +261,9 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
   app.add_option("--registry", s.registry,
                  "the sites registry (default: $OSTREL_REGISTRY, else "
                  "$XDG_DATA_HOME/ostrel/sites.db, else ~/.local/share/ostrel/sites.db)");
+  app.add_option("--server", s.server,
+                 "the office (ostrel-server) that the site commands and find go to instead of the "
+                 "registry: https://HOST:PORT (default: $OSTREL_SERVER)");
   auto json = [&](CLI::App* c) { c->add_flag("--json", s.json, "print JSON"); };
   auto number = [&](CLI::App* c) {
     c->add_option("NUMBER", s.number, "the site's number")->required();
@@ -237,7 +288,14 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
       "deleted. REV is a revision id as site log shows it (at least 4 of its hex digits); "
       "without it the site's head (its newest revision). Exit status: 0 done; 1 the revisions "
       "differ (site diff); 2 bad usage, invalid input or no such site or revision; 3 the "
-      "registry cannot be read or written (read-only or full disk, busy, damaged).");
+      "registry cannot be read or written (read-only or full disk, busy, damaged), or the "
+      "office refused (an operator without the right); 4 the office cannot be reached or its "
+      "certificate is not the one trusted; 5 not logged in at the office, or the session has "
+      "ended.\n\n"
+      "With --server URL (or OSTREL_SERVER) every site command but import, backup and check "
+      "goes to the office instead of the registry, after \"ostrel-cli --server URL login "
+      "NAME\", and prints the same; site sync sends a site's revisions from the registry to "
+      "the office and takes those it lacks.");
 
   s.add = site->add_subcommand("add", "add a site");
   number(s.add);
@@ -333,6 +391,35 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
       "check", "check the registry: the database's integrity and every revision's id and image");
   json(s.check);
 
+  s.sync = site->add_subcommand(
+      "sync", "send the registry's revisions of a site that the office lacks, and take the "
+              "office's revisions that the registry lacks (with --server or OSTREL_SERVER)");
+  number(s.sync);
+  json(s.sync);
+  s.sync->footer(
+      "Revisions are never changed: a revision is sent or taken whole, with its time, author "
+      "and parent, and has the same id on both sides, so a sync run again adds nothing. A "
+      "site changed both here and at the office since the last sync has two heads afterwards "
+      "(site log shows them).");
+
+  s.login = app.add_subcommand(
+      "login", "log in at the office (--server URL or OSTREL_SERVER) for the site commands");
+  s.login->add_option("NAME", s.name, "the operator's name")->required();
+  s.login->add_option("--password-file", s.passwordFile,
+                      "read the password from the first line of this file (else it is asked on "
+                      "the terminal)");
+  s.login->add_option("--trust", s.trust,
+                      "trust the office's certificate if its SHA-256 fingerprint is this one (else "
+                      "a certificate not seen before is shown and trusted on \"y\")");
+  s.login->footer(
+      "The office's certificate is trusted on the first login and checked on every connection "
+      "after it: a changed certificate is refused, with both fingerprints. The certificate's "
+      "fingerprint and the session are kept in $XDG_CONFIG_HOME/ostrel/offices/ (else "
+      "~/.config/ostrel/offices/), the session's token readable by its owner alone.");
+  s.login->fallthrough();
+  s.logout = app.add_subcommand("logout", "end the session at the office, there and here");
+  s.logout->fallthrough();
+
   s.find = app.add_subcommand(
       "find", "list the sites whose head has every field KEY of the value VALUE");
   s.find->add_option("CONDITIONS", s.conditions,
@@ -371,6 +458,9 @@ std::optional<int> SiteCommands::Run() {
     if (s.backup->parsed()) return s.Backup();
     if (s.check->parsed()) return s.Check();
     if (s.find->parsed()) return s.Find();
+    if (s.sync->parsed()) return s.Sync();
+    if (s.login->parsed()) return s.Login();
+    if (s.logout->parsed()) return s.Logout();
   } catch (const RegistryError& e) {
     throw Failed(e, s.Path());
   }
@@ -380,7 +470,7 @@ std::optional<int> SiteCommands::Run() {
 void SiteCommands::Prepare() {
   State& s = *s_;
   try {
-    s.SiteOrFail(s.Open(false), s.site);
+    s.SiteOrFail(s.Store(false), s.site);
   } catch (const RegistryError& e) {
     throw Failed(e, s.Path());
   }
@@ -389,7 +479,7 @@ void SiteCommands::Prepare() {
 Image SiteCommands::HeadImage() {
   State& s = *s_;
   try {
-    Registry& r = s.Open(false);
+    SiteStore& r = s.Store(false);
     return r.RevisionImage(s.HeadOrFail(r, s.site));
   } catch (const RegistryError& e) {
     throw Failed(e, s.Path());
@@ -398,7 +488,7 @@ Image SiteCommands::HeadImage() {
 
 std::string SiteCommands::State::Record(NewRevision n, const char* what, bool emulated) {
   try {
-    Registry& r = Open(false);
+    SiteStore& r = Store(false);
     SiteOrFail(r, n.site);
     n.author = Author();
     n.comment = comment;
@@ -419,12 +509,12 @@ std::string SiteCommands::RecordWrite(const Image& before, const Image& written,
   State& s = *s_;
   std::string lines;
   try {
-    Registry& r = s.Open(false);
+    SiteStore& r = s.Store(false);
     // An alarm that held something else than the head was changed outside
     // the registry: what it held is recorded first, so that the log shows
     // it and what the write changed.
-    const std::optional<Revision> head = r.Head(s.site);
-    if (!head || r.RevisionImage(*head) != before) {
+    const std::vector<Revision> heads = r.Heads(s.site);
+    if (heads.empty() || r.RevisionImage(heads.front()) != before) {
       const std::string saved = s.comment;
       s.comment = "read before a write";
       lines = s.Record({.site = s.site, .image = before, .source = RevisionSource::Read},
@@ -444,7 +534,7 @@ int SiteCommands::State::Add() {
   Site site{.number = number, .customer = customer, .address = address, .sim = sim, .phone = phone,
             .notes = notes};
   CheckSite(site);  // before the registry is made
-  Registry& r = Open(true);
+  SiteStore& r = Store(true);
   r.AddSite(site);
   if (json)
     Print(SiteAsJson(*r.FindSite(number)));
@@ -454,7 +544,7 @@ int SiteCommands::State::Add() {
 }
 
 int SiteCommands::State::Edit() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   SiteChanges changes;
   if (customerOption->count()) changes.customer = customer;
   if (addressOption->count()) changes.address = address;
@@ -470,7 +560,7 @@ int SiteCommands::State::Edit() {
 }
 
 int SiteCommands::State::Archive() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   r.ArchiveSite(number, !undo);
   if (json)
     Print(SiteAsJson(*r.FindSite(number)));
@@ -480,7 +570,7 @@ int SiteCommands::State::Archive() {
 }
 
 int SiteCommands::State::List() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   const std::vector<Site> sites = r.ListSites(text, archived);
   if (json) {
     Json out = Json::array();
@@ -500,7 +590,7 @@ int SiteCommands::State::List() {
 }
 
 int SiteCommands::State::Show() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   const Revision rev = RevisionOrHead(r, number, rev1);
   int p = -1;
   if (!page.empty()) {
@@ -524,7 +614,7 @@ int SiteCommands::State::Show() {
 }
 
 int SiteCommands::State::Log() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   SiteOrFail(r, number);
   const std::vector<Revision> heads = r.Heads(number);
   const std::vector<Revision> log = r.Log(number, limit);
@@ -562,14 +652,14 @@ int SiteCommands::State::Log() {
 }
 
 int SiteCommands::State::Diff() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   Revision a, b;
   if (rev1.empty()) {
     b = HeadOrFail(r, number);
     if (b.parent.empty())
       throw CliFailure{ExitInvalid, "the site " + number +
                                         " has one revision only: nothing to compare it with"};
-    a = *r.FindRevision(b.parent);
+    a = r.ResolveRevision(number, b.parent);
   } else {
     a = RevisionOrHead(r, number, rev1);
     b = RevisionOrHead(r, number, rev2);
@@ -592,7 +682,7 @@ int SiteCommands::State::Diff() {
 }
 
 int SiteCommands::State::Get() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   const Revision rev = RevisionOrHead(r, number, rev1);
   SaveConfiguration(env, output, r.RevisionImage(rev));
   if (json)
@@ -606,7 +696,7 @@ int SiteCommands::State::Get() {
 int SiteCommands::State::Put() {
   CheckSiteNumber(number);
   const Image image = LoadConfiguration(env, file);
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   SiteOrFail(r, number);
   const Added added = r.AddRevision({.site = number, .image = image, .source = RevisionSource::File,
                                      .author = Author(), .comment = comment});
@@ -619,7 +709,7 @@ int SiteCommands::State::Put() {
 }
 
 int SiteCommands::State::Report() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   const Site site = SiteOrFail(r, number);
   const Revision rev = RevisionOrHead(r, number, rev1);
   const Image image = r.RevisionImage(rev);
@@ -637,13 +727,14 @@ int SiteCommands::State::Report() {
 }
 
 int SiteCommands::State::Export() {
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   SiteOrFail(r, number);
   SaveTextOutput(env, output.empty() ? "-" : output, r.ExportHistory(number));
   return ExitDone;
 }
 
 int SiteCommands::State::Import() {
+  LocalOnly("import", "import into it, then send each site to the office with site sync NUMBER");
   const fs::path folder = FsPath(file);
   std::error_code error;
   if (!fs::is_directory(folder, error))
@@ -792,6 +883,7 @@ int SiteCommands::State::Import() {
 }
 
 int SiteCommands::State::Backup() {
+  LocalOnly("backup", "the office's database is backed up by its administrator");
   Registry& r = Open(false);
   r.Backup(output);
   if (json)
@@ -802,6 +894,7 @@ int SiteCommands::State::Backup() {
 }
 
 int SiteCommands::State::Check() {
+  LocalOnly("check", "the office checks its own database");
   Registry& r = Open(false);
   const std::vector<std::string> problems = r.Check();
   if (json) {
@@ -826,7 +919,7 @@ int SiteCommands::State::Find() {
       throw CliFailure{ExitInvalid, "\"" + Printable(c) + "\": KEY=VALUE expected"};
     queries.push_back({c.substr(0, eq), c.substr(eq + 1)});
   }
-  Registry& r = Open(false);
+  SiteStore& r = Store(false);
   const std::vector<FoundSite> found = r.Find(queries);
   if (json) {
     Json out = Json::array();
@@ -842,6 +935,104 @@ int SiteCommands::State::Find() {
   for (const FoundSite& f : found) {
     env.out << f.site.number << " | " << f.site.customer << " | " << f.site.address << " |";
     for (std::size_t i = 0; i < f.fields.size(); ++i) env.out << (i ? ", " : " ") << f.fields[i];
+    env.out << '\n';
+  }
+  return ExitDone;
+}
+
+int SiteCommands::State::Login() {
+  env.out << Office().Login(name, passwordFile, trust) << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Logout() {
+  env.out << Office().Logout() << '\n';
+  return ExitDone;
+}
+
+int SiteCommands::State::Sync() {
+  CheckSiteNumber(number);
+  OfficeClient& client = Office();
+  std::unique_ptr<SiteStore> there = MakeOfficeSites(client);
+  const std::optional<Site> officeSite = there->FindSite(number);
+  Registry& here = Open(officeSite.has_value());
+  const std::optional<Site> localSite = here.FindSite(number);
+  if (!localSite && !officeSite)
+    throw CliFailure{ExitInvalid, "there is no site " + number + " here nor at " + client.Url()};
+  if (!officeSite) there->AddSite(*localSite);
+  if (!localSite) here.AddSite(*officeSite);
+
+  // Sent in the order they were added here, so that a parent is at the
+  // office before its revisions.
+  std::set<std::string> atOffice;
+  for (const Revision& r : there->Log(number, 0)) atOffice.insert(r.id);
+  std::vector<Revision> local = here.Log(number);
+  std::reverse(local.begin(), local.end());
+  std::size_t sent = 0, taken = 0;
+  for (const Revision& r : local) {
+    if (atOffice.count(r.id)) continue;
+    const Added a = there->AddRevision({.site = number,
+                                        .image = here.RevisionImage(r),
+                                        .source = r.source,
+                                        .author = r.author,
+                                        .comment = r.comment,
+                                        .at = r.at,
+                                        .parent = r.parent,
+                                        .before = r.before.empty() ? Image() : here.ImageByHash(r.before)});
+    if (a.id != r.id)
+      throw CliFailure{ExitOffice, "the office recorded the revision " + Short(r.id) + " as " + Short(a.id) +
+                                       ": it keeps revisions otherwise than this program"};
+    sent += a.added ? 1 : 0;
+    atOffice.insert(r.id);
+  }
+
+  // The office's revisions that are not here, from its export of the
+  // site's history (each image once, in the order they were added there).
+  std::set<std::string> hereIds;
+  for (const Revision& r : here.Log(number)) hereIds.insert(r.id);
+  if (atOffice.size() > hereIds.size() ||
+      std::any_of(atOffice.begin(), atOffice.end(), [&](const std::string& id) { return !hereIds.count(id); })) {
+    const Json history = Json::parse(there->ExportHistory(number));
+    const auto image = [&](const Json& hash) {
+      if (!hash.is_string()) return Image();
+      std::vector<std::uint8_t> bytes;
+      const std::string text = history["images"].value(hash.get<std::string>(), "");
+      bytes.resize(text.size());
+      std::size_t size = 0;
+      if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &size, nullptr,
+                            sodium_base64_VARIANT_ORIGINAL) != 0)
+        throw CliFailure{ExitOffice, "the office sent an image that is not base64"};
+      bytes.resize(size);
+      return Image(bytes.begin(), bytes.end());
+    };
+    DbTransaction t(here.database(), true);
+    for (const Json& r : history["revisions"]) {
+      const std::string id = r.value("id", "");
+      if (hereIds.count(id)) continue;
+      const Added a = here.AddRevision({.site = number,
+                                        .image = image(r["image"]),
+                                        .source = SourceNamed(r.value("source", "")).value_or(RevisionSource::File),
+                                        .author = r.value("author", ""),
+                                        .comment = r.value("comment", ""),
+                                        .at = r.value("at", ""),
+                                        .parent = r["parent"].is_string() ? r["parent"].get<std::string>() : "",
+                                        .before = image(r["before"])});
+      if (a.id != id)
+        throw CliFailure{ExitOffice, "the revision " + Short(id) + " of the office was recorded here as " +
+                                         Short(a.id) + ": the office keeps revisions otherwise than this program"};
+      taken += a.added ? 1 : 0;
+      hereIds.insert(id);
+    }
+    t.Commit();
+  }
+
+  const std::size_t heads = here.Heads(number).size();
+  if (json) {
+    Print({{"site", number}, {"sent", sent}, {"taken", taken}, {"heads", heads}});
+  } else {
+    env.out << "site " << number << ": sent " << sent << (sent == 1 ? " revision" : " revisions") << " to "
+            << client.Url() << ", took " << taken << " from it";
+    if (heads > 1) env.out << "; the site has diverged: " << heads << " heads (site log lists them)";
     env.out << '\n';
   }
   return ExitDone;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 #include <unistd.h>
 
@@ -86,5 +87,21 @@ std::string ReadText(const std::string& path) {
 Image DemoImage() {
   Image image(kImageSize);
   MakeDemoImage(image.data());
+  return image;
+}
+
+Image Configured(const std::vector<std::pair<std::string, std::string>>& values) {
+  ConfigModel model;
+  Image image = DemoImage();
+  model.Load(image);
+  for (const auto& [key, value] : values) {
+    std::string error;
+    const std::optional<FieldRef> field = FindField(key);
+    if (!field) throw std::invalid_argument(key);
+    const std::optional<ConfigModel::Holder> h = model.Parse(*field, Json(value), error);
+    if (!h) throw std::invalid_argument(error);
+    model.Assign(*field, *h);
+  }
+  model.StoreOver(image);
   return image;
 }

@@ -54,3 +54,6 @@ Image ReadImage(const std::string& path);  // empty when the file does not load
 void WriteImage(const std::string& path, const Image& image);
 std::string ReadText(const std::string& path);
 Image DemoImage();
+// The demonstration configuration with some fields set (KEY, VALUE as
+// people write them); std::invalid_argument for a key or value refused.
+Image Configured(const std::vector<std::pair<std::string, std::string>>& values);

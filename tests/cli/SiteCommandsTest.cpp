@@ -19,23 +19,6 @@
 
 namespace {
 
-// A configuration with some fields set.
-Image Configured(const std::vector<std::pair<std::string, std::string>>& values) {
-  ConfigModel model;
-  Image image = DemoImage();
-  model.Load(image);
-  for (const auto& [key, value] : values) {
-    std::string error;
-    const std::optional<FieldRef> field = FindField(key);
-    if (!field) throw std::invalid_argument(key);
-    const std::optional<ConfigModel::Holder> h = model.Parse(*field, Json(value), error);
-    if (!h) throw std::invalid_argument(error);
-    model.Assign(*field, *h);
-  }
-  model.StoreOver(image);
-  return image;
-}
-
 // Everything the registry holds, as the commands show it: the sites with
 // the archived ones, and each site's log and exported history.
 std::string Everything(const std::string& registry) {

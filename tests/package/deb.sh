@@ -147,6 +147,10 @@ ostrel-cli read -                                 | -o --output --emulated      
 ostrel-cli write alarm.osr --                     | --no-verify --emulated             | --output
 ostrel-cli keys ph                                | phone1 phone5                      | input1_1
 ostrel-cli report alarm.osr --                    | --customer --site --installer --show-password | --page
+ostrel-cli --server https://office:8443 si        | site                               | show
+ostrel-cli --server https://office:8443 login ivan -- | --password-file --trust         | --json
+ostrel-cli site sy                                | sync                               | show
+ostrel-cli --server ''                            |                                    | show site
 ROWS
   return $bad
 }
