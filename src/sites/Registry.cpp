@@ -260,6 +260,17 @@ Revision ReadRevision(const DbRows& rows) {
   return r;
 }
 
+// The first row of a query, as `read` gives it, or nothing.
+template <typename Read>
+auto FirstRow(Database& db, const std::string& sql, const std::vector<DbValue>& params, Read read)
+    -> std::optional<decltype(read(std::declval<const DbRows&>()))> {
+  return Guarded([&]() -> std::optional<decltype(read(std::declval<const DbRows&>()))> {
+    std::unique_ptr<DbRows> rows = db.Query(sql, params);
+    if (!rows->Next()) return std::nullopt;
+    return read(*rows);
+  });
+}
+
 constexpr char kSiteColumns[] = "number, customer, address, sim, phone, notes, added, archived";
 
 Site ReadSite(const DbRows& rows) {
@@ -468,12 +479,8 @@ void Registry::ArchiveSite(const std::string& number, bool archived) {
 }
 
 std::optional<Site> Registry::FindSite(const std::string& number) {
-  return Guarded([&]() -> std::optional<Site> {
-    std::unique_ptr<DbRows> rows = db_->Query(
-        std::string("SELECT ") + kSiteColumns + " FROM sites WHERE number = $1", {number});
-    if (!rows->Next()) return std::nullopt;
-    return ReadSite(*rows);
-  });
+  return FirstRow(*db_, std::string("SELECT ") + kSiteColumns + " FROM sites WHERE number = $1", {number},
+                  ReadSite);
 }
 
 std::vector<Site> Registry::ListSites(const std::string& text, bool archived) {
@@ -613,12 +620,8 @@ Added Registry::AddPrepared(const PreparedRevision& p, const std::function<void(
 }
 
 std::optional<Revision> Registry::FindRevision(const std::string& id) {
-  return Guarded([&]() -> std::optional<Revision> {
-    std::unique_ptr<DbRows> rows = db_->Query(
-        std::string("SELECT ") + kRevisionColumns + " FROM revisions WHERE id = $1", {id});
-    if (!rows->Next()) return std::nullopt;
-    return ReadRevision(*rows);
-  });
+  return FirstRow(*db_, std::string("SELECT ") + kRevisionColumns + " FROM revisions WHERE id = $1", {id},
+                  ReadRevision);
 }
 
 Revision Registry::ResolveRevision(const std::string& number, const std::string& prefix) {
