@@ -14,6 +14,8 @@ constexpr std::int64_t kOfficeSchema = 1;
 // A session's use is written down at most this often: a busy client costs
 // one write a minute, not one per request.
 constexpr std::int64_t kTouchEveryMs = 60 * 1000;
+// The key of the transactions of logins and logouts.
+constexpr std::string_view kLoginKey = "login";
 
 struct Migration {
   const char* common;    // the same on both backends
@@ -266,7 +268,9 @@ LoginResult Office::Login(std::string_view name, std::string_view password, std:
   }
   const bool known = !hash.empty();
   const bool matches = VerifyPassword(known ? hash : DummyHash(), password) && known;
-  DbTransaction tx(db_, true);
+  // Logins take turns with each other (the failures they count) and with
+  // the changes of operators, not with the writers of revisions.
+  DbTransaction tx(db_, kLoginKey);
   if (!matches || disabled) {
     db_.Execute("INSERT INTO login_failures (kind, subject, at) VALUES ('name', $1, $2)", {who, now});
     db_.Execute("INSERT INTO login_failures (kind, subject, at) VALUES ('address', $1, $2)", {address, now});
@@ -317,7 +321,7 @@ std::optional<SessionInfo> Office::Authenticate(std::string_view token, std::int
 
 void Office::Logout(std::string_view token, std::string_view from, std::int64_t now) {
   const std::string hash = Sha256Hex(token);
-  DbTransaction tx(db_, true);
+  DbTransaction tx(db_, kLoginKey);
   std::string who;
   {
     auto rows = db_.Query("SELECT operator FROM sessions WHERE token_hash = $1", {hash});
