@@ -238,6 +238,7 @@ struct HttpServer::Impl {
   httplib::SSLServer server;
   int port = 0;
   bool bound = false;
+  std::atomic<bool> run_started{false}, run_ended{false}, stop_requested{false};
 };
 
 HttpServer::HttpServer(Api& api, HttpOptions options) : impl_(std::make_unique<Impl>(api, std::move(options))) {}
@@ -329,13 +330,27 @@ bool HttpServer::Bind(std::string& error) {
 int HttpServer::Port() const { return impl_->port; }
 
 void HttpServer::Run() {
-  impl_->watchdog.Start();
-  impl_->server.listen_after_bind();
-  impl_->watchdog.Stop();
+  Impl& d = *impl_;
+  // A Stop that came first ends the server before it serves: whichever of
+  // the two flags is set second, its side sees the other's.
+  d.run_started = true;
+  if (!d.stop_requested) {
+    d.watchdog.Start();
+    d.server.listen_after_bind();
+    d.watchdog.Stop();
+  }
+  d.run_ended = true;
 }
 
 void HttpServer::Stop() {
-  if (impl_ && impl_->server.is_running()) impl_->server.stop();
+  if (!impl_) return;
+  Impl& d = *impl_;
+  d.stop_requested = true;
+  if (!d.run_started) return;  // Run will not serve
+  // Run is on its way to serving or has served: the server can be stopped
+  // only once it runs.
+  while (!d.run_ended && !d.server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (d.server.is_running()) d.server.stop();
 }
 
 }  // namespace office

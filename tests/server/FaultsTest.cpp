@@ -149,6 +149,21 @@ TEST_P(Faults, TwoServersStartedAtOnceOnAFreshDatabaseBothServe) {
   }
 }
 
+// A server stopped at any moment of its start (before it serves, as it
+// begins to, while it serves) ends, and the one that served answered.
+TEST_P(Faults, AServerStoppedAtAnyMomentOfItsStartEnds) {
+  TestOffice office(GetParam());
+  OFFICE_SKIP_IF_ABSENT(office);
+  for (const int waitUs : {0, 0, 0, 10, 50, 100, 500, 1000, 5000, 20000}) {
+    const auto begun = std::chrono::steady_clock::now();
+    {
+      RunningOffice server(office);
+      std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(10)) << waitUs;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Faults, ::testing::ValuesIn(StoreBackends()),
                          [](const auto& info) { return info.param; });
 
