@@ -67,8 +67,9 @@ std::string Title() {
 }
 
 // A value of the record: its unit, and the password masked unless asked.
-std::string RecordValue(const Configuration& config, const FieldRef& f, bool showPassword) {
-  if (IsSecret(f) && !showPassword) return ToUtf8(Masked(config.Get(f)));
+std::string RecordValue(const Configuration& config, const FieldRef& f, const ReportInfo& info) {
+  if (IsSecret(f) && info.secretShown) return *info.secretShown;
+  if (IsSecret(f) && !info.showPassword) return ToUtf8(Masked(config.Get(f)));
   return ToUtf8(ShownWithUnit(config, f));
 }
 
@@ -105,7 +106,7 @@ std::string GroupText(const FieldRef& f) {
 }
 
 // The rows of page `p`'s table.
-std::string PageRows(const Configuration& config, int p, bool showPassword) {
+std::string PageRows(const Configuration& config, int p, const ReportInfo& info) {
   std::string html;
   const std::vector<FieldRef> fields = FieldsOnScreen(p);
   for (std::size_t i = 0; i < fields.size();) {
@@ -139,7 +140,7 @@ std::string PageRows(const Configuration& config, int p, bool showPassword) {
     } else {
       label = ToUtf8(FieldLabel(f));
       if (g) label = GroupText(f) + ": " + label;
-      value = RecordValue(config, f, showPassword);
+      value = RecordValue(config, f, info);
     }
     html += "<tr><td>" + Escape(label) + "</td><td class=\"value\">" + Escape(value) +
             "</td></tr>\n";
@@ -192,7 +193,7 @@ std::string ReportBody(const std::uint8_t* image, const ReportInfo& info) {
   html += "</table>\n<div class=\"pages\">\n";
   for (int p = 0; p < kPageCount; ++p)
     html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n" +
-            PageRows(config, p, info.showPassword) + "</table>\n</section>\n";
+            PageRows(config, p, info) + "</table>\n</section>\n";
   html += "</div>\n";
   return html;
 }

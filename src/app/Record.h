@@ -6,6 +6,7 @@
 // asked for. The command-line tool writes it; the browser prints it.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct ReportInfo {
@@ -13,6 +14,9 @@ struct ReportInfo {
   std::string date;      // UTF-8, as it is to be printed
   std::string customer, site, installer;  // UTF-8
   bool showPassword = false;
+  // A record made where the secret is not known (a viewer's, from the
+  // values the office shows): the secret as it was shown there, masked.
+  std::optional<std::string> secretShown;  // UTF-8
 };
 
 // A time as the sites registry writes it ("2026-12-09T22:50:00.000Z") as

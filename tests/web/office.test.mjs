@@ -153,6 +153,10 @@ for (const backend of BACKENDS) {
       // Every field as the installer sees it, but the password.
       const viewerShown = await shownByPage(page);
       const secrets = await page.evaluate(() => window.ostrel.E.pages.flatMap((p) => p.fields.filter((f) => f.secret).map((f) => f.key)));
+      // Masked as the installer's pages and the printed record mask it: a
+      // star a digit.
+      const masked = '*'.repeat(installerShown[secrets[0]].length);
+      assert.ok(masked.length > 0, 'the demo alarm has a password');
       for (const key of secrets) {
         assert.notEqual(viewerShown[key], installerShown[key]);
         delete viewerShown[key];
@@ -163,7 +167,7 @@ for (const backend of BACKENDS) {
       await page.click(`#tree [role=treeitem]:nth-child(${secret[0] + 1})`);
       const shown = await page.$eval(`.field[data-key="${secret[1]}"] input`, (i) => [i.value, i.disabled]);
       assert.equal(shown[1], true);
-      assert.match(shown[0], /^\*+$|^$/);
+      assert.equal(shown[0], masked);
       // The keys of the commands a viewer is not offered do nothing either.
       const before = (await log(admin, 'V-1')).length;
       for (const key of ['s', 'r']) {
@@ -177,6 +181,24 @@ for (const backend of BACKENDS) {
       await page.waitForSelector('#history[open] #history-table tbody tr');
       const actions = await page.$$eval('#history-table tbody tr:first-child .actions button', (b) => b.length);
       assert.equal(actions, 2); // open and print; no download
+      // The printed record, of the revision and of the pages, shows the
+      // password as the pages do, not as none.
+      await page.evaluate(() => { window.print = () => { window.__printed = document.getElementById('print').innerHTML; }; });
+      const printedSecret = () => page.evaluate((key) => {
+        const label = window.ostrel.E.pages.flatMap((p) => p.fields).find((f) => f.key === key).label;
+        const area = document.createElement('div');
+        area.innerHTML = window.__printed;
+        window.__printed = null;
+        return [...area.querySelectorAll('tr')].find((r) => r.cells[0]?.textContent.endsWith(label))?.cells[1].textContent;
+      }, secrets[0]);
+      await page.click('#history-table tbody tr:first-child .actions button:nth-child(2)');
+      await page.waitForFunction(() => window.__printed);
+      assert.equal(await printedSecret(), masked);
+      await page.keyboard.press('Escape');
+      await page.waitForFunction(() => !document.getElementById('history').open);
+      await page.click('#cmd-print');
+      await page.waitForFunction(() => window.__printed);
+      assert.equal(await printedSecret(), masked);
       await page.close();
     });
 

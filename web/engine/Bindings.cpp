@@ -301,9 +301,11 @@ EMSCRIPTEN_KEEPALIVE void ost_saved() { E().config.Modified().Clear(); }
 
 // The customer's printable record of the pages' values for the page's print
 // area: its style, every rule scoped to `scope` (a selector of the area),
-// then its body. `fileName` and `date` (UTF-8) go into its head.
+// then its body. `fileName` and `date` (UTF-8) go into its head; `secret`,
+// when not null, is the secret as the office showed it to a viewer, whose
+// pages do not hold it.
 EMSCRIPTEN_KEEPALIVE const char* ost_record(const char* fileName, const char* date,
-                                            const char* scope) {
+                                            const char* scope, const char* secret) {
   Engine& e = E();
   std::uint8_t image[kImageSize];
   std::memcpy(image, e.image, kImageSize);
@@ -311,6 +313,7 @@ EMSCRIPTEN_KEEPALIVE const char* ost_record(const char* fileName, const char* da
   ReportInfo info;
   info.fileName = fileName;
   info.date = date;
+  if (secret) info.secretShown = secret;
   return Hand("<style>\n" + ReportStyle(scope) + "</style>\n" + ReportBody(image, info));
 }
 

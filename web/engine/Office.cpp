@@ -120,16 +120,18 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* ost_values_file(int* size) {
 // The customer's record of a site's revision given as its .osr bytes, with
 // the head the command-line tool's site report gives it (the site's number,
 // address and customer; the revision's id, time and author), for the
-// page's print area `scope`: its style, then its body, the password masked;
-// "" when the file is not sound.
+// page's print area `scope`: its style, then its body, the password masked
+// (`secret`, when not null: as the office showed it to a viewer, whose file
+// does not hold it); "" when the file is not sound.
 EMSCRIPTEN_KEEPALIVE const char* ost_revision_record(const std::uint8_t* data, int size, const char* number,
                                                      const char* address, const char* customer,
                                                      const char* revision, const char* at, const char* author,
-                                                     const char* scope) {
+                                                     const char* scope, const char* secret) {
   const std::optional<Image> image = ImageOf(data, size);
   if (!image) return Hand("");
-  const ReportInfo info = SiteRevisionReport({.number = number, .address = address, .customer = customer,
-                                              .revision = revision, .at = at, .author = author});
+  ReportInfo info = SiteRevisionReport({.number = number, .address = address, .customer = customer,
+                                        .revision = revision, .at = at, .author = author});
+  if (secret) info.secretShown = secret;
   return Hand("<style>\n" + ReportStyle(scope) + "</style>\n" + ReportBody(image->data(), info));
 }
 

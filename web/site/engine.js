@@ -80,9 +80,12 @@ export const E = {
     } finally { engine._ost_free(size); }
   },
   saved: () => engine._ost_saved(),
-  // The customer's record of the pages' values, for the print area `scope`.
-  record: (fileName, date, scope) =>
-    withStrings([fileName, date, scope], (name, when, where) => text(engine._ost_record(name, when, where))),
+  // The customer's record of the pages' values, for the print area `scope`;
+  // `secret`: the secret as the office showed it to a viewer (null: the
+  // pages' own, masked).
+  record: (fileName, date, scope, secret = null) =>
+    withStrings([fileName, date, scope, secret ?? ''], (name, when, where, shown) =>
+      text(engine._ost_record(name, when, where, secret === null ? 0 : shown))),
   // The device requests: asynchronous, one at a time.
   check: () => engine.ccall('ost_check', 'number', [], [], { async: true }),
   read: () => engine.ccall('ost_read', 'number', [], [], { async: true }),
@@ -125,8 +128,9 @@ export const Office = {
     return takeBytes((size) => engine._ost_values_file(size));
   },
   // The customer's record of a site's revision (its .osr file) for the
-  // print area `scope`, headed as the command-line tool's site report.
-  revisionRecord: (bytes, { number, address, customer, revision, at, author, scope }) =>
-    withBytes([bytes], (p) => withStrings([number, address, customer, revision, at, author, scope],
-      (...texts) => text(engine._ost_revision_record(p, bytes.length, ...texts)))),
+  // print area `scope`, headed as the command-line tool's site report;
+  // `secret` as in E.record.
+  revisionRecord: (bytes, { number, address, customer, revision, at, author, scope, secret = null }) =>
+    withBytes([bytes], (p) => withStrings([number, address, customer, revision, at, author, scope, secret ?? ''],
+      (...texts) => text(engine._ost_revision_record(p, bytes.length, ...texts.slice(0, 7), secret === null ? 0 : texts[7])))),
 };

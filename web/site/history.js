@@ -9,7 +9,7 @@ import * as store from './store.js';
 import { confirmDiscard } from './files.js';
 import { showStatus } from './marks.js';
 import { printRecord } from './print.js';
-import { currentSite, revisionFile, showRevision } from './sites.js';
+import { currentSite, revisionFile, shownSecret, showRevision } from './sites.js';
 
 const $ = (id) => document.getElementById(id);
 const dialog = $('history');
@@ -141,10 +141,11 @@ async function download(revision) {
 
 async function print(revision) {
   const site = currentSite();
-  const { osr } = await fileOf(revision);
+  const { osr, values } = await fileOf(revision);
   printRecord(Office.revisionRecord(osr, {
     number: site.number, address: site.site.address ?? '', customer: site.site.customer ?? '',
     revision: revision.id ?? '', at: revision.at, author: revision.author ?? '', scope: '#print',
+    secret: shownSecret(values),
   }));
 }
 

@@ -8,6 +8,12 @@ const area = document.getElementById('print');
 
 // A record made elsewhere (a revision of a site's history) while it prints.
 let other = null;
+// The secret as the office showed it to a viewer, whose pages do not hold
+// it; null: the pages' own, masked.
+let secretShown = () => null;
+export function showSecretAs(get) {
+  secretShown = get;
+}
 
 export function fillPrint() {
   if (other !== null) {
@@ -15,7 +21,7 @@ export function fillPrint() {
     return;
   }
   const date = new Date().toLocaleString('ru-RU', { dateStyle: 'short', timeStyle: 'short' });
-  area.innerHTML = E.record(currentFileName(), date, '#print');
+  area.innerHTML = E.record(currentFileName(), date, '#print', secretShown());
 }
 window.addEventListener('beforeprint', fillPrint);
 

@@ -11,6 +11,7 @@ import * as store from './store.js';
 import { confirmDiscard } from './files.js';
 import { setProgress, showStatus, showTitle, takeBaseline } from './marks.js';
 import { renderPage } from './page.js';
+import { showSecretAs } from './print.js';
 
 const $ = (id) => document.getElementById(id);
 const SHOWN = 200; // list items made at once; the rest by scrolling on
@@ -176,6 +177,13 @@ export function showRevision(file) {
   renderPage();
   decoratePage();
   takeBaseline();
+}
+
+// The secret as the office showed it to a viewer, from the values it
+// showed; null where the pages hold the file itself.
+export function shownSecret(values) {
+  const field = values && E.pages.flatMap((p) => p.fields).find((f) => f.secret);
+  return field ? values[field.key] ?? '' : null;
 }
 
 // A viewer's page: read-only, the password as the office masks it.
@@ -510,6 +518,7 @@ async function find(key, value, results) {
 
 export async function startSites() {
   document.body.classList.add('office');
+  showSecretAs(() => shownSecret(current?.values));
   $('sites').hidden = false;
   for (const id of ['cmd-history', 'cmd-logout']) $(id).hidden = false;
   $('cmd-admin').hidden = !may('admin');
