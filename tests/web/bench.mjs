@@ -56,7 +56,7 @@ for (let i = 0; i < runs; ++i) {
   yardstick.push(await coldLoad(trivial));
 }
 const appMs = median(app.map(([ready]) => ready));
-const commandsMs = median(app.map(([, commands]) => commands));
+const commandsMs = median(app.map(([, commands]) => commands ?? NaN));
 const trivialMs = median(yardstick.map(([ready]) => ready));
 console.log(`cold load until the first page can be edited, served compressed (median of ${runs}):`);
 console.log(`  configurator ${appMs.toFixed(1)} ms, trivial Emscripten page ${trivialMs.toFixed(1)} ms, ratio ${(appMs / trivialMs).toFixed(2)}` +

@@ -99,8 +99,8 @@ device.offerDevices();
 // For the tests and the benchmark: the engine, the link, the emulated
 // alarm's class and what the window does.
 const sendRevisions = async () => (await import('./sites.js')).sendRevisions();
-window.ostrel = { engine, link: device.link, E, site, EmulatedHidDevice: device.EmulatedHidDevice, setDemo: device.setDemo, offerDevices: device.offerDevices,
-  startCheck: device.startCheck, sendRevisions };
+const { link, EmulatedHidDevice, setDemo, offerDevices, startCheck } = device;
+window.ostrel = { engine, link, E, site, EmulatedHidDevice, setDemo, offerDevices, startCheck, sendRevisions };
 performance.mark('commands');
 document.body.dataset.ready = 'true';
 // After an abort, what happened is said once the first device check has
