@@ -99,10 +99,17 @@ TEST(FaultsOnPostgresql, TheDatabaseStoppedAndStartedGives503AndTheServerRecover
   const char* start = std::getenv("OSTREL_TEST_PG_START");
   if (!stop || !start) GTEST_SKIP() << "OSTREL_TEST_PG_STOP and _START are not set (scripts/test sets them)";
   ServerProcess server(OSTREL_SERVER_BINARY, office.Folder(), office.Location(), 0);
-  const LoadOptions load = InstallersAdding(server.Port());
+  LoadOptions load = InstallersAdding(server.Port());
+  // The database stops once the clients are at work, with most of their
+  // revisions still to come, however fast the office records them.
+  load.revisions = 2000;
+  std::atomic<int> recorded{0};
+  load.recorded = &recorded;
   LoadResult result;
   std::thread clients([&] { result = RunLoad(load); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto waited = std::chrono::steady_clock::now();
+  while (recorded < 40 && std::chrono::steady_clock::now() - waited < std::chrono::seconds(60))
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_EQ(std::system(stop), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   ASSERT_EQ(std::system(start), 0);

@@ -62,6 +62,7 @@ class Client {
       parent = answer["id"].get<std::string>();
       std::lock_guard<std::mutex> lock(mutex_);
       result_.answered.push_back({site, parent, answer["added"].get<bool>()});
+      if (o_.recorded) ++*o_.recorded;
     }
   }
 

@@ -20,6 +20,9 @@ struct LoadOptions {
   std::string user = "installer", password;
   std::string site_prefix = "L";
   int give_up_seconds = 120;  // a request retried this long fails the run
+  // Counts the revisions answered as they are, for a test that acts while
+  // the clients are at work.
+  std::atomic<int>* recorded = nullptr;
 };
 
 struct LoadResult {
