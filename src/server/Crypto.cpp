@@ -3,9 +3,20 @@
 #include <sodium.h>
 
 #include <algorithm>
-#include <semaphore>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace office {
 
@@ -19,37 +30,93 @@ std::string Hex(const unsigned char* bytes, std::size_t size) {
 }
 
 // Each hash takes its 64 MiB and all of a processor for a fraction of a
-// second: at most two at once, whatever the number of logins that arrive
-// together, and never more than half the processors, so that a crowd of
-// logins leaves the operators already at work a processor of their own.
-std::counting_semaphore<2> hashing(
-    std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(std::thread::hardware_concurrency() / 2), 1, 2));
+// second. The hashes run on hashing threads of their own: at most two at
+// once whatever the number of logins that arrive together, never more
+// than half the processors, and at a lower priority than the requests, so
+// that a crowd of logins waits for the processor rather than the operators
+// already at work (a login is paid once per session; a revision is
+// recorded while its operator waits).
+class Hashing {
+ public:
+  Hashing() {
+    const auto count = std::clamp(std::thread::hardware_concurrency() / 2, 1u, 2u);
+    for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Serve(); });
+  }
+  ~Hashing() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    ready_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
 
-struct HashSlot {
-  HashSlot() { hashing.acquire(); }
-  ~HashSlot() { hashing.release(); }
+  // Runs the hash on a hashing thread and waits for it; its exception
+  // reaches the caller.
+  template <typename Hash>
+  auto Run(Hash hash) {
+    std::packaged_task<decltype(hash())()> task(std::move(hash));
+    auto result = task.get_future();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.emplace_back([&task] { task(); });
+    }
+    ready_.notify_one();
+    return result.get();
+  }
+
+ private:
+  void Serve() {
+#ifdef __linux__
+    // A thread's own nice value; a higher one gives it a smaller share of a
+    // busy processor and none of an idle one is lost.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      ready_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+      if (jobs_.empty()) return;
+      std::function<void()> job = std::move(jobs_.front());
+      jobs_.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<std::function<void()>> jobs_;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
 };
+
+Hashing& Hashers() {
+  static Hashing hashing;
+  return hashing;
+}
 
 }  // namespace
 
 bool InitCrypto() { return sodium_init() >= 0; }
 
 std::string HashPassword(std::string_view password) {
-  char out[crypto_pwhash_STRBYTES];
-  HashSlot slot;
-  // The interactive limits: about 64 MiB and a fraction of a second here,
-  // paid once per login.
-  if (crypto_pwhash_str_alg(out, password.data(), password.size(),
-                            crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
-                            crypto_pwhash_ALG_ARGON2ID13) != 0)
-    throw std::runtime_error("out of memory while hashing a password");
-  return out;
+  return Hashers().Run([password] {
+    char out[crypto_pwhash_STRBYTES];
+    // The interactive limits: about 64 MiB and a fraction of a second here,
+    // paid once per login.
+    if (crypto_pwhash_str_alg(out, password.data(), password.size(),
+                              crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0)
+      throw std::runtime_error("out of memory while hashing a password");
+    return std::string(out);
+  });
 }
 
 bool VerifyPassword(const std::string& hash, std::string_view password) {
   if (hash.empty() || hash.size() >= crypto_pwhash_STRBYTES) return false;
-  HashSlot slot;
-  return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
+  return Hashers().Run(
+      [&] { return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0; });
 }
 
 std::string NewToken() {
