@@ -8,7 +8,7 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64 binutils-mingw-w
           mingw-w64-x86-64-dev wine64 fonts-wine xvfb xdotool imagemagick
           clang libclang-rt-14-dev libfuzzer-14-dev
           libcli11-dev nlohmann-json3-dev libhidapi-dev
-          libsqlite3-dev libsodium-dev zlib1g-dev sqlite3
+          libsqlite3-dev libsodium-dev zlib1g-dev libbrotli-dev sqlite3
           emscripten nodejs chromium)
 # scripts/package and its tests: Debian package tools, the manual page's
 # generator, the zip, and dpkg run as another user than root in the tests.

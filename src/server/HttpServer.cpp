@@ -9,10 +9,15 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "server/StaticSite.h"
 
 namespace office {
 
@@ -232,8 +237,54 @@ struct HttpServer::Impl {
     Log(req, res.status, started);
   }
 
+  // A file of the browser configurator's site, in the compressed form the
+  // build made of it where the browser takes that coding. The bytes go out
+  // as they are on disk: through a content provider, which the library
+  // does not compress again.
+  void ServeFile(const httplib::Request& req, httplib::Response& res) {
+    if (Watchdog::current) Watchdog::current->Handling();
+    const std::int64_t started = Steady();
+    const SiteAnswer answer =
+        site->Find(req.path, req.get_header_value("Accept-Encoding"), req.get_header_value("If-None-Match"));
+    // Not found: the error handler answers, as for any other address.
+    if (answer.status == 404) {
+      res.status = 404;
+      return;
+    }
+    auto body = std::make_shared<std::string>();
+    if (answer.status == 200) {
+      std::ifstream in(answer.file, std::ios::binary);
+      body->assign(std::istreambuf_iterator<char>(in), {});
+      if (!in.is_open() || in.bad()) {
+        res.status = 404;  // gone meanwhile
+        return;
+      }
+    }
+    res.status = answer.status;
+    // Every form of a file has its own tag; the browser asks again each
+    // time (the files keep their names from one build to the next) and is
+    // told 304 when its copy is current.
+    res.set_header("Vary", "Accept-Encoding");
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("ETag", answer.etag);
+    if (answer.status == 200) {
+      if (!answer.encoding.empty()) res.set_header("Content-Encoding", answer.encoding);
+      if (body->empty()) {
+        res.set_content("", answer.content_type);
+      } else {
+        res.set_content_provider(body->size(), answer.content_type.c_str(),
+                                 [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                   if (offset >= body->size()) return false;
+                                   return sink.write(body->data() + offset, std::min(length, body->size() - offset));
+                                 });
+      }
+    }
+    Log(req, res.status, started);
+  }
+
   Api& api;
   HttpOptions options;
+  std::unique_ptr<StaticSite> site;
   Watchdog watchdog;
   httplib::SSLServer server;
   int port = 0;
@@ -270,8 +321,6 @@ bool HttpServer::Bind(std::string& error) {
                          {"X-Frame-Options", "DENY"},
                          {"Referrer-Policy", "no-referrer"},
                          {"Strict-Transport-Security", "max-age=31536000"}});
-  s.set_file_extension_and_mimetype_mapping("wasm", "application/wasm");
-  s.set_file_extension_and_mimetype_mapping("mjs", "text/javascript");
   s.set_pre_routing_handler([&d](const httplib::Request& req, httplib::Response& res) {
     if (req.target.size() > kMaxTarget) {
       res.status = 414;
@@ -308,9 +357,14 @@ bool HttpServer::Bind(std::string& error) {
     res.set_content(ErrorBody(message), "application/json; charset=utf-8");
     d.Log(req, res.status, Steady());
   });
-  if (!d.options.site.empty() && !s.set_mount_point("/", d.options.site)) {
-    error = "the site's folder " + d.options.site + " cannot be served (is it there?)";
-    return false;
+  if (!d.options.site.empty()) {
+    std::error_code missing;
+    if (!std::filesystem::is_directory(d.options.site, missing)) {
+      error = "the site's folder " + d.options.site + " cannot be served (is it there?)";
+      return false;
+    }
+    d.site = std::make_unique<StaticSite>(d.options.site);
+    s.Get(R"(/.*)", [&d](const httplib::Request& req, httplib::Response& res) { d.ServeFile(req, res); });
   }
   if (d.options.port == 0) {
     d.port = s.bind_to_any_port(d.options.host);
