@@ -1,9 +1,14 @@
 // Figures of the browser configurator, in headless Chromium on this machine:
-//   node tests/web/bench.mjs [RUNS]
-// - cold load until the first page can be edited, against a trivial
-//   Emscripten page (its module built as the engine is) loaded the same way:
-//   both served compressed by the project's server, median of RUNS fresh
-//   browser contexts, no cache;
+//   node tests/web/bench.mjs [RUNS] [--breakdown] [--before SITE_FOLDER]
+// - cold load against a trivial Emscripten page (its module built as the
+//   engine is) loaded the same way: both served compressed by the project's
+//   server, median of RUNS fresh browser contexts, no cache, at three
+//   points: the engine's module instantiated and the page's script run (the
+//   trivial page: its module started), the first page editable, and the
+//   frame after it painted; with --breakdown, when each step of the start
+//   was reached; with --before, the site of an earlier build (its own
+//   engine.mjs and engine.wasm beside it) is loaded in turn with the two, so
+//   that a change is measured before and after under the same load;
 // - the size of the WebAssembly module and the JavaScript, before and after
 //   compression;
 // - a full read and a full write of the emulated alarm answering after 1 ms,
@@ -16,7 +21,10 @@ import { Browser, ROOT, SITE } from './support.mjs';
 import { serve } from '../../web/tools/serve.mjs';
 import { compressFiles } from '../../web/tools/compress.mjs';
 
-const runs = Number(process.argv[2] ?? 15);
+const runs = Number(process.argv.slice(2).find((a) => /^\d+$/.test(a)) ?? 15);
+const breakdown = process.argv.includes('--breakdown');
+const beforeAt = process.argv.indexOf('--before');
+const BEFORE = beforeAt > 0 ? process.argv[beforeAt + 1] : null;
 const median = (v) => [...v].sort((a, b) => a - b)[Math.floor(v.length / 2)];
 
 // The yardstick, compressed as the site is.
@@ -27,40 +35,87 @@ const server = await serve(SITE, 0);
 const trivialServer = await serve(TRIVIAL, 0);
 const base = `http://localhost:${server.address().port}/`;
 const trivial = `http://localhost:${trivialServer.address().port}/`;
+const beforeServer = BEFORE ? await serve(BEFORE, 0) : null;
+const before = beforeServer ? `http://localhost:${beforeServer.address().port}/` : null;
 const browser = await Browser.start();
 
-// A load in a fresh browser context without cache: when the first page can
-// be edited (the trivial page: when its module has started), and when every
-// command's module is there. The new window's own start in the browser (its
-// built-in pages load then) is over before the load begins, so that it is
-// the page's load that is timed.
+// A load in a fresh browser context without cache: when the engine and the
+// page's script are there (mark "script"), when the first page can be
+// edited (the trivial page: both when its module has started), when every
+// command's module is there, and the steps between. The new window's own
+// start in the browser (its built-in pages load then) is over before the
+// load begins, so that it is the page's load that is timed.
 async function coldLoad(url) {
   const context = await browser.browser.createBrowserContext();
   const page = await context.newPage();
   await page.setCacheEnabled(false);
+  // The frame after the first page is ready: when it has been laid out and
+  // painted.
+  await page.evaluateOnNewDocument(() => {
+    let ready;
+    Object.defineProperty(window, 'ostrelReadyAt', {
+      get: () => ready,
+      set: (ms) => {
+        ready = ms;
+        requestAnimationFrame(() => setTimeout(() => { window.ostrelPaintedAt = performance.now(); }));
+      },
+    });
+  });
   await new Promise((resolve) => setTimeout(resolve, 300));
   await page.goto(url);
   await page.waitForSelector('body[data-ready]');
-  const ms = await page.evaluate(() => [window.ostrelReadyAt, performance.getEntriesByName('commands')[0]?.startTime]);
+  await page.waitForFunction(() => window.ostrelPaintedAt);
+  const times = await page.evaluate(() => {
+    const navigation = performance.getEntriesByType('navigation')[0];
+    const files = performance.getEntriesByType('resource').filter((r) => r.responseEnd < window.ostrelReadyAt);
+    const steps = {
+      'document received': navigation.responseEnd,
+      'document parsed': navigation.domInteractive,
+      'files before the first page received': Math.max(...files.map((r) => r.responseEnd)),
+    };
+    for (const mark of performance.getEntriesByType('mark')) steps[`mark ${mark.name}`] = mark.startTime;
+    const painted = performance.getEntriesByName('first-contentful-paint')[0];
+    if (painted) steps['first text painted'] = painted.startTime;
+    steps['first page painted'] = window.ostrelPaintedAt;
+    return { script: performance.getEntriesByName('script')[0]?.startTime, ready: window.ostrelReadyAt,
+      painted: window.ostrelPaintedAt, steps };
+  });
   await context.close();
-  return ms;
+  return times;
 }
 
-// Warm the browser itself up, then alternate the two pages.
+// Warm the browser itself up, then take the pages in turn.
 await coldLoad(trivial);
 await coldLoad(base);
 const app = [];
 const yardstick = [];
+const earlier = [];
 for (let i = 0; i < runs; ++i) {
   app.push(await coldLoad(base));
   yardstick.push(await coldLoad(trivial));
+  if (before) earlier.push(await coldLoad(before));
 }
-const appMs = median(app.map(([ready]) => ready));
-const commandsMs = median(app.map(([, commands]) => commands ?? NaN));
-const trivialMs = median(yardstick.map(([ready]) => ready));
-console.log(`cold load until the first page can be edited, served compressed (median of ${runs}):`);
-console.log(`  configurator ${appMs.toFixed(1)} ms, trivial Emscripten page ${trivialMs.toFixed(1)} ms, ratio ${(appMs / trivialMs).toFixed(2)}` +
-  `  (goal: within 1.3 times); every command's module there after ${commandsMs.toFixed(1)} ms`);
+const [load] = readFileSync('/proc/loadavg', 'utf8').split(' ');
+console.log(`cold load, served compressed (median of ${runs}, load average ${load} at the end):`);
+for (const [what, point] of [['the engine and the script ready', 'script'], ['the first page editable', 'ready'],
+  ['the first page painted', 'painted']]) {
+  const appMs = median(app.map((t) => t[point]));
+  const trivialMs = median(yardstick.map((t) => t[point]));
+  const beforeMs = median(earlier.map((t) => t[point]));
+  console.log(`  ${what}: configurator ${appMs.toFixed(1)} ms, trivial Emscripten page ${trivialMs.toFixed(1)} ms, ` +
+    `ratio ${(appMs / trivialMs).toFixed(2)} (goal: within 1.3 times)` +
+    (before ? `; before: ${beforeMs.toFixed(1)} ms, ratio ${(beforeMs / trivialMs).toFixed(2)}` : ''));
+}
+console.log(`  every command's module there after ${median(app.map((t) => t.steps['mark commands'] ?? NaN)).toFixed(1)} ms` +
+  (before ? `; before: ${median(earlier.map((t) => t.steps['mark commands'] ?? NaN)).toFixed(1)} ms` : ''));
+if (breakdown) {
+  for (const [name, loads] of [['configurator', app], ['trivial page', yardstick], ['before', earlier]]) {
+    if (!loads.length) continue;
+    console.log(`  ${name}, the median time of each step:`);
+    const steps = Object.keys(loads[0].steps).map((step) => [step, median(loads.map((t) => t.steps[step] ?? NaN))]);
+    for (const [step, ms] of steps.sort((a, b) => a[1] - b[1])) console.log(`    ${ms.toFixed(1).padStart(7)} ms  ${step}`);
+  }
+}
 
 const sizes = readdirSync(SITE).filter((n) => /\.(wasm|m?js)$/.test(n) && n !== 'sw.js')
   .map((n) => [n, statSync(join(SITE, n)).size, statSync(join(SITE, n + '.br')).size]);
@@ -70,7 +125,7 @@ console.log(`WebAssembly and JavaScript: ${(total / 1024).toFixed(1)} KB before 
 console.log('  ' + sizes.map(([n, s, b]) => `${n} ${(s / 1024).toFixed(1)} KB (${(b / 1024).toFixed(1)})`).join(', '));
 // What the first page waits for: the files the page names in its head.
 const head = readFileSync(join(SITE, 'index.html'), 'utf8').split('</head>')[0];
-const first = new Set([...head.matchAll(/(?:href|src)="([\w.]+\.(?:wasm|m?js))"/g)].map((m) => m[1]));
+const first = new Set([...head.matchAll(/(?:href=|src=|fetch\()["']([\w.]+\.(?:wasm|m?js))["']/g)].map((m) => m[1]));
 const firstSizes = sizes.filter(([n]) => first.has(n));
 console.log(`  before the first page: ${firstSizes.length} files, ${(firstSizes.reduce((s, [, n]) => s + n, 0) / 1024).toFixed(1)} KB, ` +
   `${(firstSizes.reduce((s, [, , n]) => s + n, 0) / 1024).toFixed(1)} KB sent (${[...first].join(', ')})`);
@@ -119,3 +174,4 @@ for (const [name, { ms, exchanges }] of Object.entries(transfers)) {
 await browser.close();
 server.close();
 trivialServer.close();
+beforeServer?.close();

@@ -8,12 +8,15 @@
 //
 // The start shows the first page as soon as the engine is there, as the
 // desktop window shows its first page before it builds the others: the
-// page's own modules are loaded with it, the commands' modules right after
-// it (a command chosen meanwhile waits for its module), and the sites'
-// modules only when the office answers with a session.
-import { E, ENGINE_ABORTED, S, engine, site } from './engine.js';
+// first page is made from the description the build wrote into the page
+// while the engine (compiled from the page's head as it arrives) is
+// instantiated, and shows the engine's values once it is there; the
+// commands' modules are loaded right after it (a command chosen meanwhile
+// waits for its module), and the sites' modules only when the office
+// answers with a session.
+import { E, ENGINE_ABORTED, S, engineReady, site } from './engine.js';
 import { selectPage, whenSelected } from './tree.js';
-import { renderPage } from './page.js';
+import { buildPage, refreshControls, renderPage } from './page.js';
 import { setProgress, showStatus, showTitle, initialBaseline } from './marks.js';
 
 const $ = (id) => document.getElementById(id);
@@ -30,14 +33,24 @@ for (const el of document.querySelectorAll('[data-tip]')) {
 
 // The office's sites, once loaded (null: the configurator alone, or not yet).
 let sites = null;
+// The first page is made while the engine is instantiated; the window
+// (hidden in the page as it comes) is shown once the engine is there to
+// show the page's values and take the edits, so that the browser lays it
+// out and paints it once, whole.
+showTitle('');
+setProgress(site.device.imageSize);
+performance.mark('texts');
+buildPage(0);
+selectPage(0);
+const engine = await engineReady;
+// The engine is there and every module of the first page has run.
+performance.mark('script');
 whenSelected((index) => {
   renderPage(index);
   sites?.decoratePage();
 });
-showTitle('');
-setProgress(site.device.imageSize);
-performance.mark('texts');
-selectPage(0);
+refreshControls();
+$('app').hidden = false;
 performance.mark('page');
 window.ostrelReadyAt = performance.now();
 

@@ -3,6 +3,12 @@
 // rule: the keystroke filters, the file's checks, the device's exchange; it
 // also says what the page is made of (`site`: every text by name, the 23
 // pages with their fields, the device and its link, the progress scales).
+//
+// The page does not wait for the engine to know what it is made of: the
+// build asks this very engine for its description and the first page's
+// fields and writes the answer into the page (#site), so that the first
+// page is made while the engine, compiled from the page's head as it
+// arrives (ostrelEngineModule), is instantiated.
 import createEngine from './engine.mjs';
 
 performance.mark('app');
@@ -11,18 +17,32 @@ const modifiedListeners = [];
 // An engine that aborted (a failure inside it) holds nothing any more: the
 // page is loaded anew, and says so once it is back (app.js).
 export const ENGINE_ABORTED = 'ostrel-engine-aborted';
-export const engine = await createEngine({
-  onNotify: (code, value) => {
-    if (code === site.device.progress) for (const listen of progressListeners) listen(value);
-  },
-  onAbort: () => {
-    sessionStorage.setItem(ENGINE_ABORTED, '1');
-    location.reload();
-  },
-  // The engine tells every change of the modified flag; nobody asks.
-  onModified: (set) => { for (const listen of modifiedListeners) listen(set); },
-});
-performance.mark('engine');
+function aborted() {
+  sessionStorage.setItem(ENGINE_ABORTED, '1');
+  location.reload();
+}
+// The engine, once it is there (engineReady).
+export let engine = null;
+export const engineReady = (async () => {
+  // The module compiled from the page's head, if the browser could; else
+  // the engine's loader fetches and compiles it itself.
+  const compiled = await window.ostrelEngineModule;
+  const instantiateWasm = (imports, done) => {
+    WebAssembly.instantiate(compiled, imports).then((instance) => done(instance, compiled), aborted);
+    return {};
+  };
+  engine = await createEngine({
+    onNotify: (code, value) => {
+      if (code === site.device.progress) for (const listen of progressListeners) listen(value);
+    },
+    onAbort: aborted,
+    // The engine tells every change of the modified flag; nobody asks.
+    onModified: (set) => { for (const listen of modifiedListeners) listen(set); },
+    ...(compiled ? { instantiateWasm } : {}),
+  });
+  performance.mark('engine');
+  return engine;
+})();
 
 // Calls that return text; never through ccall, which must stay free for the
 // one device request that may be waiting.
@@ -39,7 +59,8 @@ function withStrings(values, use) {
   try { return use(...ptrs); } finally { for (const ptr of ptrs) engine._ost_free(ptr); }
 }
 
-export const site = json(engine._ost_site(0));
+const described = JSON.parse(document.getElementById('site').textContent);
+export const site = described.site;
 // Every text of the page, by its name.
 export const S = site.texts;
 // Called with each position of the running transfer's progress.
@@ -48,9 +69,9 @@ export const onProgress = (listen) => progressListeners.push(listen);
 export const onModified = (listen) => modifiedListeners.push(listen);
 
 // The pages in page order; a page's fields are asked of the engine when
-// they are first needed.
+// they are first needed (the first page's came with the description).
 for (const [index, page] of site.pages.entries()) {
-  let fields = null;
+  let fields = index === 0 ? described.firstPage : null;
   Object.defineProperty(page, 'fields', { get: () => (fields ??= json(engine._ost_fields(index))) });
 }
 
@@ -62,7 +83,7 @@ export const E = {
     withStrings([value], (ptr) => json(engine._ost_edit(page, row, part, ptr, start, end))),
   click: (page, row) => engine._ost_click(page, row),
   choose: (page, row, index) => engine._ost_choose(page, row, index),
-  modified: () => engine._ost_modified() === 1,
+  modified: () => engine !== null && engine._ost_modified() === 1,
   fileTaken: (size) => engine._ost_file_taken(size) === 1,
   // `bytes` null: a file not taken, refused by its `size` alone.
   open(bytes, size, readable) {

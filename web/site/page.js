@@ -11,6 +11,13 @@ const fieldId = (key, part = 0) => `f-${key.replace(/\./g, '-')}${part ? '-2' : 
 let shown = 0;
 
 export function renderPage(index = shown) {
+  buildPage(index);
+  refreshControls();
+}
+
+// The page's controls, not yet showing the engine's values (the first page
+// is made while the engine starts).
+export function buildPage(index) {
   shown = index;
   const page = E.pages[index];
   const frame = document.createElement('fieldset');
@@ -44,7 +51,6 @@ export function renderPage(index = shown) {
   }
   $('page').replaceChildren(frame);
   $('page').setAttribute('aria-label', page.label);
-  refreshControls();
 }
 
 function renderField(index, field) {
