@@ -7,13 +7,16 @@
 #
 # The order is a list of levels from the bottom up; a level holds one
 # layer or several side by side, separated by "|" (side by side, neither
-# may link the other). A layer is named by its folder under src/; a backend
-# folder ("hid/hidapi", "fs/posix") belongs to the layer of its first part
-# ("hid", "fs"), which the order places just above the layer whose
-# interface it implements.
+# may link the other). A layer is named by its folder under src/. The
+# backends of a layer sit in a folder inside it ("device/hid", "app/fs"),
+# which the order names as a layer of its own just above the one whose
+# interface they implement; each backend folder ("device/hid/hidapi")
+# belongs to the longest layer its path starts with ("device/hid").
 #
 #   ostrel_layer_order(LEVEL...)     the order, once, before the libraries
 #   ostrel_guard_layer(TARGET DIR)   TARGET belongs to the layer of DIR
+#   ostrel_layer(TARGET DIR)         the same, and TARGET's include folder:
+#                                    a link to src/DIR alone (OSTREL_SRC)
 #   ostrel_check_layers()            checks every link, once, at the end
 
 function(ostrel_layer_order)
@@ -28,8 +31,22 @@ function(ostrel_layer_order)
   set_property(GLOBAL PROPERTY OSTREL_LAYER_ORDER_SET TRUE)
 endfunction()
 
-# The layer of a folder under src/: its first part.
+# The layer of a folder under src/: the longest start of its path that the
+# order names ("device/hid/hidapi": "device/hid"), else its first part.
 function(ostrel_layer_of dir out)
+  set(path "${dir}")
+  while(path)
+    get_property(known GLOBAL PROPERTY OSTREL_LEVEL_${path} SET)
+    if(known)
+      set(${out} ${path} PARENT_SCOPE)
+      return()
+    endif()
+    string(FIND "${path}" "/" slash REVERSE)
+    if(slash LESS 0)
+      break()
+    endif()
+    string(SUBSTRING "${path}" 0 ${slash} path)
+  endwhile()
   string(REGEX REPLACE "/.*" "" layer "${dir}")
   set(${out} ${layer} PARENT_SCOPE)
 endfunction()
@@ -43,6 +60,52 @@ function(ostrel_guard_layer target dir)
   endif()
   set_property(TARGET ${target} PROPERTY OSTREL_LAYER ${layer})
   set_property(GLOBAL APPEND PROPERTY OSTREL_GUARDED_TARGETS ${target})
+endfunction()
+
+# TARGET belongs to the layer of DIR and sees, of the sources, src/DIR
+# alone: its include folder (${CMAKE_BINARY_DIR}/layers/NAME) holds DIR
+# as a link to OSTREL_SRC/DIR, so "DIR/x.h" is found there and an include
+# of a layer it does not link is not. Where DIR holds the folder of another
+# layer (the device link holds device/hid), DIR is made a folder of links
+# to its own entries, that folder left out: the device link's core does
+# not see its backends, however it is built.
+function(ostrel_layer target dir)
+  ostrel_guard_layer(${target} ${dir})
+  string(REPLACE "/" "_" name ${dir})
+  set(root ${CMAKE_BINARY_DIR}/layers/${name})
+  get_filename_component(parent ${root}/${dir} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(IS_SYMLINK ${root}/${dir})
+    file(REMOVE ${root}/${dir})
+  elseif(IS_DIRECTORY ${root}/${dir})
+    file(REMOVE_RECURSE ${root}/${dir})
+  endif()
+  file(GLOB entries LIST_DIRECTORIES true RELATIVE ${OSTREL_SRC}/${dir} CONFIGURE_DEPENDS
+       ${OSTREL_SRC}/${dir}/*)
+  set(own)
+  set(nested FALSE)
+  foreach(entry IN LISTS entries)
+    get_property(layer GLOBAL PROPERTY OSTREL_LEVEL_${dir}/${entry} SET)
+    if(layer)
+      set(nested TRUE)
+    else()
+      list(APPEND own ${entry})
+    endif()
+  endforeach()
+  if(nested)
+    file(MAKE_DIRECTORY ${root}/${dir})
+    foreach(entry IN LISTS own)
+      file(CREATE_LINK ${OSTREL_SRC}/${dir}/${entry} ${root}/${dir}/${entry} SYMBOLIC)
+    endforeach()
+  else()
+    file(CREATE_LINK ${OSTREL_SRC}/${dir} ${root}/${dir} SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
 endfunction()
 
 # The targets `target` names among its links (direct ones, what it links to

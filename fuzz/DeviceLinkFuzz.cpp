@@ -19,7 +19,7 @@
 #include "device/DeviceConnection.h"
 #include "device/DeviceWorkerCore.h"
 #include "device/InlineWorker.h"
-#include "hid/emulated/EmulatedHid.h"
+#include "device/hid/emulated/EmulatedHid.h"
 #include "device/Protocol.h"
 #include "device/Transfers.h"
 #include "config/ImageMap.h"

@@ -14,7 +14,7 @@
 
 #include "device/DemoConfiguration.h"
 #include "device/DeviceWorkerCore.h"
-#include "hid/emulated/EmulatedHid.h"
+#include "device/hid/emulated/EmulatedHid.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "device/DemoConfiguration.h"
 #include "device/InlineWorker.h"
-#include "hid/emulated/EmulatedHid.h"
+#include "device/hid/emulated/EmulatedHid.h"
 #include "device/TransferRunner.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,7 +14,7 @@
 #include <io.h>
 
 #include "config/Utf8.h"
-#include "hid/windows/HidDevice.h"
+#include "device/hid/windows/HidDevice.h"
 
 namespace {
 class UsbAccess : public DeviceAccess {
@@ -47,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
 #include <cerrno>
 #include <cstring>
 
-#include "hid/hidapi/HidapiHid.h"
+#include "device/hid/hidapi/HidapiHid.h"
 
 namespace {
 #ifdef OSTREL_CLI_HANDS_OVER

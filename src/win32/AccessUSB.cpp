@@ -1,7 +1,7 @@
 #include "win32/AccessUSB.h"
 
 #include "win32/DeviceWorkers.h"
-#include "hid/windows/HidDevice.h"
+#include "device/hid/windows/HidDevice.h"
 #include "win32/Win32Util.h"
 #include "winbase/WinException.h"
 

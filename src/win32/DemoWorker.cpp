@@ -3,7 +3,7 @@
 #include "device/DemoConfiguration.h"
 #include "win32/AccessUSB.h"
 #include "win32/DeviceWorkers.h"
-#include "hid/pipe/HidPipeDevice.h"
+#include "device/hid/pipe/HidPipeDevice.h"
 
 std::unique_ptr<IDeviceWorker> MakeEmulatedWorker(INotifySink& sink, unsigned answerDelayMs,
                                                   EmulatedPipeDevice** device) {

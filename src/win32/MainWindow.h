@@ -14,7 +14,7 @@
 #include "config/Configuration.h"
 #include "win32/App.h"
 #include "win32/ToolTip.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

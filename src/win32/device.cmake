@@ -1,5 +1,5 @@
 # The device link's Windows side: the worker thread (the HID access is the
-# Windows backend, hid/windows).
+# Windows backend, device/hid/windows).
 target_sources(ostrel_win32 PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AccessUSB.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ActiveObject.cpp

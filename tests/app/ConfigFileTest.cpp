@@ -9,7 +9,7 @@
 
 #include "app/Controller.h"
 #include "app/Fakes.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 #include "config/ModifiedFlag.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include <csignal>
 
 #include "app/ConfigFile.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 #include "config/ImageMap.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/ConfigFile.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 #include "app/FileSystem.h"
 #include "cli/Commands.h"
 #include "cli/ConfigModel.h"
-#include "hid/emulated/EmulatedHid.h"
+#include "device/hid/emulated/EmulatedHid.h"
 
 // A folder of its own for each test, removed afterwards.
 class ScratchFolder {

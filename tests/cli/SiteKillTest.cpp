@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "cli/CliTestSupport.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 #include "sites/Registry.h"
 
 namespace {

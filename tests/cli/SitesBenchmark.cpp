@@ -22,7 +22,7 @@
 #include "config/ImageMap.h"
 #include "config/Utf8.h"
 #include "device/DemoConfiguration.h"
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 #include "sites/Registry.h"
 
 namespace {

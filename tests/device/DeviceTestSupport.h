@@ -10,7 +10,7 @@
 
 #include "device/DeviceWorker.h"
 #include "device/EmulatedDevice.h"
-#include "hid/emulated/EmulatedHid.h"
+#include "device/hid/emulated/EmulatedHid.h"
 
 class RecordingSink : public INotifySink {
  public:

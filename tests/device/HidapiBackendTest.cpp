@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "device/Protocol.h"
-#include "hid/hidapi/HidapiHid.h"
+#include "device/hid/hidapi/HidapiHid.h"
 
 namespace {
 

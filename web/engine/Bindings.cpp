@@ -7,8 +7,8 @@
 // and the tests put behind a scripted HID device.
 //
 // The device link of the browser is asynchronous while the exchange is
-// written as blocking calls: the waits of its HID backend (hid/webhid) are
-// asynchronous imports, and Asyncify unwinds the engine's stack while
+// written as blocking calls: the waits of its HID backend
+// (device/hid/webhid) are asynchronous imports, and Asyncify unwinds the engine's stack while
 // JavaScript waits for a report or a time-out, then rewinds it. Only one device request runs at a time
 // (the page refuses a second one, as the desktop's worker does). Text goes
 // both ways as UTF-8; structured results as JSON.
@@ -40,7 +40,7 @@
 #include "device/InlineWorker.h"
 #include "device/Protocol.h"
 #include "device/TransferRunner.h"
-#include "hid/webhid/WebHid.h"
+#include "device/hid/webhid/WebHid.h"
 
 // A notification of the device worker (progress).
 EM_JS(void, js_notify, (unsigned code, int value), { Module.onNotify(code, value); });

@@ -18,7 +18,7 @@
 #include "device/HidIo.h"
 #include "device/Protocol.h"
 #include "device/Transfers.h"
-#include "hid/webhid/WebHid.h"
+#include "device/hid/webhid/WebHid.h"
 #include "res/discard_texts.h"
 #include "res/resource.h"
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "hid/windows/HidDevice.h"
+#include "device/hid/windows/HidDevice.h"
 
 class CountingHid : public IHidWaitWatcher {
  public:

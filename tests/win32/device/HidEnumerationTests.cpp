@@ -9,7 +9,7 @@
 #include "device/DeviceConnection.h"
 #include "device/Protocol.h"
 #include "win32/device/CountingHid.h"
-#include "hid/windows/HidDevice.h"
+#include "device/hid/windows/HidDevice.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "device/DeviceConnection.h"
 #include "win32/device/CountingHid.h"
-#include "hid/pipe/HidPipeDevice.h"
+#include "device/hid/pipe/HidPipeDevice.h"
 
 namespace {
 

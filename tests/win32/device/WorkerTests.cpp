@@ -12,7 +12,7 @@
 #include "config/ImageMap.h"
 #include "win32/AccessUSB.h"
 #include "win32/DeviceWorkers.h"
-#include "hid/pipe/HidPipeDevice.h"
+#include "device/hid/pipe/HidPipeDevice.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "device/DemoConfiguration.h"
 #include "res/page_ids.h"
 #include "win32/DemoWorker.h"
-#include "hid/pipe/HidPipeDevice.h"
+#include "device/hid/pipe/HidPipeDevice.h"
 #include "win32/shell/ShellSupport.h"
 
 namespace {

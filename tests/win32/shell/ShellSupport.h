@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "win32/AccessUSB.h"
-#include "hid/pipe/HidPipeDevice.h"
+#include "device/hid/pipe/HidPipeDevice.h"
 #include "config/ModifiedFlag.h"
 #include "res/resource.h"
 #include "win32/App.h"

@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 #include "config/Utf8.h"
 
 namespace {

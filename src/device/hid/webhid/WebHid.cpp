@@ -1,4 +1,4 @@
-#include "hid/webhid/WebHid.h"
+#include "device/hid/webhid/WebHid.h"
 
 #include <emscripten.h>
 

@@ -1,4 +1,4 @@
-#include "hid/windows/HidDevice.h"
+#include "device/hid/windows/HidDevice.h"
 
 #include <setupapi.h>
 

@@ -1,4 +1,4 @@
-#include "hid/hidapi/HidapiHid.h"
+#include "device/hid/hidapi/HidapiHid.h"
 
 #include <dlfcn.h>
 #include <hidapi/hidapi.h>

@@ -1,4 +1,4 @@
-#include "hid/emulated/EmulatedHid.h"
+#include "device/hid/emulated/EmulatedHid.h"
 
 #include <algorithm>
 #include <chrono>

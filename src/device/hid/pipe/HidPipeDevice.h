@@ -14,7 +14,7 @@
 
 #include "device/EmulatedDevice.h"
 #include "device/HidIo.h"
-#include "hid/windows/HidDevice.h"
+#include "device/hid/windows/HidDevice.h"
 
 class EmulatedPipeDevice {
  public:

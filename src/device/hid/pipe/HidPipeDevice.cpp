@@ -1,4 +1,4 @@
-#include "hid/pipe/HidPipeDevice.h"
+#include "device/hid/pipe/HidPipeDevice.h"
 
 #include <atomic>
 #include <cstring>

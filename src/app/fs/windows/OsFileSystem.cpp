@@ -1,4 +1,4 @@
-#include "fs/OsFileSystem.h"
+#include "app/fs/OsFileSystem.h"
 
 #include <windows.h>
 
