@@ -189,7 +189,7 @@ std::string ReportBody(const std::uint8_t* image, const ReportInfo& info) {
   headRow(kReportInstaller, info.installer);
   headRow(kReportFile, info.fileName);
   headRow(kReportDate, info.date);
-  headRow(kReportCrc, Hex8(ConfigFileCrc(image)));
+  headRow(kReportCrc, Hex8(info.fileCrc.value_or(ConfigFileCrc(image))));
   html += "</table>\n<div class=\"pages\">\n";
   for (int p = 0; p < kPageCount; ++p)
     html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n" +

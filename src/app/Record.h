@@ -17,6 +17,10 @@ struct ReportInfo {
   // A record made where the secret is not known (a viewer's, from the
   // values the office shows): the secret as it was shown there, masked.
   std::optional<std::string> secretShown;  // UTF-8
+  // The CRC of the file the record is of, where the image it is made from
+  // is not that file's own (a viewer's, without the password); otherwise
+  // the image's.
+  std::optional<std::uint32_t> fileCrc;
 };
 
 // A time as the sites registry writes it ("2026-12-09T22:50:00.000Z") as

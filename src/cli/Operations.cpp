@@ -257,7 +257,7 @@ bool ParseImportJson(std::string_view text, Json& document, std::string& error) 
   return true;
 }
 
-void RenderShow(const Image& image, int page, std::ostream& out) {
+void RenderShow(const Image& image, int page, std::ostream& out, const std::optional<std::string>& secretShown) {
   ConfigModel model;
   model.Load(image);
   // The whole text first, then one write: inserting piece by piece into the
@@ -274,7 +274,8 @@ void RenderShow(const Image& image, int page, std::ostream& out) {
       const int g = f.Row().group;
       if (g != group && g != 0) text += "  " + ToUtf8(GroupLabel(f)) + '\n';
       group = g;
-      const std::string value = ToUtf8(ShownWithUnit(model.Config(), f));
+      const std::string value =
+          secretShown && IsSecret(f) ? *secretShown : ToUtf8(ShownWithUnit(model.Config(), f));
       text += g ? "    " : "  ";
       text += ToUtf8(FieldLabel(f));
       text += ':';
@@ -285,7 +286,7 @@ void RenderShow(const Image& image, int page, std::ostream& out) {
   out << text;
 }
 
-Json ShowJson(const Image& image, int page) {
+Json ShowJson(const Image& image, int page, const std::optional<std::string>& secretShown) {
   ConfigModel model;
   model.Load(image);
   Json pages = Json::array();
@@ -294,7 +295,7 @@ Json ShowJson(const Image& image, int page) {
     for (const FieldRef& f : FieldsOnScreen(p)) {
       Json field = {{"key", f.Key()}, {"label", ToUtf8(FieldLabel(f))}};
       if (f.Row().group) field["group"] = ToUtf8(GroupLabel(f));
-      field["value"] = ToUtf8(model.Shown(f));
+      field["value"] = secretShown && IsSecret(f) ? *secretShown : ToUtf8(model.Shown(f));
       const std::u16string unit = UnitOf(f);
       if (!unit.empty()) field["unit"] = ToUtf8(unit);
       fields.push_back(std::move(field));

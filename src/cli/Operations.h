@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <ostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,11 +16,13 @@
 
 // The configuration as the window shows it, page by page in tree order
 // (`page` -1), or one page; each page's fields in their order on screen,
-// each value with the unit the page writes beside it.
-void RenderShow(const Image& image, int page, std::ostream& out);
+// each value with the unit the page writes beside it. `secretShown`: the
+// password as the office masked it for a viewer, whose image lacks it.
+void RenderShow(const Image& image, int page, std::ostream& out,
+                const std::optional<std::string>& secretShown = std::nullopt);
 // The same as JSON: an array of pages, each with its fields' labels, shown
 // values and units.
-Json ShowJson(const Image& image, int page);
+Json ShowJson(const Image& image, int page, const std::optional<std::string>& secretShown = std::nullopt);
 // Every field key of every page (`page` -1) or of one page, with its
 // label, its kind and what it accepts.
 void RenderKeys(int page, std::ostream& out);

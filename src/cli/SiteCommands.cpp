@@ -295,7 +295,9 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
       "With --server URL (or OSTREL_SERVER) every site command but import, backup and check "
       "goes to the office instead of the registry, after \"ostrel-cli --server URL login "
       "NAME\", and prints the same; site sync sends a site's revisions from the registry to "
-      "the office and takes those it lacks.");
+      "the office and takes those it lacks. A viewer at the office sees site show and site "
+      "report with the alarm's password masked, and gets no file from site get (without the "
+      "password, a file written to the alarm would delete the alarm's password).");
 
   s.add = site->add_subcommand("add", "add a site");
   number(s.add);
@@ -599,16 +601,16 @@ int SiteCommands::State::Show() {
       throw CliFailure{ExitInvalid, "--page " + page + ": no such page (1-23 or a page key; "
                                                        "ostrel-cli keys lists them)"};
   }
-  const Image image = r.RevisionImage(rev);
+  const RevisionView view = r.ViewRevision(rev);
   if (json) {
-    Print(ShowJson(image, p));
+    Print(ShowJson(view.image, p, view.secretShown));
   } else {
     env.out << "site " << number << ", revision " << Short(rev.id) << " of " << ShownUtcTime(rev.at)
             << " UTC\n";
     if (const std::size_t heads = r.Heads(number).size(); heads > 1 && rev1.empty())
       env.out << "the site has diverged: " << heads << " heads (site log lists them); this is "
                  "the newest\n";
-    RenderShow(image, p, env.out);
+    RenderShow(view.image, p, env.out, view.secretShown);
   }
   return ExitDone;
 }
@@ -684,6 +686,14 @@ int SiteCommands::State::Diff() {
 int SiteCommands::State::Get() {
   SiteStore& r = Store(false);
   const Revision rev = RevisionOrHead(r, number, rev1);
+  // A file without the alarm's password would, written to the alarm,
+  // delete its password (fewer than four digits delete it), and a file
+  // has no room to say what it lacks: a viewer gets none.
+  if (!r.SecretsGiven())
+    throw CliFailure{ExitDevice, "refused: a viewer does not receive the alarm's password, and a configuration "
+                                 "file without it would delete the alarm's password if written to the alarm; "
+                                 "site show and site report show the revision with the password masked, and "
+                                 "an installer can get the file"};
   SaveConfiguration(env, output, r.RevisionImage(rev));
   if (json)
     Print({{"site", number}, {"revision", rev.id}, {"file", output}});
@@ -712,7 +722,10 @@ int SiteCommands::State::Report() {
   SiteStore& r = Store(false);
   const Site site = SiteOrFail(r, number);
   const Revision rev = RevisionOrHead(r, number, rev1);
-  const Image image = r.RevisionImage(rev);
+  if (showPassword && !r.SecretsGiven())
+    throw CliFailure{ExitDevice, "refused: --show-password: a viewer does not see the alarm's password (it needs "
+                                 "the role installer); without it the record shows the password masked"};
+  const RevisionView view = r.ViewRevision(rev);
   ReportInfo info = SiteRevisionReport({.number = number,
                                         .address = site.address,
                                         .customer = site.customer,
@@ -721,7 +734,9 @@ int SiteCommands::State::Report() {
                                         .author = rev.author});
   if (!installer.empty()) info.installer = installer;
   info.showPassword = showPassword;
-  SaveTextOutput(env, output, ReportHtml(image.data(), info));
+  info.secretShown = view.secretShown;
+  info.fileCrc = view.fileCrc;
+  SaveTextOutput(env, output, ReportHtml(view.image.data(), info));
   if (json && output != "-") Print({{"site", number}, {"revision", rev.id}, {"file", output}});
   return ExitDone;
 }

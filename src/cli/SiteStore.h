@@ -6,11 +6,23 @@
 // CliFailure with the office's message and the exit status for it.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sites/Registry.h"
+
+// A revision as the one who asks may see it.
+struct RevisionView {
+  Image image;
+  // A viewer at the office never receives the alarm's password: the image
+  // then holds the pages' values without it, `secretShown` is the password
+  // as the office masks it, and `fileCrc` the CRC of the revision's own
+  // file. Otherwise the revision's image, and neither.
+  std::optional<std::string> secretShown;  // UTF-8
+  std::optional<std::uint32_t> fileCrc;
+};
 
 class SiteStore {
  public:
@@ -29,6 +41,12 @@ class SiteStore {
   // The revision of the site whose id starts with `prefix`.
   virtual Revision ResolveRevision(const std::string& number, const std::string& prefix) = 0;
   virtual Image RevisionImage(const Revision& revision) = 0;
+  // Whether the alarm's password is given here: on the local registry and
+  // to an installer or admin at the office; never to a viewer.
+  virtual bool SecretsGiven() = 0;
+  // The revision to show or print: its image where the password is given,
+  // else the pages' values with the password masked.
+  virtual RevisionView ViewRevision(const Revision& revision) = 0;
   virtual Difference Diff(const Revision& a, const Revision& b) = 0;
   virtual Added AddRevision(const NewRevision& revision) = 0;
   virtual std::string ExportHistory(const std::string& number) = 0;
@@ -58,6 +76,8 @@ class LocalSites : public SiteStore {
     return r_.ResolveRevision(number, prefix);
   }
   Image RevisionImage(const Revision& revision) override { return r_.RevisionImage(revision); }
+  bool SecretsGiven() override { return true; }
+  RevisionView ViewRevision(const Revision& revision) override { return {r_.RevisionImage(revision), {}, {}}; }
   Difference Diff(const Revision& a, const Revision& b) override { return r_.Diff(a, b); }
   Added AddRevision(const NewRevision& revision) override { return r_.AddRevision(revision); }
   std::string ExportHistory(const std::string& number) override {

@@ -1,5 +1,6 @@
 #include "config/PageLayout.h"
 
+#include "config/ImageMap.h"
 #include "config/StringTable.h"
 
 namespace {
@@ -59,3 +60,17 @@ std::u16string ShownWithUnit(const Configuration& config, const FieldRef& field)
 bool IsSecret(const FieldRef& field) { return field.Row().kind == FieldKind::Password; }
 
 std::u16string Masked(std::u16string_view value) { return std::u16string(value.size(), u'*'); }
+
+void SecretFreeImage(const std::uint8_t* image, std::uint8_t* out) {
+  Configuration config;
+  config.Load(image);
+  for (const FieldRef& f : Configuration::AllFields()) {
+    FieldValue& v = config.Values(f.page).Value(f.row);
+    if (IsSecret(f))
+      v = FieldValue{};
+    else
+      v.keepLoaded = false;  // a text by the rule: not the bytes it was loaded from, which show no more
+  }
+  InitImage(out);
+  config.StoreOver(out);
+}

@@ -4,6 +4,7 @@
 //
 // Constant data; any thread may use it.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,3 +38,13 @@ std::u16string ShownWithUnit(const Configuration& config, const FieldRef& field)
 bool IsSecret(const FieldRef& field);
 // `value` masked: a star for each character, nothing for nothing.
 std::u16string Masked(std::u16string_view value);
+
+// What may be handed to someone who must not learn the secrets (a viewer
+// at the office): every field's value of `image` stored over the initial
+// image into `out` (kImageSize bytes each), the secret fields left unset.
+// It holds nothing the pages do not show: not the secrets' bytes, not the
+// digits a deleted password leaves behind, not what a device text holds
+// beyond its end, not the bytes no page owns (with all of those,
+// candidates for a secret could be tried against a revision's
+// content-addressed id).
+void SecretFreeImage(const std::uint8_t* image, std::uint8_t* out);

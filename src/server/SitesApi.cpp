@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include <cstdio>
+
 #include "app/Compare.h"
 #include "app/ConfigFile.h"
 #include "config/Configuration.h"
@@ -245,6 +247,14 @@ std::string PasswordIn(const Image& image) {
   return "";
 }
 
+// Notes in the audit log that the alarm's password of `site` was shown in
+// this session, the first time it is (what comes after tells nothing new).
+void NoteShownInSession(ApiCall& call, const std::string& site, const std::string& detail) {
+  Office office(call.db, call.api.Policy());
+  if (!office.AuditedSince(call.session.name, "password shown", site, call.session.created))
+    office.Audit(call.session.name, call.request.remote, "password shown", site, detail, call.now);
+}
+
 void RevisionFile(ApiCall& call) {
   const Revision r = RevisionOf(call, call.Param("revision"));
   const Image image = Registered([&] { return call.registry.RevisionImage(r); });
@@ -254,15 +264,35 @@ void RevisionFile(ApiCall& call) {
   // opens the site's head or one of its revisions. The log notes the first
   // time in a session for each site; the openings after it tell nothing
   // new (the password's own endpoint and the export are noted each time).
-  Office office(call.db, call.api.Policy());
-  if (!PasswordIn(image).empty() &&
-      !office.AuditedSince(call.session.name, "password shown", r.site, call.session.created))
-    office.Audit(call.session.name, call.request.remote, "password shown", r.site,
-                 "in the .osr file of " + r.id.substr(0, 12), call.now);
+  if (!PasswordIn(image).empty()) NoteShownInSession(call, r.site, "in the .osr file of " + r.id.substr(0, 12));
   call.response.status = 200;
   call.response.content_type = "application/octet-stream";
   call.response.body.assign(file.begin(), file.end());
   call.response.headers.emplace_back("Content-Disposition", "attachment; filename=\"site.osr\"");
+}
+
+// A revision as a viewer may have it, who never receives the alarm's
+// password: the pages' values as an .osr file without the password (and
+// without the bytes no page shows), the password as every view masks it,
+// and the CRC of the revision's own file, which its printed record shows.
+void MaskedRevision(ApiCall& call) {
+  const Revision r = RevisionOf(call, call.Param("revision"));
+  const Image image = Registered([&] { return call.registry.RevisionImage(r); });
+  Image shown(kImageSize);
+  SecretFreeImage(image.data(), shown.data());
+  const auto bytes = ConfigFileBytes(shown.data());
+  Configuration model;
+  model.Load(image.data());
+  Json masked = Json::array();
+  for (const FieldRef& f : Configuration::AllFields())
+    if (IsSecret(f)) masked.push_back({{"key", f.Key()}, {"value", Shown(f, model.Get(f))}});
+  char crc[16];
+  std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(ConfigFileCrc(image.data())));
+  call.Reply({{"site", r.site},
+              {"revision", r.id},
+              {"osr", EncodeBase64(std::vector<std::uint8_t>(bytes.begin(), bytes.end()))},
+              {"crc", crc},
+              {"masked", masked}});
 }
 
 void ShowPassword(ApiCall& call) {
@@ -286,9 +316,19 @@ void SiteDiff(ApiCall& call) {
     a = b;
   }
   const Difference d = Registered([&] { return call.registry.Diff(a, b); });
+  // An installer sees the password here as in the registry's own diff; a
+  // viewer sees it masked, and a changed password still as a change.
+  const bool masking = call.session.role < Role::Installer;
+  bool secretShown = false;
   Json fields = Json::array();
-  for (const FieldDifference& f : d.fields)
-    fields.push_back({{"key", f.field.Key()}, {"from", Shown(f.field, f.a)}, {"to", Shown(f.field, f.b)}});
+  for (const FieldDifference& f : d.fields) {
+    secretShown = secretShown || (!masking && IsSecret(f.field));
+    fields.push_back({{"key", f.field.Key()},
+                      {"from", masking ? Shown(f.field, f.a) : ToUtf8(f.a)},
+                      {"to", masking ? Shown(f.field, f.b) : ToUtf8(f.b)}});
+  }
+  if (secretShown)
+    NoteShownInSession(call, b.site, "in the diff of " + a.id.substr(0, 12) + " and " + b.id.substr(0, 12));
   call.Reply({{"from", a.id}, {"to", b.id}, {"fields", fields}, {"other_bytes", d.otherBytes}});
 }
 
@@ -399,6 +439,8 @@ std::vector<Endpoint> SitesEndpoints() {
       {"GET", "/api/sites/{number}/revisions/{revision}", Role::Viewer,
        "a revision with its fields (the password masked)", ShowRevision},
       {"GET", "/api/sites/{number}/revisions/{revision}/osr", Role::Installer, "a revision as an .osr file", RevisionFile},
+      {"GET", "/api/sites/{number}/revisions/{revision}/masked", Role::Viewer,
+       "a revision's values as an .osr file without the alarm's password, the password masked", MaskedRevision},
       {"GET", "/api/sites/{number}/diff", Role::Viewer, "the fields that differ: ?from=REV&to=REV", SiteDiff},
       {"GET", "/api/sites/{number}/password", Role::Installer, "the alarm's password: ?revision=REV", ShowPassword},
       {"GET", "/api/sites/{number}/export", Role::Installer, "the site's whole history as JSON", ExportSite},

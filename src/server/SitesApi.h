@@ -1,8 +1,9 @@
 // The sites registry's endpoints of the office's API: sites, their
 // history, differences and searches for every operator; recording
 // revisions and the alarm's password for installers; archiving for
-// admins. The alarm's password is masked in every view and shown only by
-// its own endpoint, which the audit log notes.
+// admins. The alarm's password is masked in every view a viewer has; an
+// installer sees it through its own endpoint, the .osr file, the export and
+// the diff, which the audit log notes.
 #pragma once
 
 #include <string>

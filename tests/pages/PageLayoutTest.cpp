@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <random>
 #include <set>
 #include <string_view>
 
 #include "DialogTemplates.h"
+#include "config/ImageMap.h"
 #include "config/PageFields.h"
 #include "config/PageLayout.h"
 #include "config/StringTable.h"
@@ -198,6 +201,78 @@ TEST(PageLayout, UnitOfATextIsWhatStandsBeforeTheRange) {
       {u"", u""},
   };
   for (const auto& [text, unit] : rows) EXPECT_EQ(ToUtf8(UnitOfText(text)), ToUtf8(unit)) << ToUtf8(text);
+}
+
+// What a viewer may be handed of an image: every value the pages show, the
+// secrets none, and nothing else: not the secret's bytes (a deleted
+// password's digits too), nor any byte the pages do not show. Held over
+// blank, configured and random images.
+TEST(PageLayout, ASecretFreeImageHoldsWhatThePagesShowAndNothingElse) {
+  using Bytes = std::vector<std::uint8_t>;
+  const auto blank = [] {
+    Bytes b(kImageSize);
+    InitImage(b.data());
+    return b;
+  };
+  const auto with = [&](Bytes image, const char16_t* password) {
+    Configuration c;
+    c.Load(image.data());
+    EXPECT_TRUE(c.Set("security.password", password).ok);
+    c.StoreOver(image.data());
+    return image;
+  };
+  std::mt19937 random(2026);
+  const auto noise = [&] {
+    Bytes b(kImageSize);
+    for (auto& byte : b) byte = static_cast<std::uint8_t>(random());
+    return b;
+  };
+  Bytes marked = noise();
+  marked[kPasswordPresent] = kMarkerPresent;
+  for (int i = 0; i < kPasswordSize; ++i) marked[kPassword + i] = static_cast<std::uint8_t>('0' + i + 3);
+  const std::pair<const char*, Bytes> images[] = {
+      {"blank", blank()},
+      {"a password set", with(blank(), u"4826")},
+      {"the password deleted", with(with(blank(), u"4826"), u"")},
+      {"noise", noise()},
+      {"noise with a password", marked},
+      {"noise, its password deleted", with(marked, u"")},
+  };
+  const auto shown = [](const Bytes& image) {
+    Configuration c;
+    c.Load(image.data());
+    std::vector<std::u16string> values;
+    for (const FieldRef& f : Configuration::AllFields()) values.push_back(c.Get(f));
+    return values;
+  };
+  const auto secretFree = [](const Bytes& image) {
+    Bytes out(kImageSize);
+    SecretFreeImage(image.data(), out.data());
+    return out;
+  };
+  for (const auto& [what, image] : images) {
+    const Bytes out = secretFree(image);
+    // Every value as the pages show it, the secrets none.
+    const std::vector<std::u16string> before = shown(image), after = shown(out);
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const FieldRef& f = Configuration::AllFields()[i];
+      EXPECT_EQ(ToUtf8(after[i]), IsSecret(f) ? "" : ToUtf8(before[i])) << what << ": " << f.Key();
+    }
+    // The secret's place as in a blank image, and the result free of it
+    // already.
+    for (int at = kPassword; at < kPassword + kPasswordSize; ++at) EXPECT_EQ(out[at], blank()[at]) << what;
+    EXPECT_EQ(out[kPasswordPresent], kMarkerAbsent) << what;
+    EXPECT_EQ(secretFree(out), out) << what;
+    // A byte changed that changes no value shown changes nothing handed.
+    for (std::size_t at = 0; at < kImageSize; ++at) {
+      Bytes changed = image;
+      changed[at] ^= 0x5A;
+      std::vector<std::u16string> values = shown(changed);
+      for (std::size_t i = 0; i < values.size(); ++i)
+        if (IsSecret(Configuration::AllFields()[i])) values[i] = before[i];
+      if (values == before) { EXPECT_EQ(secretFree(changed), out) << what << ": byte " << at; }
+    }
+  }
 }
 
 }  // namespace

@@ -199,9 +199,81 @@ TEST_P(CliAtTheOffice, EachRoleGetsItsRightsAndARefusalExitsThree) {
     const CliRun r = AtOffice(row.args);
     EXPECT_EQ(r.status, row.status) << office::RoleName(row.role) << ": " << Line(row.args) << r.err;
     if (row.status != ExitDevice) continue;
-    EXPECT_NE(r.err.find("ostrel-cli: refused: this needs the role "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ostrel-cli: refused: "), std::string::npos) << r.err;
     EXPECT_EQ(office_->Snapshot(), before) << Line(row.args);
   }
+}
+
+// A viewer at the office sees what an installer sees, the alarm's password
+// masked as the office masks it: site show in each of its forms, and
+// site report (which an installer's masks too, CRC and all). What would
+// give a viewer the password is refused: report --show-password, and
+// get, whose file without the password would delete the alarm's own if
+// written to the alarm. Nothing a viewer does is noted as a password shown.
+TEST_P(CliAtTheOffice, AViewerSeesRevisionsWithThePasswordMaskedAndGetsNoFile) {
+  // The password of the first revision, then of the second (the head).
+  const std::string digits = "4826", later = "5937", masked = "****";
+  LoginAs(Role::Installer);
+  WriteImage(dir_ / "p.osr", Configured({{"security.password", digits}, {"phone1.number", "+79161234567"}}));
+  ASSERT_EQ(AtOffice({"site", "add", "0417", "--customer", "Иванов", "--address", "Тверская 1"}).status, ExitDone);
+  ASSERT_EQ(AtOffice({"site", "put", "0417", dir_ / "p.osr", "-m", "first"}).status, ExitDone);
+  WriteImage(dir_ / "q.osr", Configured({{"security.password", later}, {"phone1.number", "+79990001122"}}));
+  ASSERT_EQ(AtOffice({"site", "put", "0417", dir_ / "q.osr"}).status, ExitDone);
+  const std::string first = nlohmann::json::parse(AtOffice({"site", "log", "0417", "--json"}).out).back()["id"];
+  const std::string got = dir_ / "got.osr";
+  const struct {
+    std::vector<std::string> args;
+    std::size_t shown;  // how often the installer's output holds a password
+    const char* refused;  // a viewer's refusal, or nullptr
+    int status = ExitDone;
+  } rows[] = {
+      {{"site", "show", "0417"}, 1, nullptr},
+      {{"site", "show", "0417", "--json"}, 1, nullptr},
+      // A changed password is a change for a viewer too, of **** to ****.
+      {{"site", "diff", "0417"}, 2, nullptr, ExitDifferent},
+      {{"site", "diff", "0417", "--json"}, 2, nullptr, ExitDifferent},
+      {{"site", "show", "0417", first.substr(0, 6), "--page", "security"}, 1, nullptr},
+      {{"site", "show", "0417", "--page", "phone1"}, 0, nullptr},
+      {{"site", "report", "0417", "-o", "-"}, 0, nullptr},
+      {{"site", "report", "0417", first.substr(0, 6), "-o", "-", "--installer", "Петров"}, 0, nullptr},
+      {{"site", "report", "0417", "-o", "-", "--show-password"}, 1, "a viewer does not see the alarm's password"},
+      {{"site", "get", "0417", "-o", got}, 0, "would delete the alarm's password"},
+  };
+  const auto shownCount = [&] {
+    std::size_t n = 0;
+    const auto entries = nlohmann::json::parse(office_->Call("GET", "/api/audit", "", office_->Login(Role::Admin)).body);
+    for (const auto& e : entries["entries"]) n += e["action"] == "password shown" && e["who"] == "viewer";
+    return n;
+  };
+  for (const auto& row : rows) {
+    std::filesystem::remove(got);
+    LoginAs(Role::Installer);
+    const CliRun installer = AtOffice(row.args);
+    ASSERT_EQ(installer.status, row.status) << Line(row.args) << installer.err;
+    std::size_t count = 0;
+    for (const std::string& password : {digits, later})
+      for (std::size_t at = installer.out.find(password); at != std::string::npos;
+           at = installer.out.find(password, at + 1))
+        ++count;
+    EXPECT_EQ(count, row.shown) << Line(row.args) << installer.out;
+    std::filesystem::remove(got);
+    LoginAs(Role::Viewer);
+    const CliRun viewer = AtOffice(row.args);
+    if (row.refused) {
+      EXPECT_EQ(viewer.status, ExitDevice) << Line(row.args) << viewer.err;
+      EXPECT_NE(viewer.err.find(row.refused), std::string::npos) << Line(row.args) << viewer.err;
+      EXPECT_EQ(viewer.out, "") << Line(row.args);
+      EXPECT_FALSE(std::filesystem::exists(got)) << Line(row.args);
+      continue;
+    }
+    std::string expected = installer.out;
+    for (const std::string& password : {digits, later})
+      for (std::size_t at; (at = expected.find(password)) != std::string::npos;)
+        expected.replace(at, password.size(), masked);
+    EXPECT_EQ(viewer.status, row.status) << Line(row.args) << viewer.err;
+    EXPECT_EQ(viewer.out, expected) << Line(row.args);
+  }
+  EXPECT_EQ(shownCount(), 0u);
 }
 
 // The site commands print at the office what they print on the local

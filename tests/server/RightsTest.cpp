@@ -4,9 +4,13 @@
 // API has no endpoint for.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 #include "OfficeTestSupport.h"
+#include "app/ConfigFile.h"
+#include "config/Configuration.h"
+#include "config/ImageMap.h"
 #include "config/PageLayout.h"
 #include "config/Utf8.h"
 
@@ -48,6 +52,8 @@ std::vector<RightsRow> Rows(const std::string& revision) {
        200, 200},
       {"GET", "/api/sites/{number}/revisions/{revision}/osr", "/api/sites/0417/revisions/" + revision + "/osr", "",
        401, 403, 200, 200},
+      {"GET", "/api/sites/{number}/revisions/{revision}/masked",
+       "/api/sites/0417/revisions/" + revision + "/masked", "", 401, 200, 200, 200},
       {"GET", "/api/sites/{number}/diff", "/api/sites/0417/diff", "", 401, 200, 200, 200},
       {"GET", "/api/sites/{number}/password", "/api/sites/0417/password", "", 401, 403, 200, 200},
       {"GET", "/api/sites/{number}/export", "/api/sites/0417/export", "", 401, 403, 200, 200},
@@ -100,63 +106,127 @@ TEST_P(Rights, EveryEndpointAgainstEveryRole) {
   }
 }
 
-// What a viewer sees never holds the alarm's password; an installer's
-// own endpoint shows it, and the audit log notes that it did.
+// The demonstration alarm's .osr file with the password `digits`, base64.
+std::string DemoOsrWithPassword(const std::u16string& digits) {
+  std::vector<std::uint8_t> osr;
+  EXPECT_TRUE(DecodeBase64(DemoOsrBase64(), osr));
+  std::vector<std::uint8_t> image(kImageSize);
+  EXPECT_EQ(ParseConfigFile(osr.data(), osr.size(), image.data()), Loaded);
+  Configuration model;
+  model.Load(image.data());
+  EXPECT_TRUE(model.Set("security.password", digits).ok);
+  model.StoreOver(image.data());
+  const auto bytes = ConfigFileBytes(image.data());
+  return EncodeBase64(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+// What a viewer sees never holds the alarm's password, masked where it
+// shows; an installer sees it where the registry's own views show it (the
+// diff, the .osr file, its own endpoint), and the audit log notes it.
 TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord) {
   TestOffice office(GetParam());
   OFFICE_SKIP_IF_ABSENT(office);
-  const std::string revision = AddDemoSite(office, "0417");
+  const std::string first = AddDemoSite(office, "0417");
   const std::string viewer = office.Login(Role::Viewer), installer = office.Login(Role::Installer);
   const ApiResponse password = office.Call("GET", "/api/sites/0417/password", "", installer);
   ASSERT_EQ(password.status, 200) << password.body;
   const std::string digits = Json::parse(password.body)["password"];
   ASSERT_EQ(digits.size(), 4u) << "the demonstration alarm has a password";
+  // A second revision with another password, so that a diff holds both.
+  const std::string other = digits == "7395" ? "7396" : "7395";
+  const ApiResponse added = office.Call(
+      "POST", "/api/sites/0417/revisions",
+      Json{{"osr", DemoOsrWithPassword(std::u16string(other.begin(), other.end()))}}.dump(), installer);
+  ASSERT_EQ(added.status, 201) << added.body;
+  const std::string second = Json::parse(added.body)["id"];
+  const std::string masked = ToUtf8(Masked(std::u16string(digits.begin(), digits.end())));
+  const std::string diff = "/api/sites/0417/diff?from=" + first + "&to=" + second;
+  const std::string revision = "/api/sites/0417/revisions/" + first;
 
-  // A second revision with another password, so that the diff holds it.
-  std::vector<std::uint8_t> osr;
-  ASSERT_TRUE(DecodeBase64(DemoOsrBase64(), osr));
-  for (const std::string& view :
-       {std::string("/api/sites/0417/revisions/") + revision, std::string("/api/sites/0417/log"),
-        std::string("/api/sites/0417"), std::string("/api/sites/0417/diff?from=") + revision,
-        std::string("/api/find?input2.change_only=yes")}) {
-    for (const std::string& token : {viewer, installer}) {
-      const ApiResponse r = office.Call("GET", view, "", token);
-      EXPECT_EQ(r.status, 200) << view << r.body;
-      EXPECT_EQ(r.body.find("\"" + digits + "\""), std::string::npos) << view << " shows the password";
+  // Each view as each role: whether it shows the digits, whether it shows
+  // them masked.
+  const struct {
+    std::string view;
+    Role role;
+    bool digits, masked;
+  } rows[] = {
+      {revision, Role::Viewer, false, true},
+      {revision, Role::Installer, false, true},
+      {revision + "/masked", Role::Viewer, false, true},
+      {revision + "/masked", Role::Installer, false, true},
+      {"/api/sites/0417/log", Role::Viewer, false, false},
+      {"/api/sites/0417", Role::Viewer, false, false},
+      {"/api/find?input2.change_only=yes", Role::Viewer, false, false},
+      // A changed password is a change for both; its digits for the
+      // installer alone, as in the registry's own diff.
+      {diff, Role::Viewer, false, true},
+      {diff, Role::Installer, true, false},
+  };
+  for (const auto& row : rows) {
+    const ApiResponse r = office.Call("GET", row.view, "", row.role == Role::Viewer ? viewer : installer);
+    const std::string who = row.view + " as " + RoleName(row.role);
+    ASSERT_EQ(r.status, 200) << who << ": " << r.body;
+    EXPECT_EQ(r.body.find("\"" + digits + "\"") != std::string::npos, row.digits) << who << ": " << r.body;
+    EXPECT_EQ(r.body.find("\"" + other + "\"") != std::string::npos, row.digits && row.view == diff) << who;
+    EXPECT_EQ(r.body.find("\"" + masked + "\"") != std::string::npos, row.masked) << who << ": " << r.body;
+    if (row.view == diff) {
+      const Json fields = Json::parse(r.body)["fields"];
+      ASSERT_EQ(fields.size(), 1u) << who << ": " << r.body;
+      EXPECT_EQ(fields[0]["key"], "security.password") << who;
+    }
+    if (row.view.ends_with("/masked")) {
+      // A configuration file of every value but the password, which says
+      // how the password is masked, and the CRC of the revision's file.
+      const Json j = Json::parse(r.body);
+      std::vector<std::uint8_t> osr, image(kImageSize), own;
+      ASSERT_TRUE(DecodeBase64(j["osr"], osr)) << who;
+      ASSERT_EQ(ParseConfigFile(osr.data(), osr.size(), image.data()), Loaded) << who;
+      Configuration shown, whole;
+      shown.Load(image.data());
+      ASSERT_TRUE(DecodeBase64(DemoOsrBase64(), own));
+      ASSERT_EQ(ParseConfigFile(own.data(), own.size(), image.data()), Loaded);
+      whole.Load(image.data());
+      for (const FieldRef& f : Configuration::AllFields())
+        EXPECT_EQ(ToUtf8(shown.Get(f)), IsSecret(f) ? "" : ToUtf8(whole.Get(f))) << who << ": " << f.Key();
+      EXPECT_EQ(j["masked"], Json::parse(R"([{"key":"security.password","value":")" + masked + "\"}]")) << who;
+      char crc[16];
+      std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(ConfigFileCrc(image.data())));
+      EXPECT_EQ(j["crc"], crc) << who;
     }
   }
-  const ApiResponse shown = office.Call("GET", "/api/sites/0417/revisions/" + revision, "", viewer);
-  // Masked as the pages and the printed record mask it.
-  const std::string masked = ToUtf8(Masked(std::u16string(digits.begin(), digits.end())));
-  EXPECT_NE(shown.body.find("\"" + masked + "\""), std::string::npos) << shown.body;
   for (const char* key : {"security.password", "security.*", "*word", "*"}) {
     const ApiResponse r = office.Call("GET", std::string("/api/find?") + key + "=" + digits, "", viewer);
     EXPECT_EQ(r.status, 403) << key << ": " << r.body;
   }
   EXPECT_EQ(office.Call("GET", "/api/sites/0417/password", "", viewer).status, 403);
 
-  // An installer's page takes the .osr file whenever it opens the site:
-  // noted the first time in a session, again in the next session; the
-  // password's own endpoint is noted each time.
+  // An installer's page takes the .osr file whenever it opens the site,
+  // and a diff may hold the password: noted the first time in a session
+  // for each site, again in the next session; the password's own endpoint
+  // is noted each time; a viewer's views, never.
   const auto shownEntries = [&] {
     const Json entries = Json::parse(office.Call("GET", "/api/audit", "", office.Login(Role::Admin)).body)["entries"];
     std::vector<std::string> details;
     for (const Json& e : entries)
-      if (e["action"] == "password shown" && e["who"] == "installer") details.push_back(e["detail"]);
+      if (e["action"] == "password shown") details.push_back(e["who"].get<std::string>() + ": " + e["detail"].get<std::string>());
     return details;
   };
   const std::size_t before = shownEntries().size();
-  const std::string file = "/api/sites/0417/revisions/" + revision + "/osr";
+  const std::string file = revision + "/osr";
+  const std::string unchanged = "/api/sites/0417/diff?from=" + first + "&to=" + first;
   struct Opening {
     std::string target;
     bool newSession;
     std::size_t noted;  // entries added by this opening
+    Role role = Role::Installer;
   };
   const Opening openings[] = {
-      {file, true, 1}, {file, false, 0}, {file, false, 0},
+      {file, true, 1}, {file, false, 0}, {file, false, 0}, {diff, false, 0},
       {"/api/sites/0417/password", false, 1}, {file, false, 0},
       {file, true, 1}, {file, false, 0},
       {"/api/sites/0417/password", true, 1}, {file, false, 0},
+      {unchanged, true, 0}, {diff, false, 1}, {file, false, 0}, {diff, false, 0},
+      {diff, true, 0, Role::Viewer}, {revision + "/masked", false, 0, Role::Viewer},
   };
   std::string session;
   std::size_t expected = before;
@@ -165,7 +235,7 @@ TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord
       // A later session begins after what the earlier one noted.
       const std::int64_t last = NowMs();
       while (NowMs() == last) {}
-      session = office.Login(Role::Installer);
+      session = office.Login(o.role);
     }
     ASSERT_EQ(office.Call("GET", o.target, "", session).status, 200) << o.target;
     expected += o.noted;
@@ -176,8 +246,9 @@ TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord
   EXPECT_NE(audit.body.find("password shown"), std::string::npos) << audit.body;
   const Json log = Json::parse(audit.body);
   for (const Json& entry : log["entries"])
-    for (const char* field : {"who", "from", "action", "subject"})
-      EXPECT_EQ(entry[field].get<std::string>().find(digits), std::string::npos) << "the audit log holds the password";
+    for (const char* field : {"who", "from", "action", "subject", "detail"})
+      for (const std::string& secret : {digits, other})
+        EXPECT_EQ(entry[field].get<std::string>().find(secret), std::string::npos) << "the audit log holds the password";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Rights, ::testing::ValuesIn(StoreBackends()),
