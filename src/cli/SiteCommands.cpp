@@ -200,6 +200,17 @@ struct SiteCommands::State {
                                         "or OSTREL_SERVER): " + instead};
   }
 
+  // The office records the operator logged in as a revision's author: an
+  // operator does not record under another name (the audit log and the
+  // history would disagree), and the author is not put in the comment
+  // either, which would say the same without being checked.
+  void NoAuthorAtOffice() const {
+    if (!ServerUrl().empty() && !author.empty())
+      throw CliFailure{ExitInvalid, "--author: the office records the operator logged in as the revision's "
+                                    "author; --author names the author in this machine's registry alone "
+                                    "(leave it out, or log in as that operator)"};
+  }
+
   std::string Author() const {
     if (!author.empty()) return author;
     for (const char* name : {"USER", "LOGNAME"})
@@ -351,7 +362,8 @@ SiteCommands::SiteCommands(CLI::App& app, CliEnvironment& env)
   number(s.put);
   s.put->add_option("FILE", s.file, "the configuration file")->required();
   s.put->add_option("-m,--message", s.comment, "a comment");
-  s.put->add_option("--author", s.author, "who records it (default: the login name)");
+  s.put->add_option("--author", s.author,
+                    "who records it (default: the login name; at the office always the operator logged in)");
   json(s.put);
 
   s.report = site->add_subcommand(
@@ -436,7 +448,8 @@ SiteCommands::~SiteCommands() = default;
 
 void SiteCommands::AddRecordingOptions(CLI::App* command) {
   command->add_option("--site", s_->site, "record it as a revision of this site in the registry");
-  command->add_option("--author", s_->author, "who records it (default: the login name)");
+  command->add_option("--author", s_->author,
+                      "who records it (default: the login name; at the office always the operator logged in)");
   command->add_option("-m,--message", s_->comment, "a comment for the revision");
 }
 
@@ -471,6 +484,7 @@ std::optional<int> SiteCommands::Run() {
 
 void SiteCommands::Prepare() {
   State& s = *s_;
+  s.NoAuthorAtOffice();
   try {
     s.SiteOrFail(s.Store(false), s.site);
   } catch (const RegistryError& e) {
@@ -705,6 +719,7 @@ int SiteCommands::State::Get() {
 
 int SiteCommands::State::Put() {
   CheckSiteNumber(number);
+  NoAuthorAtOffice();
   const Image image = LoadConfiguration(env, file);
   SiteStore& r = Store(false);
   SiteOrFail(r, number);

@@ -276,6 +276,46 @@ TEST_P(CliAtTheOffice, AViewerSeesRevisionsWithThePasswordMaskedAndGetsNoFile) {
   EXPECT_EQ(shownCount(), 0u);
 }
 
+// The office records the operator logged in as a revision's author:
+// --author, which would record under another name, is refused before
+// anything is sent or read from the alarm; without it the author is the
+// operator, whatever the login name on this machine.
+TEST_P(CliAtTheOffice, TheAuthorAtTheOfficeIsTheOperatorLoggedIn) {
+  LoginAs(Role::Installer);
+  WriteImage(dir_ / "demo.osr", DemoImage());
+  WriteImage(dir_ / "b.osr", Configured({{"phone1.number", "+79990001122"}}));
+  ASSERT_EQ(AtOffice({"site", "add", "0417"}).status, ExitDone);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* author;  // of the newest revision afterwards, or nullptr: nothing recorded
+  } rows[] = {
+      {{"site", "put", "0417", dir_ / "demo.osr", "--author", "petrov"}, ExitInvalid, nullptr},
+      {{"site", "put", "0417", dir_ / "demo.osr", "--author", "installer"}, ExitInvalid, nullptr},
+      {{"read", "--emulated", "--site", "0417", "--author", "petrov"}, ExitInvalid, nullptr},
+      {{"write", "--emulated", dir_ / "b.osr", "--site", "0417", "--author", "petrov"}, ExitInvalid, nullptr},
+      {{"site", "put", "0417", dir_ / "demo.osr", "-m", "by whoever"}, ExitDone, "installer"},
+      {{"read", "--emulated", "--site", "0417"}, ExitDone, "installer"},
+  };
+  for (const auto& row : rows) {
+    const std::string before = office_->Snapshot();
+    const CliRun r = AtOffice(row.args);
+    EXPECT_EQ(r.status, row.status) << Line(row.args) << r.err;
+    if (!row.author) {
+      EXPECT_NE(r.err.find("records the operator logged in"), std::string::npos) << r.err;
+      EXPECT_EQ(office_->Snapshot(), before) << Line(row.args);
+      continue;
+    }
+    const auto log = nlohmann::json::parse(AtOffice({"site", "log", "0417", "--json"}).out);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front()["author"], row.author) << Line(row.args);
+  }
+  // On this machine's registry --author is taken as it is.
+  ASSERT_EQ(RunCommand({"site", "add", "0417"}).status, ExitDone);
+  ASSERT_EQ(RunCommand({"site", "put", "0417", dir_ / "demo.osr", "--author", "petrov"}).status, ExitDone);
+  EXPECT_EQ(nlohmann::json::parse(RunCommand({"site", "log", "0417", "--json"}).out).front()["author"], "petrov");
+}
+
 // The site commands print at the office what they print on the local
 // registry of the same history (the sync copies it there whole), and a
 // second sync adds nothing on either side.
