@@ -8,13 +8,13 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <set>
 #include <tuple>
 #include <vector>
 
 #include "FuzzSupport.h"
 #include "LinkScript.h"
+#include "device/HidTap.h"
 #include "device/DemoConfiguration.h"
 #include "device/DeviceConnection.h"
 #include "device/DeviceWorkerCore.h"
@@ -77,44 +77,6 @@ struct Traffic {
   }
 };
 
-class WatchedDevice : public IHidDevice {
- public:
-  WatchedDevice(std::unique_ptr<IHidDevice> inner, Traffic& traffic)
-      : inner_(std::move(inner)), traffic_(traffic) {}
-  bool GetInputBufferCount(std::uint32_t& c) override { return inner_->GetInputBufferCount(c); }
-  WaitResult Write(const std::uint8_t* report, unsigned ms) override {
-    traffic_.sent.push_back(KeyOf(report));
-    return inner_->Write(report, ms);
-  }
-  WaitResult Read(std::uint8_t* report, unsigned ms) override {
-    const WaitResult result = inner_->Read(report, ms);
-    if (result == WaitDone) traffic_.read.emplace_back(report, report + kReportSize);
-    return result;
-  }
-
- private:
-  std::unique_ptr<IHidDevice> inner_;
-  Traffic& traffic_;
-};
-
-class WatchedBus : public IHidEnumerator {
- public:
-  WatchedBus(IHidEnumerator& inner, Traffic& traffic) : inner_(inner), traffic_(traffic) {}
-  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
-                 std::vector<HidDeviceInfo>& list) override {
-    return inner_.Enumerate(vendorId, productId, list);
-  }
-  std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
-    auto device = inner_.Open(path);
-    if (!device) return nullptr;
-    return std::make_unique<WatchedDevice>(std::move(device), traffic_);
-  }
-
- private:
-  IHidEnumerator& inner_;
-  Traffic& traffic_;
-};
-
 class NoSink : public INotifySink {
  public:
   void Post(unsigned, std::intptr_t) override {}
@@ -153,7 +115,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bus.Add(device);
 
   Traffic traffic;
-  WatchedBus watched(bus, traffic);
+  // What passes between the link and the emulated interface, watched.
+  HidTap watched(
+      bus, [&](std::uint8_t* report) { traffic.sent.push_back(KeyOf(report)); },
+      [&](const std::uint8_t* report, WaitResult result) {
+        if (result == WaitDone) traffic.read.emplace_back(report, report + kReportSize);
+      });
   // The request logic on this thread alone, as the command-line program runs it.
   NoSink sink;
   InlineWorker worker(watched, sink);

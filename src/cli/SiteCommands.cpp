@@ -245,6 +245,16 @@ struct SiteCommands::State {
 
   void Print(const Json& j) { env.out << j.dump(2) << '\n'; }
 
+  // The end of a command that changed the site: the site as it is now in
+  // JSON, else what was done ("added the site 0417").
+  int Changed(SiteStore& r, const char* done) {
+    if (json)
+      Print(SiteAsJson(*r.FindSite(number)));
+    else
+      env.out << done << number << '\n';
+    return ExitDone;
+  }
+
   int Add();
   int Edit();
   int Archive();
@@ -552,11 +562,7 @@ int SiteCommands::State::Add() {
   CheckSite(site);  // before the registry is made
   SiteStore& r = Store(true);
   r.AddSite(site);
-  if (json)
-    Print(SiteAsJson(*r.FindSite(number)));
-  else
-    env.out << "added the site " << number << '\n';
-  return ExitDone;
+  return Changed(r, "added the site ");
 }
 
 int SiteCommands::State::Edit() {
@@ -568,21 +574,13 @@ int SiteCommands::State::Edit() {
   if (phoneOption->count()) changes.phone = phone;
   if (notesOption->count()) changes.notes = notes;
   r.EditSite(number, changes);
-  if (json)
-    Print(SiteAsJson(*r.FindSite(number)));
-  else
-    env.out << "changed the site " << number << '\n';
-  return ExitDone;
+  return Changed(r, "changed the site ");
 }
 
 int SiteCommands::State::Archive() {
   SiteStore& r = Store(false);
   r.ArchiveSite(number, !undo);
-  if (json)
-    Print(SiteAsJson(*r.FindSite(number)));
-  else
-    env.out << (undo ? "brought back the site " : "archived the site ") << number << '\n';
-  return ExitDone;
+  return Changed(r, undo ? "brought back the site " : "archived the site ");
 }
 
 int SiteCommands::State::List() {

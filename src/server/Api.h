@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/FaultError.h"
 #include "server/ApiJson.h"
 #include "server/DbPool.h"
 #include "server/GroupCommit.h"
@@ -43,13 +44,10 @@ struct ApiResponse {
 };
 
 // A refusal: its status and the message the client shows.
-class ApiError : public std::runtime_error {
+class ApiError : public FaultError<int> {
  public:
-  ApiError(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
-  int status() const { return status_; }
-
- private:
-  int status_;
+  using FaultError::FaultError;
+  int status() const { return fault(); }
 };
 
 constexpr char kSessionCookie[] = "ostrel_session";

@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+#include "config/FaultError.h"
+
 using Blob = std::vector<std::uint8_t>;
 
 // A parameter or a column: NULL, an integer, a text (UTF-8) or bytes.
@@ -33,14 +35,9 @@ enum class DbFault {
   Unavailable,  // the server is not reachable (a backend with a server)
 };
 
-class DbError : public std::runtime_error {
+class DbError : public FaultError<DbFault> {
  public:
-  DbError(DbFault fault, const std::string& message)
-      : std::runtime_error(message), fault_(fault) {}
-  DbFault fault() const { return fault_; }
-
- private:
-  DbFault fault_;
+  using FaultError::FaultError;
 };
 
 // The rows of one statement, stepped through once. Columns are numbered

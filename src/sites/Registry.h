@@ -37,14 +37,9 @@ enum class RegistryFault {
   Storage,       // the store cannot be read or written (read-only, full, busy)
 };
 
-class RegistryError : public std::runtime_error {
+class RegistryError : public FaultError<RegistryFault> {
  public:
-  RegistryError(RegistryFault fault, const std::string& message)
-      : std::runtime_error(message), fault_(fault) {}
-  RegistryFault fault() const { return fault_; }
-
- private:
-  RegistryFault fault_;
+  using FaultError::FaultError;
 };
 
 // The version of the schema this program makes and reads; older registries

@@ -152,23 +152,7 @@ TEST(ConfigFile, RoundTripThroughTheRealFileSystem) {
 
 // ---- the file commands of the main window ----
 
-class FileCommandTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetFlag(flag, 0);
-    auto w = std::make_unique<FakeWorker>();
-    worker = w.get();
-    controller = std::make_unique<Controller>(view, pages, flag, files, std::move(w), u"C:\\start");
-  }
-  void TearDown() override { SetFlag(flag, 0); }
-
-  FakeView view;
-  ModifiedFlag flag;
-  FakePages pages;
-  MemoryFileSystem files;
-  FakeWorker* worker = nullptr;
-  std::unique_ptr<Controller> controller;
-};
+class FileCommandTest : public ControllerFixture {};
 
 TEST_F(FileCommandTest, SaveAsWritesThePagesOverTheInitialImage) {
   view.savePath = u"D:\\configs\\home.osr";

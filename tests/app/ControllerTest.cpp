@@ -21,20 +21,8 @@ enum Event {
   WriteRecordDoneEv
 };
 
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public ControllerFixture {
  protected:
-  // Also called again inside table-driven tests: everything starts afresh.
-  void SetUp() override {
-    controller.reset();
-    view = FakeView();
-    pages.Reset();
-    files = MemoryFileSystem();
-    SetFlag(flag, 0);
-    auto w = std::make_unique<FakeWorker>(&view.calls);
-    worker = w.get();
-    controller = std::make_unique<Controller>(view, pages, flag, files, std::move(w), u"C:\\start");
-  }
-  void TearDown() override { SetFlag(flag, 0); }
 
   void Notify(unsigned code, std::intptr_t value) { controller->OnWorkerMessage(code, value); }
   // Drives the controller into `state` from Idle.
@@ -72,13 +60,6 @@ class ControllerTest : public ::testing::Test {
       case WriteRecordDoneEv: Notify(Notify::WriteRecordDone, value); break;
     }
   }
-
-  FakeView view;
-  ModifiedFlag flag;
-  FakePages pages;
-  MemoryFileSystem files;
-  FakeWorker* worker = nullptr;
-  std::unique_ptr<Controller> controller;
 };
 
 struct Transition {

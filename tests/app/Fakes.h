@@ -1,12 +1,16 @@
 // Test doubles for the Controller's view, pages, worker and file system.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <memory>
 #include <map>
 #include <utility>
 #include <string>
 #include <vector>
 
 #include "app/ConfigFile.h"
+#include "app/Controller.h"
 #include "device/DeviceWorker.h"
 #include "app/MainView.h"
 #include "config/ImageMap.h"
@@ -222,3 +226,26 @@ class MemoryFileSystem : public IFileSystem {
   void RemoveFile(const std::u16string& path) override { files.erase(path); }
 };
 
+// A Controller over the fakes above. SetUp makes everything afresh; a
+// table-driven test calls it again between its rows.
+class ControllerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    controller.reset();
+    view = FakeView();
+    pages.Reset();
+    files = MemoryFileSystem();
+    SetFlag(flag, 0);
+    auto w = std::make_unique<FakeWorker>(&view.calls);
+    worker = w.get();
+    controller = std::make_unique<Controller>(view, pages, flag, files, std::move(w), u"C:\\start");
+  }
+  void TearDown() override { SetFlag(flag, 0); }
+
+  FakeView view;
+  ModifiedFlag flag;
+  FakePages pages;
+  MemoryFileSystem files;
+  FakeWorker* worker = nullptr;
+  std::unique_ptr<Controller> controller;
+};

@@ -12,6 +12,7 @@
 #include "config/ImageMap.h"
 #include "config/StringTable.h"
 #include "config/Utf8.h"
+#include "device/HidTap.h"
 #include "device/Protocol.h"
 
 namespace {
@@ -306,54 +307,26 @@ TEST(CliDevice, WriteThenReadGivesTheWrittenPagesOverTheDevicesOwnBytes) {
 // Passes the device's reports through, but turns the first parameter write
 // that would change something into one that changes nothing: the device
 // acknowledges a write it never made.
-class DroppingHid : public IHidEnumerator {
- public:
-  DroppingHid(IHidEnumerator& inner, EmulatedDevice& device) : inner_(inner), device_(device) {}
-  bool Enumerate(std::uint16_t vendorId, std::uint16_t productId,
-                 std::vector<HidDeviceInfo>& list) override {
-    return inner_.Enumerate(vendorId, productId, list);
-  }
-  std::unique_ptr<IHidDevice> Open(const std::u16string& path) override {
-    std::unique_ptr<IHidDevice> device = inner_.Open(path);
-    if (!device) return nullptr;
-    return std::make_unique<Handle>(std::move(device), *this);
-  }
+struct DroppingHid {
+  DroppingHid(IHidEnumerator& inner, EmulatedDevice& device)
+      : tap(inner, [this, &device](std::uint8_t* report) {
+          if (dropped || report[5] != WriteParam) return;
+          const int address = report[6] | report[7] << 8, length = report[8];
+          std::uint8_t* memory = device.paramMemory() + address;
+          if (std::memcmp(report + 9, memory, length) != 0) {
+            std::memcpy(report + 9, memory, length);
+            dropped = true;
+          }
+        }) {}
   bool dropped = false;
-
- private:
-  class Handle : public IHidDevice {
-   public:
-    Handle(std::unique_ptr<IHidDevice> inner, DroppingHid& owner)
-        : inner_(std::move(inner)), owner_(owner) {}
-    bool GetInputBufferCount(std::uint32_t& c) override { return inner_->GetInputBufferCount(c); }
-    WaitResult Write(const std::uint8_t* request, unsigned ms) override {
-      std::uint8_t report[kReportSize];
-      std::memcpy(report, request, kReportSize);
-      if (!owner_.dropped && report[5] == WriteParam) {
-        const int address = report[6] | report[7] << 8, length = report[8];
-        std::uint8_t* memory = owner_.device_.paramMemory() + address;
-        if (std::memcmp(report + 9, memory, length) != 0) {
-          std::memcpy(report + 9, memory, length);
-          owner_.dropped = true;
-        }
-      }
-      return inner_->Write(report, ms);
-    }
-    WaitResult Read(std::uint8_t* report, unsigned ms) override { return inner_->Read(report, ms); }
-
-   private:
-    std::unique_ptr<IHidDevice> inner_;
-    DroppingHid& owner_;
-  };
-  IHidEnumerator& inner_;
-  EmulatedDevice& device_;
+  HidTap tap;
 };
 
 TEST(CliDevice, VerifyFailsWithStatusThreeWhenTheAlarmDropsOneWrite) {
   ScratchFolder dir;
   EmulatedMachine machine;
   DroppingHid dropping(machine.bus, machine.device);
-  machine.hid = &dropping;
+  machine.hid = &dropping.tap;
   Image file = DemoImage();
   std::vector<std::string> errors;
   const FieldValues values = {{"input1.entry_delay", Json(42)}};

@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "OfficeTestSupport.h"
 #include "config/ImageMap.h"
@@ -18,6 +20,39 @@ namespace office {
 namespace {
 
 class GroupCommitOn : public ::testing::TestWithParam<std::string> {};
+
+// Runs `write(i, registry)` for the writers 0..writers-1 through `group`,
+// each on a thread and a connection of its own: the first holds its batch
+// until every other waits, so that the others queue behind it. What each
+// writer's call threw, or nothing.
+template <typename Write>
+std::vector<std::exception_ptr> WriteWithTheFirstHeld(TestOffice& office, GroupCommit& group,
+                                                      std::size_t writers, Write write) {
+  std::atomic<bool> release{false};
+  std::vector<std::exception_ptr> thrown(writers);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < writers; ++i) {
+    threads.emplace_back([&, i] {
+      if (i > 0)
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      auto db = office.Store().Pool().Get();
+      try {
+        group.Run(db.registry(), [&](Registry& registry) {
+          if (i == 0)
+            while (group.Waiting() < writers - 1) {
+              release = true;
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+          write(i, registry);
+        });
+      } catch (...) {
+        thrown[i] = std::current_exception();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  return thrown;
+}
 
 TEST_P(GroupCommitOn, EachWriteKeepsItsOwnOutcomeAndWaitersGoTogether) {
   TestOffice office(GetParam());
@@ -53,46 +88,34 @@ TEST_P(GroupCommitOn, EachWriteKeepsItsOwnOutcomeAndWaitersGoTogether) {
   const std::size_t n = std::size(rows);
   std::mutex gate;
   GroupCommit group(&gate, 64);
-  std::atomic<bool> release{false};
   std::vector<std::string> outcome(n);
   std::vector<std::string> ids(n);
-  std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < n; ++i) {
-    threads.emplace_back([&, i] {
-      // The first write holds its batch until every other waits.
-      if (i > 0)
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      auto db = office.Store().Pool().Get();
-      try {
-        group.Run(db.registry(), [&](Registry& registry) {
-          if (i == 0)
-            while (group.Waiting() < n - 1) {
-              release = true;
-              std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-          NewRevision r;
-          r.site = rows[i].site;
-          r.image = image;
-          r.comment = rows[i].comment;
-          r.at = "2026-12-10T02:00:00.000Z";
-          r.parent = "";
-          r.author = "installer";
-          const auto added = registry.AddRevision(r, [&](const ::Added& a) {
-            Office(registry.database(), OfficePolicy{})
-                .Audit("installer", "test", "revision recorded", rows[i].site, a.id, 1);
-          });
-          ids[i] = added.id;
-          if (rows[i].outcome == ThrowsAfterWriting) throw std::runtime_error("refused after writing");
-          outcome[i] = added.added ? "added" : "there already";
-        });
-      } catch (const RegistryError& e) {
-        outcome[i] = e.fault() == RegistryFault::NotFound ? "no such site" : e.what();
-      } catch (const std::exception& e) {
-        outcome[i] = e.what();
-      }
+  const auto thrown = WriteWithTheFirstHeld(office, group, n, [&](std::size_t i, Registry& registry) {
+    NewRevision r;
+    r.site = rows[i].site;
+    r.image = image;
+    r.comment = rows[i].comment;
+    r.at = "2026-12-10T02:00:00.000Z";
+    r.parent = "";
+    r.author = "installer";
+    const auto added = registry.AddRevision(r, [&](const ::Added& a) {
+      Office(registry.database(), OfficePolicy{})
+          .Audit("installer", "test", "revision recorded", rows[i].site, a.id, 1);
     });
+    ids[i] = added.id;
+    if (rows[i].outcome == ThrowsAfterWriting) throw std::runtime_error("refused after writing");
+    outcome[i] = added.added ? "added" : "there already";
+  });
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!thrown[i]) continue;
+    try {
+      std::rethrow_exception(thrown[i]);
+    } catch (const RegistryError& e) {
+      outcome[i] = e.fault() == RegistryFault::NotFound ? "no such site" : e.what();
+    } catch (const std::exception& e) {
+      outcome[i] = e.what();
+    }
   }
-  for (std::thread& t : threads) t.join();
 
   EXPECT_EQ(group.Batches(), 2u) << "the writes that waited went into one batch";
   EXPECT_EQ(group.Writes(), n);
@@ -142,30 +165,17 @@ TEST_P(GroupCommitOn, WritersBeyondOneBatchEachGetTheirTurn) {
   for (const std::size_t max_batch : {1, 2, 3, 64}) {
     std::mutex gate;
     GroupCommit group(&gate, max_batch);
-    std::atomic<bool> release{false};
     std::atomic<int> added{0};
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < writers; ++i) {
-      threads.emplace_back([&, i] {
-        if (i > 0)
-          while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        auto db = office.Store().Pool().Get();
-        group.Run(db.registry(), [&](Registry& registry) {
-          if (i == 0)
-            while (group.Waiting() < writers - 1) {
-              release = true;
-              std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-          NewRevision r;
-          r.site = "H1";
-          r.image = image;
-          r.comment = std::to_string(max_batch) + "." + std::to_string(i);
-          r.author = "installer";
-          if (registry.AddRevision(r).added) ++added;
-        });
-      });
-    }
-    for (std::thread& t : threads) t.join();
+    const auto thrown = WriteWithTheFirstHeld(office, group, writers, [&](std::size_t i, Registry& registry) {
+      NewRevision r;
+      r.site = "H1";
+      r.image = image;
+      r.comment = std::to_string(max_batch) + "." + std::to_string(i);
+      r.author = "installer";
+      if (registry.AddRevision(r).added) ++added;
+    });
+    for (std::size_t i = 0; i < writers; ++i)
+      EXPECT_FALSE(thrown[i]) << "writer " << i << ", batches of " << max_batch;
     EXPECT_EQ(added, static_cast<int>(writers)) << "batches of " << max_batch;
     EXPECT_EQ(group.Writes(), writers) << "batches of " << max_batch;
     EXPECT_EQ(group.Batches(), 1 + (writers - 1 + max_batch - 1) / max_batch) << "batches of " << max_batch;
