@@ -158,7 +158,7 @@ void ReadAudit(ApiCall& call) {
   for (const AuditEntry& e : OfficeOf(call).AuditSince(since, limit))
     list.push_back({{"id", e.id}, {"at", IsoTime(e.at)}, {"who", e.who}, {"from", e.from},
                     {"action", e.action}, {"action_text", AuditActionText(e.action)}, {"subject", e.subject},
-                    {"detail", e.detail}});
+                    {"detail", e.detail}, {"detail_text", AuditDetailText(e.action, e.detail)}});
   call.Reply({{"entries", list}});
 }
 

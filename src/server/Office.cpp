@@ -177,7 +177,7 @@ void Office::AddOperator(std::string_view name, Role role, std::string_view pass
     throw OfficeError(OfficeError::Exists, "an operator \"" + std::string(name) + "\" exists already");
   db_.Execute("INSERT INTO operators (name, role, password_hash, disabled, created) VALUES ($1, $2, $3, 0, $4)",
               {std::string(name), static_cast<std::int64_t>(role), hash, now});
-  AuditIn(by, from, "operator added", name, RoleName(role), now);
+  AuditIn(by, from, "operator added", name, AuditDetailKey(AuditDetailId::AddedRole, {RoleName(role)}), now);
   tx.Commit();
 }
 
@@ -206,7 +206,8 @@ void Office::SetRole(std::string_view name, Role role, std::string_view by, std:
                       "\"" + op.name + "\" is the last admin; make another admin first");
   db_.Execute("UPDATE operators SET role = $1 WHERE name = $2",
               {static_cast<std::int64_t>(role), std::string(name)});
-  AuditIn(by, from, "role changed", name, std::string(RoleName(op.role)) + " -> " + RoleName(role), now);
+  AuditIn(by, from, "role changed", name,
+          AuditDetailKey(AuditDetailId::RoleChange, {RoleName(op.role), RoleName(role)}), now);
   tx.Commit();
 }
 
@@ -248,7 +249,7 @@ LoginResult Office::Login(std::string_view name, std::string_view password, std:
   };
   const std::int64_t until = std::max(unlock_at("name", who), unlock_at("address", address));
   if (until > now) {
-    Audit(who, from, "login refused", who, "locked after failed logins", now);
+    Audit(who, from, "login refused", who, AuditDetailKey(AuditDetailId::Locked), now);
     result.status = LoginResult::Locked;
     result.locked_ms = until - now;
     return result;
@@ -276,7 +277,10 @@ LoginResult Office::Login(std::string_view name, std::string_view password, std:
     db_.Execute("INSERT INTO login_failures (kind, subject, at) VALUES ('address', $1, $2)", {address, now});
     db_.Execute("DELETE FROM login_failures WHERE at < $1", {now - 2 * policy_.lock_ms});
     AuditIn(who, from, "login failed", who,
-            !known ? "no such operator" : disabled ? "operator disabled" : "wrong password", now);
+            AuditDetailKey(!known     ? AuditDetailId::NoSuchOperator
+                           : disabled ? AuditDetailId::OperatorDisabled
+                                      : AuditDetailId::WrongPassword),
+            now);
     tx.Commit();
     result.status = LoginResult::Wrong;
     return result;
@@ -287,7 +291,7 @@ LoginResult Office::Login(std::string_view name, std::string_view password, std:
   db_.Execute("DELETE FROM login_failures WHERE kind = 'name' AND subject = $1", {who});
   db_.Execute("DELETE FROM sessions WHERE last_seen < $1 OR created < $2",
               {now - policy_.idle_ms, now - policy_.absolute_ms});
-  AuditIn(who, from, "login", who, RoleName(role), now);
+  AuditIn(who, from, "login", who, AuditDetailKey(AuditDetailId::LoginRole, {RoleName(role)}), now);
   tx.Commit();
   result.status = LoginResult::Ok;
   result.session = {who, role, now};
@@ -354,8 +358,115 @@ void Office::Audit(std::string_view who, std::string_view from, std::string_view
 namespace {
 #define OSTREL_STRING(id, text) constexpr char id[] = text;
 #include "res/strings_office.inc"
+#include "res/strings_web.inc"
 #undef OSTREL_STRING
+
+// A role in the office's words.
+const char* RoleText(std::string_view key) {
+  if (key == RoleName(Role::Viewer)) return IDS_WEB_ROLE_VIEWER;
+  if (key == RoleName(Role::Installer)) return IDS_WEB_ROLE_INSTALLER;
+  if (key == RoleName(Role::Admin)) return IDS_WEB_ROLE_ADMIN;
+  return nullptr;
+}
+
+// The parts of a detail's form: its words, and its places ("{}" or
+// "{role}") in between.
+struct FormPart {
+  std::string_view words;  // or the place
+  bool place = false;
+  bool role = false;
+};
+std::vector<FormPart> PartsOf(std::string_view form) {
+  std::vector<FormPart> parts;
+  while (!form.empty()) {
+    const std::size_t open = form.find('{');
+    if (open == std::string_view::npos) {
+      parts.push_back({form});
+      break;
+    }
+    if (open) parts.push_back({form.substr(0, open)});
+    const std::size_t close = form.find('}', open);
+    const std::string_view place = form.substr(open, close - open + 1);
+    parts.push_back({place, true, place == "{role}"});
+    form.remove_prefix(close + 1);
+  }
+  return parts;
+}
+
+// Whether `detail` has the form `parts` (from part `i` on); its places'
+// contents into `found`. A place takes the shortest run that lets the rest
+// match (an id before " by " ends at the first " by "), and one at least.
+bool Matches(const std::vector<FormPart>& parts, std::size_t i, std::string_view detail,
+             std::vector<std::string>& found) {
+  if (i == parts.size()) return detail.empty();
+  const FormPart& p = parts[i];
+  if (!p.place)
+    return detail.substr(0, p.words.size()) == p.words && Matches(parts, i + 1, detail.substr(p.words.size()), found);
+  for (std::size_t n = 1; n <= detail.size(); ++n) {
+    const std::string_view taken = detail.substr(0, n);
+    if (p.role && !RoleText(taken)) continue;
+    found.emplace_back(taken);
+    if (Matches(parts, i + 1, detail.substr(n), found)) return true;
+    found.pop_back();
+  }
+  return false;
+}
+
+// `form` with `found` in its places, in order; a role in the office's
+// words when `roles`.
+std::string Filled(std::string_view form, const std::vector<std::string>& found, bool roles) {
+  std::string out;
+  std::size_t next = 0;
+  for (const FormPart& p : PartsOf(form)) {
+    if (!p.place) {
+      out += p.words;
+      continue;
+    }
+    const std::string part = next < found.size() ? found[next] : "";
+    ++next;
+    const char* role = roles && p.role ? RoleText(part) : nullptr;
+    out += role ? std::string(role) : part;
+  }
+  return out;
+}
+
 }  // namespace
+
+const std::vector<AuditDetail>& AuditDetails() {
+  using enum AuditDetailId;
+  static const std::vector<AuditDetail> details = {
+      {NoSuchOperator, "login failed", "no such operator", IDS_AUDIT_DETAIL_NO_SUCH_OPERATOR},
+      {OperatorDisabled, "login failed", "operator disabled", IDS_AUDIT_DETAIL_OPERATOR_DISABLED},
+      {WrongPassword, "login failed", "wrong password", IDS_AUDIT_DETAIL_WRONG_PASSWORD},
+      {Locked, "login refused", "locked after failed logins", IDS_AUDIT_DETAIL_LOCKED},
+      {LoginRole, "login", "{role}", IDS_AUDIT_DETAIL_ROLE},
+      {AddedRole, "operator added", "{role}", IDS_AUDIT_DETAIL_ROLE},
+      {RoleChange, "role changed", "{role} -> {role}", IDS_AUDIT_DETAIL_ROLE_CHANGE},
+      // The longer form first: a bare id would take " by ..." as its own.
+      {RecordedBy, "revision recorded", "{} by {}", IDS_AUDIT_DETAIL_RECORDED_BY},
+      {Recorded, "revision recorded", "{}", IDS_AUDIT_DETAIL_RECORDED},
+      {InFile, "password shown", "in the .osr file of {}", IDS_AUDIT_DETAIL_IN_FILE},
+      {InExport, "password shown", "in its exported history", IDS_AUDIT_DETAIL_IN_EXPORT},
+      {InDiff, "password shown", "in the diff of {} and {}", IDS_AUDIT_DETAIL_IN_DIFF},
+      {AskedFor, "password shown", "{}", IDS_AUDIT_DETAIL_ASKED_FOR},
+  };
+  return details;
+}
+
+std::string AuditDetailKey(AuditDetailId id, const std::vector<std::string>& parts) {
+  for (const AuditDetail& d : AuditDetails())
+    if (d.id == id) return Filled(d.key, parts, false);
+  return "";
+}
+
+std::string AuditDetailText(std::string_view action, std::string_view detail) {
+  for (const AuditDetail& d : AuditDetails()) {
+    if (action != d.action) continue;
+    std::vector<std::string> found;
+    if (Matches(PartsOf(d.key), 0, detail, found)) return Filled(d.text, found, true);
+  }
+  return std::string(detail);
+}
 
 const std::vector<AuditAction>& AuditActions() {
   static const std::vector<AuditAction> actions = {
@@ -396,11 +507,11 @@ std::vector<AuditEntry> Office::AuditSince(std::int64_t since, std::int64_t limi
   return list;
 }
 
-bool Office::AuditedSince(std::string_view who, std::string_view action, std::string_view subject,
-                          std::int64_t since) {
+bool Office::AuditedSince(std::string_view who, std::string_view from, std::string_view action,
+                          std::string_view subject, std::int64_t since) {
   auto rows = db_.Query(
-      "SELECT 1 FROM audit WHERE at >= $1 AND who = $2 AND action = $3 AND subject = $4 LIMIT 1",
-      {since, std::string(who), std::string(action), std::string(subject)});
+      "SELECT 1 FROM audit WHERE at >= $1 AND who = $2 AND address = $3 AND action = $4 AND subject = $5 LIMIT 1",
+      {since, std::string(who), std::string(from), std::string(action), std::string(subject)});
   return rows->Next();
 }
 

@@ -52,6 +52,39 @@ const std::vector<AuditAction>& AuditActions();
 // by a newer one) is shown as it is stored.
 std::string AuditActionText(std::string_view key);
 
+// The details of the audit log's entries: the form each entry stores (a
+// fixed English form: stored logs hold these, and scripts read them) and
+// the text an operator reads, from the office's table of texts. In both,
+// "{}" stands for a part taken over as it is (a revision's id, a name)
+// and "{role}" for a role, shown in the office's words.
+enum class AuditDetailId {
+  NoSuchOperator,    // login failed
+  OperatorDisabled,  // login failed
+  WrongPassword,     // login failed
+  Locked,            // login refused
+  LoginRole,         // login: the operator's role
+  AddedRole,         // operator added: its role
+  RoleChange,        // role changed: the old role, the new one
+  Recorded,          // revision recorded: its id
+  RecordedBy,        // revision recorded from another registry: its id, its author
+  AskedFor,          // password shown by its own endpoint: the revision's id
+  InFile,            // password shown in the .osr file: the revision's id
+  InExport,          // password shown in the exported history
+  InDiff,            // password shown in a diff: both revisions' ids
+};
+struct AuditDetail {
+  AuditDetailId id;
+  const char* action;  // the action's key
+  const char* key;     // "in the .osr file of {}"
+  const char* text;    // UTF-8
+};
+const std::vector<AuditDetail>& AuditDetails();
+// The detail to store: the form of `id` with `parts` in its places.
+std::string AuditDetailKey(AuditDetailId id, const std::vector<std::string>& parts = {});
+// The text of an entry's detail; a detail this program does not know (of
+// an older or newer one) is shown as it is stored.
+std::string AuditDetailText(std::string_view action, std::string_view detail);
+
 // The limits of sessions and logins.
 struct OfficePolicy {
   std::int64_t idle_ms = 30LL * 60 * 1000;         // a session unused this long ends
@@ -115,8 +148,10 @@ class Office {
   void Audit(std::string_view who, std::string_view from, std::string_view action,
              std::string_view subject, std::string_view detail, std::int64_t now);
   std::vector<AuditEntry> AuditSince(std::int64_t since, std::int64_t limit = -1);
-  // Whether `who` has an entry of `action` on `subject` at `since` or later.
-  bool AuditedSince(std::string_view who, std::string_view action, std::string_view subject, std::int64_t since);
+  // Whether `who` has an entry of `action` on `subject` from `from` at
+  // `since` or later.
+  bool AuditedSince(std::string_view who, std::string_view from, std::string_view action, std::string_view subject,
+                    std::int64_t since);
 
  private:
   void AuditIn(std::string_view who, std::string_view from, std::string_view action,

@@ -314,17 +314,20 @@ int RunServerCommand(const std::vector<std::string>& args, ServerEnvironment& en
       OfficeStore s = OpenStore(store);
       auto db = s.Pool().Get();
       Office office(*db, OfficePolicy{});
-      // The CSV keeps the action's key for scripts and adds its text as the
-      // last column; the listing shows the text.
-      if (csv) env.out << "at,who,from,action,subject,detail,action_text\r\n";
+      // The CSV keeps the action's and the detail's stored forms for
+      // scripts and adds their texts as the last columns; the listing shows
+      // the texts.
+      if (csv) env.out << "at,who,from,action,subject,detail,action_text,detail_text\r\n";
       for (const AuditEntry& e : office.AuditSince(from)) {
+        const std::string detail = AuditDetailText(e.action, e.detail);
         if (csv)
           env.out << CsvCell(IsoTime(e.at)) << ',' << CsvCell(e.who) << ',' << CsvCell(e.from) << ','
                   << CsvCell(e.action) << ',' << CsvCell(e.subject) << ',' << CsvCell(e.detail) << ','
-                  << CsvCell(AuditActionText(e.action)) << "\r\n";
+                  << CsvCell(AuditActionText(e.action)) << ',' << CsvCell(detail)
+                  << "\r\n";
         else
           env.out << IsoTime(e.at) << "  " << e.who << " (" << e.from << ")  " << AuditActionText(e.action)
-                  << (e.subject.empty() ? "" : " " + e.subject) << (e.detail.empty() ? "" : " [" + e.detail + "]")
+                  << (e.subject.empty() ? "" : " " + e.subject) << (detail.empty() ? "" : " [" + detail + "]")
                   << '\n';
       }
       return kExitDone;

@@ -251,7 +251,9 @@ std::string PasswordIn(const Image& image) {
 // this session, the first time it is (what comes after tells nothing new).
 void NoteShownInSession(ApiCall& call, const std::string& site, const std::string& detail) {
   Office office(call.db, call.api.Policy());
-  if (!office.AuditedSince(call.session.name, "password shown", site, call.session.created))
+  // An operator's other session, begun earlier on another machine, has
+  // its own first time: its entry says from where.
+  if (!office.AuditedSince(call.session.name, call.request.remote, "password shown", site, call.session.created))
     office.Audit(call.session.name, call.request.remote, "password shown", site, detail, call.now);
 }
 
@@ -264,7 +266,8 @@ void RevisionFile(ApiCall& call) {
   // opens the site's head or one of its revisions. The log notes the first
   // time in a session for each site; the openings after it tell nothing
   // new (the password's own endpoint and the export are noted each time).
-  if (!PasswordIn(image).empty()) NoteShownInSession(call, r.site, "in the .osr file of " + r.id.substr(0, 12));
+  if (!PasswordIn(image).empty())
+    NoteShownInSession(call, r.site, AuditDetailKey(AuditDetailId::InFile, {r.id.substr(0, 12)}));
   call.response.status = 200;
   call.response.content_type = "application/octet-stream";
   call.response.body.assign(file.begin(), file.end());
@@ -300,7 +303,8 @@ void ShowPassword(ApiCall& call) {
   const Image image = Registered([&] { return call.registry.RevisionImage(r); });
   const std::string password = PasswordIn(image);
   Office(call.db, call.api.Policy())
-      .Audit(call.session.name, call.request.remote, "password shown", r.site, r.id.substr(0, 12), call.now);
+      .Audit(call.session.name, call.request.remote, "password shown", r.site,
+             AuditDetailKey(AuditDetailId::AskedFor, {r.id.substr(0, 12)}), call.now);
   call.Reply({{"site", r.site}, {"revision", r.id}, {"password", password}, {"set", !password.empty()}});
 }
 
@@ -328,7 +332,8 @@ void SiteDiff(ApiCall& call) {
                       {"to", masking ? Shown(f.field, f.b) : ToUtf8(f.b)}});
   }
   if (secretShown)
-    NoteShownInSession(call, b.site, "in the diff of " + a.id.substr(0, 12) + " and " + b.id.substr(0, 12));
+    NoteShownInSession(call, b.site,
+                       AuditDetailKey(AuditDetailId::InDiff, {a.id.substr(0, 12), b.id.substr(0, 12)}));
   call.Reply({{"from", a.id}, {"to", b.id}, {"fields", fields}, {"other_bytes", d.otherBytes}});
 }
 
@@ -366,7 +371,9 @@ void RecordRevision(ApiCall& call) {
       return registry.AddPrepared(prepared, [&](const Added& a) {
         Office(registry.database(), call.api.Policy())
             .Audit(call.session.name, call.request.remote, "revision recorded", n.site,
-                   a.id.substr(0, 12) + (author.empty() ? "" : " by " + author), call.now);
+                   author.empty() ? AuditDetailKey(AuditDetailId::Recorded, {a.id.substr(0, 12)})
+                                  : AuditDetailKey(AuditDetailId::RecordedBy, {a.id.substr(0, 12), author}),
+                   call.now);
       });
     });
   });
@@ -393,8 +400,8 @@ void ExportSite(ApiCall& call) {
   SiteOf(call);
   const std::string history = Registered([&] { return call.registry.ExportHistory(call.Param("number")); });
   Office(call.db, call.api.Policy())
-      .Audit(call.session.name, call.request.remote, "password shown", call.Param("number"), "in its exported history",
-             call.now);
+      .Audit(call.session.name, call.request.remote, "password shown", call.Param("number"),
+             AuditDetailKey(AuditDetailId::InExport), call.now);
   call.response.status = 200;
   call.response.body = history;
 }

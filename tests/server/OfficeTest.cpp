@@ -1,6 +1,8 @@
 // The office's operators, sessions, locks and audit log, on every backend.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <set>
 #include <sstream>
 
@@ -166,6 +168,8 @@ TEST_P(OfficeOn, TheAuditLogNotesEveryActionAndIsAppendOnly) {
   office.Call("POST", "/api/sites/0417/revisions", Json{{"osr", DemoOsrBase64()}, {"source", "edit"}}.dump(), installer);
   office.Call("GET", "/api/sites/0417/password", "", installer);
   office.Call("POST", "/api/sites/0417/archive", "", admin);
+  office.Call("PATCH", "/api/operators/newcomer", R"({"role":"installer"})", admin);
+  office.Login("nobody", "not the password");
   office.Call("POST", "/api/logout", "", installer);
   const ApiResponse r = office.Call("GET", "/api/audit", "", admin);
   ASSERT_EQ(r.status, 200);
@@ -177,6 +181,9 @@ TEST_P(OfficeOn, TheAuditLogNotesEveryActionAndIsAppendOnly) {
     // Every action the office writes has its text in the table of texts.
     EXPECT_NE(e["action_text"], e["action"]) << "no text for the action " << e["action"];
     EXPECT_EQ(e["action_text"], AuditActionText(e["action"].get<std::string>()));
+    // And every detail it writes, in the office's words.
+    EXPECT_EQ(e["detail_text"], AuditDetailText(e["action"].get<std::string>(), e["detail"].get<std::string>()));
+    if (e["detail"] != "") { EXPECT_NE(e["detail_text"], e["detail"]) << "no text for the detail " << e["detail"]; }
   }
   const std::vector<std::string> expected = {
       "operator added by test from local",       "operator added by test from local",
@@ -184,6 +191,7 @@ TEST_P(OfficeOn, TheAuditLogNotesEveryActionAndIsAppendOnly) {
       "login by installer from 192.0.2.1",       "login failed by viewer from 198.51.100.7",
       "operator added by admin from 192.0.2.1",  "revision recorded by installer from 192.0.2.1",
       "password shown by installer from 192.0.2.1", "site archived by admin from 192.0.2.1",
+      "role changed by admin from 192.0.2.1",    "login failed by nobody from 192.0.2.1",
       "logout by installer from 192.0.2.1"};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(r.body.find("secret-pw-1"), std::string::npos);
@@ -211,6 +219,52 @@ TEST(AuditActions, EachKeyHasItsOwnText) {
   EXPECT_EQ(AuditActionText(""), "");
 }
 
+// The entries' details: the stored form (which stays, for stored logs and
+// scripts) shown in the office's words, its parts taken over; a role in
+// the office's words; a detail this program does not know shown as it is.
+TEST(AuditDetails, EachStoredFormIsShownInTheOfficesWords) {
+  const struct {
+    const char* action;
+    std::string detail, text;
+  } rows[] = {
+      {"login failed", "wrong password", "неверный пароль"},
+      {"login failed", "no such operator", "нет такого оператора"},
+      {"login failed", "operator disabled", "оператор отключён"},
+      {"login refused", "locked after failed logins", "заблокировано после неудачных входов"},
+      {"login", "installer", "роль: монтажник"},
+      {"operator added", "viewer", "роль: просмотр"},
+      {"role changed", "viewer -> admin", "просмотр → администратор"},
+      {"revision recorded", "3f0c9a1b2d4e", "редакция 3f0c9a1b2d4e"},
+      {"revision recorded", "3f0c9a1b2d4e by петров by night", "редакция 3f0c9a1b2d4e, автор петров by night"},
+      {"password shown", "3f0c9a1b2d4e", "по запросу пароля, редакция 3f0c9a1b2d4e"},
+      {"password shown", "in the .osr file of 3f0c9a1b2d4e", "в файле .osr редакции 3f0c9a1b2d4e"},
+      {"password shown", "in its exported history", "в выгрузке истории объекта"},
+      {"password shown", "in the diff of 3f0c9a1b2d4e and 0a1b2c3d4e5f",
+       "в сравнении редакций 3f0c9a1b2d4e и 0a1b2c3d4e5f"},
+      // Not known: as stored.
+      {"login failed", "a reason of a newer office", "a reason of a newer office"},
+      {"login", "superuser", "superuser"},
+      {"role changed", "viewer -> ", "viewer -> "},
+      {"role changed", "viewer -> admin -> viewer", "viewer -> admin -> viewer"},
+      {"wrong password", "wrong password", "wrong password"},
+      {"site added", "", ""},
+      {"login failed", "", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(AuditDetailText(row.action, row.detail), row.text) << row.detail;
+  // Every form the office writes, filled, comes back as its text with its
+  // parts.
+  for (const AuditDetail& d : AuditDetails()) {
+    std::vector<std::string> parts;
+    for (const char* at = d.key; (at = std::strchr(at, '{')); ++at)
+      parts.push_back(std::string_view(at).starts_with("{role}") ? "admin" : "9" + std::to_string(parts.size()) + "ab");
+    const std::string key = AuditDetailKey(d.id, parts), text = AuditDetailText(d.action, key);
+    EXPECT_NE(text, key) << key;
+    EXPECT_EQ(text.find('{'), std::string::npos) << text;
+    for (const std::string& part : parts)
+      EXPECT_NE(text.find(part == "admin" ? "администратор" : part), std::string::npos) << key << ": " << text;
+  }
+}
+
 // `ostrel-server audit` on the office's data folder: the listing shows each
 // action's text, the CSV keeps the key and adds the text as its last column.
 TEST(AuditCommand, ListsTextsAndWritesTheKeysInItsCsv) {
@@ -225,13 +279,14 @@ TEST(AuditCommand, ListsTextsAndWritesTheKeysInItsCsv) {
     EXPECT_EQ(RunServerCommand(args, env), 0) << err.str();
     return out.str();
   };
-  const std::string failed = AuditActionText("login failed");
+  const std::string failed = AuditActionText("login failed"), why = AuditDetailText("login failed", "wrong password");
   const std::string listing = run({"audit"});
-  EXPECT_NE(listing.find("viewer (198.51.100.7)  " + failed + " viewer"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("viewer (198.51.100.7)  " + failed + " viewer [" + why + "]"), std::string::npos) << listing;
   const std::string csv = run({"audit", "--csv"});
-  EXPECT_EQ(csv.rfind("at,who,from,action,subject,detail,action_text\r\n", 0), 0u) << csv;
-  EXPECT_NE(csv.find(",viewer,198.51.100.7,login failed,viewer,"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("," + failed + "\r\n"), std::string::npos) << csv;
+  EXPECT_EQ(csv.rfind("at,who,from,action,subject,detail,action_text,detail_text\r\n", 0), 0u) << csv;
+  EXPECT_NE(csv.find(",viewer,198.51.100.7,login failed,viewer,wrong password," + failed + "," + why + "\r\n"),
+            std::string::npos)
+      << csv;
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, OfficeOn, ::testing::ValuesIn(StoreBackends()),

@@ -202,8 +202,9 @@ TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord
 
   // An installer's page takes the .osr file whenever it opens the site,
   // and a diff may hold the password: noted the first time in a session
-  // for each site, again in the next session; the password's own endpoint
-  // is noted each time; a viewer's views, never.
+  // for each site, again in the next session (and in an earlier session
+  // still open on another machine); the password's own endpoint is noted
+  // each time; a viewer's views, never.
   const auto shownEntries = [&] {
     const Json entries = Json::parse(office.Call("GET", "/api/audit", "", office.Login(Role::Admin)).body)["entries"];
     std::vector<std::string> details;
@@ -219,6 +220,8 @@ TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord
     bool newSession;
     std::size_t noted;  // entries added by this opening
     Role role = Role::Installer;
+    int slot = 0;  // of two sessions open at once
+    std::string remote = "192.0.2.1";
   };
   const Opening openings[] = {
       {file, true, 1}, {file, false, 0}, {file, false, 0}, {diff, false, 0},
@@ -227,17 +230,20 @@ TEST_P(Rights, TheAlarmPasswordIsMaskedForViewersAndShownToInstallersOnTheRecord
       {"/api/sites/0417/password", true, 1}, {file, false, 0},
       {unchanged, true, 0}, {diff, false, 1}, {file, false, 0}, {diff, false, 0},
       {diff, true, 0, Role::Viewer}, {revision + "/masked", false, 0, Role::Viewer},
+      {unchanged, true, 0}, {file, true, 1, Role::Installer, 1, "198.51.100.9"}, {file, false, 1},
+      {file, false, 0, Role::Installer, 1, "198.51.100.9"}, {file, false, 0},
   };
-  std::string session;
+  std::string sessions[2];
   std::size_t expected = before;
   for (const Opening& o : openings) {
     if (o.newSession) {
       // A later session begins after what the earlier one noted.
       const std::int64_t last = NowMs();
       while (NowMs() == last) {}
-      session = office.Login(o.role);
+      sessions[o.slot] = office.Login(RoleName(o.role), TestPassword(o.role), o.remote);
     }
-    ASSERT_EQ(office.Call("GET", o.target, "", session).status, 200) << o.target;
+    ASSERT_EQ(office.Call("GET", o.target, "", sessions[o.slot], "https://office.test:8443", o.remote).status, 200)
+        << o.target;
     expected += o.noted;
     EXPECT_EQ(shownEntries().size(), expected) << o.target << (o.newSession ? " in a new session" : "");
   }

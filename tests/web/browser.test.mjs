@@ -1,6 +1,9 @@
 // The browser around the configurator: a browser without WebHID, the
-// offline copy, printing, and leaving with unsaved changes.
+// offline copy, a host that sends the engine with another type, printing,
+// and leaving with unsaved changes.
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { Browser, S, SITE, cli, demoFile, openFile, saveFile, shownByCli, shownByPage, status, waitStatus, writeTemp } from './support.mjs';
 import { serve } from '../../web/tools/serve.mjs';
@@ -46,6 +49,22 @@ test('offline: once loaded, a reload with the server gone comes from the service
   await openFile(page, 'offline.osr', demoFile());
   assert.equal(await status(page), S.IDS_FILE_READ_DONE + 'offline.osr');
   await page.close();
+});
+
+// The page compiles the engine from its head as it streams, which needs the
+// host to send it as application/wasm; from a host that does not, the
+// engine's own loader takes it, and the page starts all the same.
+test('a host that sends the engine with another type: the page starts and works all the same', async () => {
+  const server = await serve(SITE, 0, {
+    '/engine.wasm': ['application/octet-stream', readFileSync(join(SITE, 'engine.wasm'))],
+  });
+  const page = await browser.open({ url: `http://localhost:${server.address().port}/` });
+  assert.equal(await page.evaluate(async () => await window.ostrelEngineModule), null);
+  await openFile(page, 'typed.osr', demoFile());
+  assert.deepEqual(await shownByPage(page), shownByCli(writeTemp('typed.osr', demoFile())));
+  assert.deepEqual(page.errors, []);
+  await page.close();
+  server.close();
 });
 
 test('print: the customer\'s record, as the command-line tool writes it, the password masked', async () => {

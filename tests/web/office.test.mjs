@@ -425,10 +425,13 @@ for (const backend of BACKENDS) {
         await page.click('#audit-show');
         await page.waitForFunction(() => document.querySelectorAll('#audit-table tbody tr').length > 0);
         const rows = await page.$$eval('#audit-table tbody tr', (all) => all.map((r) =>
-          ({ who: r.cells[1].textContent, action: r.dataset.action, text: r.cells[3].textContent })));
+          ({ who: r.cells[1].textContent, action: r.dataset.action, text: r.cells[3].textContent,
+            detail: r.cells[5].textContent })));
         for (const row of rows) {
           assert.ok(keep(row), `${who}/${action}: ${JSON.stringify(row)}`);
           assert.equal(row.text, texts.get(row.action));
+          // The detail in the office's words too, not as it is stored.
+          if (row.action === 'operator added' || row.action === 'login') assert.match(row.detail, /^роль: [а-я]+$/);
         }
       }
       const offered = await page.$$eval('#audit-actions option', (all) => all.map((o) => o.value));

@@ -91,7 +91,7 @@ async function showAudit() {
     if (action && !actionText(e).toLowerCase().includes(action) && !e.action.toLowerCase().includes(action)) continue;
     const row = body.insertRow();
     row.dataset.action = e.action;
-    for (const text of [new Date(e.at).toLocaleString('ru-RU'), e.who, e.from, actionText(e), e.subject, e.detail])
+    for (const text of [new Date(e.at).toLocaleString('ru-RU'), e.who, e.from, actionText(e), e.subject, e.detail_text ?? e.detail])
       row.insertCell().textContent = text;
   }
 }

@@ -6,9 +6,10 @@
 // encoding. Also imported by the tests and the benchmark, which serve the
 // site on a free port of their own.
 import { createServer } from 'node:http';
-import { readFile } from 'node:fs/promises';
+import { readFileSync } from 'node:fs';
 import { extname, join, normalize, sep } from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { COMPRESSED } from './compress.mjs';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8',
@@ -26,8 +27,14 @@ const TYPES = {
 // files of the site. Resolves with the server once it listens.
 export function serve(folder, port = 0, extra = {}) {
   const root = normalize(folder + sep);
-  const server = createServer(async (req, res) => {
-    const path = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
+  const server = createServer((req, res) => {
+    let path;
+    try {
+      path = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
+    } catch {
+      res.writeHead(400).end(); // an address that is not well formed
+      return;
+    }
     if (extra[path]) {
       res.writeHead(200, { 'Content-Type': extra[path][0], 'Cache-Control': 'no-cache' });
       res.end(extra[path][1]);
@@ -38,13 +45,22 @@ export function serve(folder, port = 0, extra = {}) {
       res.writeHead(403).end();
       return;
     }
+    // The compressed forms are sent only in place of their file.
+    if (COMPRESSED.test(file)) {
+      res.writeHead(404).end();
+      return;
+    }
     const headers = { 'Content-Type': TYPES[extname(file)] ?? 'application/octet-stream', 'Cache-Control': 'no-cache', Vary: 'Accept-Encoding' };
     // The build's compressed form of the file, where the browser takes it.
-    const accepted = String(req.headers['accept-encoding'] ?? '').split(',').map((e) => e.trim().split(';')[0]);
+    // (A coding with q=0 is one the browser refuses.)
+    const accepted = String(req.headers['accept-encoding'] ?? '').split(',')
+      .filter((e) => !/;\s*q=0(\.0*)?\s*$/i.test(e)).map((e) => e.trim().split(';')[0].toLowerCase());
+    // The files are small and read at once: a read on the server's own
+    // thread answers sooner than one handed to the thread pool and back.
     for (const [encoding, suffix] of [['br', '.br'], ['gzip', '.gz']]) {
       if (!accepted.includes(encoding)) continue;
       try {
-        const body = await readFile(file + suffix);
+        const body = readFileSync(file + suffix);
         res.writeHead(200, { ...headers, 'Content-Encoding': encoding });
         res.end(body);
         return;
@@ -53,7 +69,7 @@ export function serve(folder, port = 0, extra = {}) {
       }
     }
     try {
-      const body = await readFile(file);
+      const body = readFileSync(file);
       res.writeHead(200, headers);
       res.end(body);
     } catch {
