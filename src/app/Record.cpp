@@ -41,12 +41,6 @@ constexpr StyleRule kStyle[] = {
     {"td.value", "width: 34%;"},
 };
 
-std::string Hex8(std::uint32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(value));
-  return buffer;
-}
-
 std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -189,7 +183,7 @@ std::string ReportBody(const std::uint8_t* image, const ReportInfo& info) {
   headRow(kReportInstaller, info.installer);
   headRow(kReportFile, info.fileName);
   headRow(kReportDate, info.date);
-  headRow(kReportCrc, Hex8(info.fileCrc.value_or(ConfigFileCrc(image))));
+  headRow(kReportCrc, CrcText(info.fileCrc.value_or(ConfigFileCrc(image))));
   html += "</table>\n<div class=\"pages\">\n";
   for (int p = 0; p < kPageCount; ++p)
     html += "<section>\n<h2>" + Escape(ToUtf8(PageLabel(p))) + "</h2>\n<table>\n" +
@@ -222,4 +216,10 @@ std::string ReportHtml(const std::uint8_t* image, const ReportInfo& info) {
          "</title>\n<style>\n" +
          ReportStyle("body") + "</style>\n</head>\n<body>\n" + ReportBody(image, info) +
          "</body>\n</html>\n";
+}
+
+std::string CrcText(std::uint32_t crc) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(crc));
+  return buffer;
 }

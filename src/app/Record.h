@@ -23,6 +23,10 @@ struct ReportInfo {
   std::optional<std::uint32_t> fileCrc;
 };
 
+// A file's CRC as the record prints it (and the office sends it): eight
+// hexadecimal digits, "0A1B2C3D".
+std::string CrcText(std::uint32_t crc);
+
 // A time as the sites registry writes it ("2026-12-09T22:50:00.000Z") as
 // people read it: "2026-12-09 22:50:00".
 std::string ShownUtcTime(const std::string& at);

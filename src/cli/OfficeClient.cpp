@@ -18,12 +18,12 @@
 #include <sstream>
 
 #include <httplib.h>
-#include <sodium.h>
 
 #include "app/ConfigFile.h"
 #include "config/Configuration.h"
 #include "config/ImageMap.h"
 #include "config/Utf8.h"
+#include "sites/Base64.h"
 
 namespace {
 
@@ -150,16 +150,9 @@ std::string ReadSmall(const fs::path& path) {
   return text;
 }
 
-std::string Base64(const std::vector<std::uint8_t>& bytes) {
-  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-  text.resize(static_cast<std::size_t>(
-      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), static_cast<int>(bytes.size()))));
-  return text;
-}
-
 std::string OsrBase64(const Image& image) {
   const auto bytes = ConfigFileBytes(image.data());
-  return Base64(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  return EncodeBase64(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 }  // namespace
@@ -548,13 +541,9 @@ class OfficeSites : public SiteStore {
     if (SecretsGiven()) return {RevisionImage(r), {}, {}};
     const Json j = o_.Get(SitePath(r.site) + "/revisions/" + UrlEncoded(r.id) + "/masked");
     std::vector<std::uint8_t> bytes;
-    const std::string osr = TextOf(j, "osr");
-    bytes.resize(osr.size());
-    std::size_t size = 0;
     RevisionView view{Image(kImageSize), {}, {}};
-    if (sodium_base642bin(bytes.data(), bytes.size(), osr.data(), osr.size(), nullptr, &size, nullptr,
-                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
-        ParseConfigFile(bytes.data(), size, view.image.data()) != Loaded)
+    if (!DecodeBase64(TextOf(j, "osr"), bytes) ||
+        ParseConfigFile(bytes.data(), bytes.size(), view.image.data()) != Loaded)
       throw CliFailure{ExitOffice, "the office sent a revision that is not a configuration file"};
     // The password as the office masks it, and the CRC of the revision's
     // own file: an answer without them is not one this program reads.

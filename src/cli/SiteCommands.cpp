@@ -16,9 +16,9 @@
 #include "cli/SiteStore.h"
 #include "config/ImageMap.h"
 #include "config/Utf8.h"
+#include "sites/Base64.h"
 #include "sites/Registry.h"
 
-#include <sodium.h>
 
 namespace {
 
@@ -1023,15 +1023,10 @@ int SiteCommands::State::Sync() {
     const Json history = Json::parse(there->ExportHistory(number));
     const auto image = [&](const Json& hash) {
       if (!hash.is_string()) return Image();
-      std::vector<std::uint8_t> bytes;
-      const std::string text = history["images"].value(hash.get<std::string>(), "");
-      bytes.resize(text.size());
-      std::size_t size = 0;
-      if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &size, nullptr,
-                            sodium_base64_VARIANT_ORIGINAL) != 0)
+      Image bytes;
+      if (!DecodeBase64(history["images"].value(hash.get<std::string>(), ""), bytes))
         throw CliFailure{ExitOffice, "the office sent an image that is not base64"};
-      bytes.resize(size);
-      return Image(bytes.begin(), bytes.end());
+      return bytes;
     };
     DbTransaction t(here.database(), true);
     for (const Json& r : history["revisions"]) {

@@ -3,20 +3,17 @@
 #include <sodium.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <functional>
 #include <future>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
 #ifdef __linux__
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
+
+#include "server/JobThreads.h"
 
 namespace office {
 
@@ -38,57 +35,26 @@ std::string Hex(const unsigned char* bytes, std::size_t size) {
 // recorded while its operator waits).
 class Hashing {
  public:
-  Hashing() {
-    const auto count = std::clamp(std::thread::hardware_concurrency() / 2, 1u, 2u);
-    for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Serve(); });
-  }
-  ~Hashing() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    ready_.notify_all();
-    for (std::thread& t : threads_) t.join();
-  }
-
   // Runs the hash on a hashing thread and waits for it; its exception
   // reaches the caller.
   template <typename Hash>
   auto Run(Hash hash) {
     std::packaged_task<decltype(hash())()> task(std::move(hash));
     auto result = task.get_future();
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      jobs_.emplace_back([&task] { task(); });
-    }
-    ready_.notify_one();
+    threads_.Post([&task] { task(); });
     return result.get();
   }
 
  private:
-  void Serve() {
+  static void Lowered(int) {
 #ifdef __linux__
     // A thread's own nice value; a higher one gives it a smaller share of a
     // busy processor and none of an idle one is lost.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 #endif
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      ready_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-      if (jobs_.empty()) return;
-      std::function<void()> job = std::move(jobs_.front());
-      jobs_.pop_front();
-      lock.unlock();
-      job();
-      lock.lock();
-    }
   }
 
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::function<void()>> jobs_;
-  bool stop_ = false;
-  std::vector<std::thread> threads_;
+  JobThreads threads_{static_cast<int>(std::clamp(std::thread::hardware_concurrency() / 2, 1u, 2u)), Lowered};
 };
 
 Hashing& Hashers() {

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/JobThreads.h"
 #include "server/StaticSite.h"
 
 namespace office {
@@ -133,53 +133,27 @@ void OnTlsInfo(const SSL* ssl, int where, int) {
 // The workers: a fixed pool, each with its slot in the watchdog.
 class Workers : public httplib::TaskQueue {
  public:
-  Workers(int count, Watchdog& watchdog) {
-    for (int i = 0; i < count; ++i) {
-      const int slot = watchdog.AddSlot();
-      threads_.emplace_back([this, &watchdog, slot] {
-        Watchdog::current = &watchdog;
-        Watchdog::slot = slot;
-        Work(watchdog);
-      });
-    }
-  }
-  void enqueue(std::function<void()> fn) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      jobs_.push_back(std::move(fn));
-    }
-    ready_.notify_one();
-  }
-  void shutdown() override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    ready_.notify_all();
-    for (std::thread& t : threads_) t.join();
-  }
+  Workers(int count, Watchdog& watchdog)
+      : slots_(SlotsOf(count, watchdog)),
+        threads_(
+            count,
+            [this, &watchdog](int i) {
+              Watchdog::current = &watchdog;
+              Watchdog::slot = slots_[static_cast<std::size_t>(i)];
+            },
+            [&watchdog] { watchdog.Done(); }) {}
+  void enqueue(std::function<void()> fn) override { threads_.Post(std::move(fn)); }
+  void shutdown() override { threads_.Stop(); }
 
  private:
-  void Work(Watchdog& watchdog) {
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [&] { return stop_ || !jobs_.empty(); });
-        if (jobs_.empty()) return;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
-      }
-      job();
-      watchdog.Done();
-    }
+  static std::vector<int> SlotsOf(int count, Watchdog& watchdog) {
+    std::vector<int> slots;
+    for (int i = 0; i < count; ++i) slots.push_back(watchdog.AddSlot());
+    return slots;
   }
 
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::function<void()>> jobs_;
-  std::vector<std::thread> threads_;
-  bool stop_ = false;
+  std::vector<int> slots_;  // before the threads that read them
+  JobThreads threads_;
 };
 
 std::string Lower(std::string s) {

@@ -1,11 +1,8 @@
 #include "server/SitesApi.h"
 
-#include <sodium.h>
-
-#include <cstdio>
-
 #include "app/Compare.h"
 #include "app/ConfigFile.h"
+#include "app/Record.h"
 #include "config/Configuration.h"
 #include "config/ImageMap.h"
 #include "config/PageLayout.h"
@@ -289,12 +286,10 @@ void MaskedRevision(ApiCall& call) {
   Json masked = Json::array();
   for (const FieldRef& f : Configuration::AllFields())
     if (IsSecret(f)) masked.push_back({{"key", f.Key()}, {"value", Shown(f, model.Get(f))}});
-  char crc[16];
-  std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(ConfigFileCrc(image.data())));
   call.Reply({{"site", r.site},
               {"revision", r.id},
               {"osr", EncodeBase64(std::vector<std::uint8_t>(bytes.begin(), bytes.end()))},
-              {"crc", crc},
+              {"crc", CrcText(ConfigFileCrc(image.data()))},
               {"masked", masked}});
 }
 
@@ -407,30 +402,6 @@ void ExportSite(ApiCall& call) {
 }
 
 }  // namespace
-
-bool DecodeBase64(const std::string& text, std::vector<std::uint8_t>& bytes) {
-  bytes.resize(text.size() / 4 * 3 + 3);
-  std::size_t size = 0;
-  const char* end = nullptr;
-  if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &size, &end,
-                        sodium_base64_VARIANT_ORIGINAL) != 0 ||
-      end != text.data() + text.size()) {
-    // Without padding, as some encoders write it.
-    if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &size, &end,
-                          sodium_base64_VARIANT_ORIGINAL_NO_PADDING) != 0 ||
-        end != text.data() + text.size())
-      return false;
-  }
-  bytes.resize(size);
-  return true;
-}
-
-std::string EncodeBase64(const std::vector<std::uint8_t>& bytes) {
-  std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
-  sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(), sodium_base64_VARIANT_ORIGINAL);
-  text.pop_back();
-  return text;
-}
 
 std::vector<Endpoint> SitesEndpoints() {
   return {

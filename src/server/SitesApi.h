@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "server/Api.h"
+#include "sites/Base64.h"
 
 namespace office {
 
 std::vector<Endpoint> SitesEndpoints();
 
-// base64 (standard alphabet, padding optional) to bytes; false when it is
-// not base64.
-bool DecodeBase64(const std::string& text, std::vector<std::uint8_t>& bytes);
-std::string EncodeBase64(const std::vector<std::uint8_t>& bytes);
+// The images in the API's JSON are base64.
+using ::DecodeBase64;
+using ::EncodeBase64;
 
 }  // namespace office

@@ -92,10 +92,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 13> kTypes =
     {".osr", "application/octet-stream"},
 }};
 
-bool EndsWith(std::string_view s, std::string_view end) {
-  return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
-}
-
 std::optional<fs::file_time_type> RegularFileTime(const fs::path& file) {
   std::error_code error;
   if (!fs::is_regular_file(file, error)) return std::nullopt;
@@ -145,7 +141,7 @@ std::string ChooseEncoding(std::string_view accept_encoding, bool has_brotli, bo
 std::string SiteContentType(std::string_view name) {
   const std::string lower = Lower(name);
   for (const auto& [extension, type] : kTypes)
-    if (EndsWith(lower, extension)) return std::string(type);
+    if (std::string_view(lower).ends_with(extension)) return std::string(type);
   return "application/octet-stream";
 }
 
@@ -171,7 +167,7 @@ SiteAnswer StaticSite::Find(std::string_view path, std::string_view accept_encod
     start = slash + 1;
   }
   // The build's compressed forms are sent only in place of their file.
-  if (EndsWith(Lower(relative), ".br") || EndsWith(Lower(relative), ".gz")) return answer;
+  if (const std::string lower = Lower(relative); lower.ends_with(".br") || lower.ends_with(".gz")) return answer;
 
   const fs::path file = fs::path(folder_) / relative;
   const std::optional<fs::file_time_type> time = RegularFileTime(file);

@@ -18,6 +18,7 @@
 
 #include "config/ImageMap.h"
 #include "config/Utf8.h"
+#include "sites/Base64.h"
 #include "sites/Schema.h"
 #include "sites/SqliteDatabase.h"
 
@@ -828,12 +829,7 @@ std::string Registry::ExportHistory(const std::string& number) {
     std::reverse(log.begin(), log.end());
     const auto addImage = [&](const std::string& hash) {
       if (hash.empty() || images.contains(hash)) return;
-      const Image image = ImageByHash(hash);
-      std::string text(sodium_base64_encoded_len(image.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
-      sodium_bin2base64(text.data(), text.size(), image.data(), image.size(),
-                        sodium_base64_VARIANT_ORIGINAL);
-      text.resize(text.size() - 1);  // the terminating NUL
-      images[hash] = text;
+      images[hash] = EncodeBase64(ImageByHash(hash));
     };
     for (const Revision& r : log) {
       Json j = RevisionAsJson(r);
