@@ -3,6 +3,8 @@
 #include <sodium.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <random>
 
@@ -128,6 +130,18 @@ std::string AddDemoSite(TestOffice& office, const std::string& number) {
   n.source = RevisionSource::Read;
   n.author = "installer";
   return db.registry().AddRevision(n).id;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> PasswordPlaces(const std::string& text,
+                                                                const std::vector<std::string>& passwords) {
+  std::vector<std::pair<std::size_t, std::size_t>> places;
+  const auto hex = [&](std::size_t i) { return std::isxdigit(static_cast<unsigned char>(text[i])) != 0; };
+  for (const std::string& password : passwords)
+    for (std::size_t at = text.find(password); at != std::string::npos; at = text.find(password, at + 1))
+      if ((at == 0 || !hex(at - 1)) && (at + password.size() == text.size() || !hex(at + password.size())))
+        places.emplace_back(at, password.size());
+  std::sort(places.begin(), places.end());
+  return places;
 }
 
 }  // namespace office

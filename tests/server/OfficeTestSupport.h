@@ -71,6 +71,12 @@ std::string AddDemoSite(TestOffice& office, const std::string& number);
 // The demonstration image as an .osr file, base64.
 std::string DemoOsrBase64();
 
+// Where any of `passwords` (an alarm's digits) stands in `text`, as
+// (at, size) in order: not inside a run of hex digits such as a
+// revision's id, which may hold the same digits by chance.
+std::vector<std::pair<std::size_t, std::size_t>> PasswordPlaces(const std::string& text,
+                                                                const std::vector<std::string>& passwords);
+
 // Runs the parameterised test on every backend; skips one that is absent.
 #define OFFICE_SKIP_IF_ABSENT(office)                                                \
   if (!(office).Available()) GTEST_SKIP() << "PostgreSQL is not started (scripts/test " \
